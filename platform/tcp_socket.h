@@ -1,0 +1,65 @@
+// A TCP client socket, owned: the steps of one node exchange, each one call,
+// so that the exchange code reads as its steps.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace morbs::platform {
+
+class TcpSocket {
+ public:
+  TcpSocket() = default;
+  ~TcpSocket();
+  TcpSocket(TcpSocket&& other) noexcept;
+  TcpSocket& operator=(TcpSocket&& other) noexcept;
+  TcpSocket(const TcpSocket&) = delete;
+  TcpSocket& operator=(const TcpSocket&) = delete;
+
+  // Creates an IPv4 stream socket; false (with errno set) on failure.
+  bool open();
+  bool is_open() const { return fd_ >= 0; }
+
+  bool set_receive_timeout(long microseconds);
+  bool set_send_timeout(long microseconds);
+  bool set_nonblocking(bool on);
+
+  // Starts connecting to a dotted IPv4 address. An address that is not a
+  // dotted IPv4 text, or that the loopback guard refuses, starts nothing and
+  // makes wait_writable() fail as for an unreachable peer.
+  void start_connect(std::string_view dotted_address, int port);
+
+  // Blocking connect; false with errno set (EHOSTUNREACH for a guarded address).
+  bool connect_blocking(std::string_view dotted_address, int port);
+
+  // Waits until the connection is writable; false when it is not within the
+  // wait or when it failed (SO_ERROR set).
+  bool wait_writable(long seconds, long microseconds);
+
+  // Waits until data (or end of stream) can be read; false on time-out.
+  bool wait_readable(long milliseconds);
+
+  // One send call that never raises SIGPIPE. Bytes sent, or -1.
+  long send_once(const void* data, size_t size);
+
+  // One receive call asking for the full size (MSG_WAITALL). Bytes received
+  // (0 at end of stream), or -1 (time-out included).
+  long receive_all(void* data, size_t size);
+
+  void close();
+  int fd() const { return fd_; }
+
+  // Adopts an accepted connection.
+  static TcpSocket adopt(int fd);
+
+ private:
+  int fd_ = -1;
+  bool connect_refused_ = false;
+};
+
+// The text of errno, as perror would print it after "prefix: ".
+std::string error_text();
+
+}  // namespace morbs::platform
