@@ -1,0 +1,37 @@
+// The global settings of a program, with the defaults that differ by program.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace morbs {
+
+enum class Program { pullbox, pushbox, erasebox };
+
+// How long a node exchange waits for its connection.
+struct ConnectionWait {
+  long seconds = 0;
+  long microseconds = 150000;
+};
+
+inline constexpr size_t ip_addr_limit = 19;
+
+struct Settings {
+  Program program = Program::pullbox;
+  std::string ip_addr;
+  int init_port = 9201;
+  int init_port_p = 9901;
+  int64_t min_fsize = 1000000;
+  int curr_nr_serv = 4;
+  int timeout_seconds = 0;
+  int timeout_microsec = 150000;
+  int mat_mode = 0;
+  int test = 1;
+
+  static Settings defaults(Program program);
+  // The cap of `curr_nr_serv`: 12 in erasebox, 4 elsewhere.
+  int installed_servers_cap() const { return program == Program::erasebox ? 12 : 4; }
+  ConnectionWait connection_wait() const { return {timeout_seconds, timeout_microsec}; }
+};
+
+}  // namespace morbs
