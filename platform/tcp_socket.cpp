@@ -84,7 +84,8 @@ void TcpSocket::start_connect(std::string_view dotted_address, int port) {
   (void)::connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
 }
 
-bool TcpSocket::connect_blocking(std::string_view dotted_address, int port) {
+bool TcpSocket::connect_within(std::string_view dotted_address, int port, long seconds,
+                               long microseconds) {
   sockaddr_in addr{};
   if (!make_address(dotted_address, port, addr)) {
     errno = EINVAL;
@@ -94,7 +95,26 @@ bool TcpSocket::connect_blocking(std::string_view dotted_address, int port) {
     errno = EHOSTUNREACH;
     return false;
   }
-  return ::connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+  if (!set_nonblocking(true)) return false;
+  int rc = ::connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  if (rc != 0 && errno != EINPROGRESS) return false;
+  if (rc != 0) {
+    pollfd p{fd_, POLLOUT, 0};
+    long wait_ms = seconds * 1000 + microseconds / 1000;
+    int ready = poll(&p, 1, static_cast<int>(wait_ms < 0 ? 0 : wait_ms));
+    if (ready <= 0) {
+      errno = ready == 0 ? ETIMEDOUT : errno;
+      return false;
+    }
+    int error = 0;
+    socklen_t len = sizeof error;
+    if (getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &len) != 0) return false;
+    if (error != 0) {
+      errno = error;
+      return false;
+    }
+  }
+  return set_nonblocking(false);
 }
 
 bool TcpSocket::wait_writable(long seconds, long microseconds) {

@@ -31,8 +31,11 @@ class TcpSocket {
   // makes wait_writable() fail as for an unreachable peer.
   void start_connect(std::string_view dotted_address, int port);
 
-  // Blocking connect; false with errno set (EHOSTUNREACH for a guarded address).
-  bool connect_blocking(std::string_view dotted_address, int port);
+  // Connects within the wait; false with errno set: ETIMEDOUT when the wait
+  // ran out, EHOSTUNREACH for a guarded address, EINVAL for a bad one, else
+  // the connection's own error. The socket is blocking again afterwards.
+  bool connect_within(std::string_view dotted_address, int port, long seconds,
+                      long microseconds);
 
   // Waits until the connection is writable; false when it is not within the
   // wait or when it failed (SO_ERROR set).

@@ -1,0 +1,73 @@
+#include "core/scrambler.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "core/day_key.h"
+#include "core/noise.h"
+#include "platform/clock.h"
+
+namespace morbs {
+namespace {
+
+std::string decode(MessageBlock block) {
+  PlainBlock plain{};
+  decodeV1(block, 0, plain);
+  return std::string(plain.data());
+}
+
+TEST(Scrambler, TheSameTextCodesDifferentlyAndDecodesTheSame) {
+  MessageBlock a{}, b{};
+  codeV1("OP=currentspace&", 0, a);
+  codeV1("OP=currentspace&", 0, b);
+  EXPECT_NE(a, b);
+  EXPECT_EQ(decode(a), "OP=currentspace&");
+  EXPECT_EQ(decode(b), "OP=currentspace&");
+}
+
+TEST(Scrambler, ALongTextIsCutTo255Characters) {
+  std::string text(300, 'x');
+  MessageBlock block{};
+  codeV1(text, 0, block);
+  EXPECT_EQ(decode(block), std::string(255, 'x'));
+}
+
+TEST(Scrambler, ABlockOfYesterdayIsNoise) {
+  setenv("TZ", "UTC", 1);
+  tzset();
+  MessageBlock block{};
+  {
+    platform::TestClock clock({1514764800, 0});  // 2018-01-01
+    codeV1("TEST=H00&", 0, block);
+  }
+  platform::TestClock next_day({1514764800 + 86400, 0});
+  EXPECT_NE(decode(block).rfind("TEST=H00&", 0), 0u);
+}
+
+TEST(DayKey, FollowsTheCalendarFormula) {
+  setenv("TZ", "UTC", 1);
+  tzset();
+  uint32_t key = 0;
+  // 2018-03-15: day 74, years since 1900 118, month 2.
+  ASSERT_TRUE(day_key_of(wire::message_key, 1521072000, key));
+  EXPECT_EQ(key, static_cast<uint32_t>((7 * 74 + 31 * (118 + 3) + 2) * 1009));
+  platform::TestClock broken({0, 0}, platform::TestClock::Mode::broken);
+  EXPECT_EQ(key_number(key), -1);
+  EXPECT_EQ(key, wire::fallback_key);
+}
+
+TEST(Noise, BytesAreNeverZeroNorTwoHundredFiftyFive) {
+  uint8_t a[256], b[256];
+  urandom_win(a, sizeof a);
+  urandom_win(b, sizeof b);
+  for (uint8_t v : a) {
+    EXPECT_NE(v, 0);
+    EXPECT_NE(v, 255);
+  }
+  EXPECT_NE(std::string(a, a + 256), std::string(b, b + 256));
+}
+
+}  // namespace
+}  // namespace morbs

@@ -1,0 +1,31 @@
+// A TCP listener on 127.0.0.1, for peers that stand in for the nodes.
+#pragma once
+
+#include <optional>
+
+#include "platform/tcp_socket.h"
+
+namespace morbs::platform {
+
+class LoopbackListener {
+ public:
+  LoopbackListener() = default;
+  ~LoopbackListener();
+  LoopbackListener(const LoopbackListener&) = delete;
+  LoopbackListener& operator=(const LoopbackListener&) = delete;
+
+  // Listens on `port` (0: any free port). False when it cannot.
+  bool listen(int port = 0);
+  int port() const { return port_; }
+
+  // The next connection, or nullopt when none came within the wait.
+  std::optional<TcpSocket> accept(long timeout_ms);
+
+  void close();
+
+ private:
+  int fd_ = -1;
+  int port_ = 0;
+};
+
+}  // namespace morbs::platform
