@@ -23,12 +23,14 @@ class ScriptedNode {
   enum class Behaviour { answer, refuse, answer_late, close_silently };
 
   // `reply` maps the decoded request to the reply text.
+  // On `port` (0: any free port); listening() tells whether it got it.
   explicit ScriptedNode(std::function<std::string(const std::string&)> reply,
-                        Behaviour behaviour = Behaviour::answer, long delay_ms = 0)
+                        Behaviour behaviour = Behaviour::answer, long delay_ms = 0, int port = 0)
       : reply_(std::move(reply)), behaviour_(behaviour), delay_ms_(delay_ms) {
-    listener_.listen();
+    listener_.listen(port);
     thread_ = std::thread([this] { serve(); });
   }
+  bool listening() const { return listener_.port() != 0; }
   ~ScriptedNode() {
     stop_ = true;
     thread_.join();
@@ -59,10 +61,12 @@ class ScriptedNode {
       if (behaviour_ == Behaviour::answer_late)
         std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms_));
       MessageBlock answer{};
-      if (behaviour_ == Behaviour::refuse) {
+      // A reply of the refusal text itself goes out raw, as a node refuses.
+      std::string text = behaviour_ == Behaviour::refuse ? std::string(wire::refusal) : reply_(request);
+      if (text == wire::refusal) {
         std::copy(wire::refusal.begin(), wire::refusal.end(), answer.begin());
       } else {
-        codeV1(reply_(request), 0, answer);
+        codeV1(text, 0, answer);
       }
       client->send_once(answer.data(), answer.size());
     }
