@@ -1,0 +1,53 @@
+#include "core/account.h"
+
+#include <cstdio>
+#include <memory>
+
+namespace morbs {
+
+namespace {
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_ascii_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+}  // namespace
+
+int check_PESEL(std::string_view id, int verbose) {
+  if (id.size() != account_id_length) {
+    if (verbose) std::puts("\nInput: id has incorrect lenght");
+    return 0;
+  }
+  for (char c : id)
+    if (!is_digit(c)) return 1;
+  static const int weights[account_id_length] = {1, 3, 7, 9, 1, 3, 7, 9, 1, 3, 1};
+  int sum = 0;
+  for (size_t i = 0; i < account_id_length; ++i) sum += weights[i] * (id[i] - '0');
+  if (sum % 10 == 0) return 1;
+  if (verbose) std::puts("\nIncoreect PESEL number");
+  return 0;
+}
+
+int make_path_pesel(std::string_view id, std::string_view area, std::string& out) {
+  if (id.size() != account_id_length) return -1;
+  std::string path = area == "accounts" ? "ACCOUNTS/" : "ACCOUNTS1/";
+  for (size_t i = 0; i < account_id_length; i += 2) {
+    path.append(id.substr(i, 2));
+    path += '/';
+  }
+  out = path;
+  return 0;
+}
+
+size_t parser_file_name(std::string& name) {
+  for (char& c : name)
+    if (!is_digit(c) && !is_ascii_letter(c) && c != '.' && c != '_') c = '_';
+  return name.size();
+}
+
+int write_to_file(const std::string& file_name, std::string_view line) {
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(file_name.c_str(), "a"), std::fclose);
+  if (!f) return -1;
+  std::fwrite(line.data(), 1, line.size(), f.get());
+  std::fputc('\n', f.get());
+  return std::fflush(f.get()) == 0 ? 0 : -1;
+}
+
+}  // namespace morbs

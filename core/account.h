@@ -1,0 +1,27 @@
+// Account ids and where an account's files live on a node.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace morbs {
+
+inline constexpr size_t account_id_length = 11;
+
+// 1 accepted, 0 refused. An all-digit id must pass the PESEL check digit;
+// an id with any other character is accepted unchecked.
+int check_PESEL(std::string_view id, int verbose);
+
+// "ACCOUNTS/" (area "accounts") or "ACCOUNTS1/" (any other text), then the id
+// cut into 2/2/2/2/2/1 directories. -1 (out untouched) unless 11 characters.
+int make_path_pesel(std::string_view id, std::string_view area, std::string& out);
+
+// Every character other than a digit, an ASCII letter, "." or "_" becomes
+// "_". Returns the length, which does not change.
+size_t parser_file_name(std::string& name);
+
+// Appends the line and a line end; 0, or -1 when the file cannot be opened.
+int write_to_file(const std::string& file_name, std::string_view line);
+
+}  // namespace morbs

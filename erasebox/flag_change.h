@@ -1,0 +1,33 @@
+// erasebox's own exchange: one list-change request per connection, sent to
+// the node that holds the copy.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "erasebox/node_target.h"
+#include "platform/tcp_socket.h"
+
+namespace morbs::erasebox {
+
+// How long a node may take to answer once the request is sent.
+inline constexpr long reply_wait_us = 5000000;
+
+// A connected socket, or one that is not open on failure.
+platform::TcpSocket open_socket(const NodeTarget& target, int diagnostics);
+
+// 0 when the node accepted the request, -1 otherwise.
+int message(platform::TcpSocket& socket, std::string& buffer, std::string_view label,
+            int diagnostics);
+
+// 0 when the change counts as done, -1 otherwise.
+int chg_flag_in_list_name(const NodeTarget& target, platform::TcpSocket& socket,
+                          std::string& buffer, std::string_view new_flag, int diagnostics);
+
+// mode "lock" or "unlock". 0 done, -1 failed.
+int lock_unlock_file(const NodeTarget& target, std::string_view mode, int diagnostics);
+
+// mode "delete". 0 done, -1 failed.
+int del_file_directly(const NodeTarget& target, std::string_view mode, int diagnostics);
+
+}  // namespace morbs::erasebox
