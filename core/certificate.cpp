@@ -37,9 +37,9 @@ bool write_whole_file(const std::string& path, const CertificateBlock& block) {
     out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(block.size()));
     if (!out) return false;
   }
-  std::error_code error;
+  std::error_code error, ignored;
   std::filesystem::rename(part, path, error);
-  if (error) std::filesystem::remove(part, error);
+  if (error) std::filesystem::remove(part, ignored);
   return !error;
 }
 

@@ -1,0 +1,29 @@
+#include "tests/e2e/support/certificate_fixture.h"
+
+#include <stdexcept>
+
+#include "platform/process.h"
+#include "tests/e2e/support/temp_dir.h"
+
+namespace morbs::e2e {
+
+std::string program(const std::string& name) { return std::string(MORBS_BIN_DIR) + "/" + name; }
+
+void copy_certificate_to(const std::filesystem::path& dir) {
+  static TempDir source("certificate");
+  static bool written = false;
+  if (!written) {
+    platform::RunOptions options;
+    options.working_directory = source.str();
+    options.timeout_ms = 20000;
+    auto r = platform::run_process(
+        {program("gatekeep"), "-local", "--local-id", certificate_user, "--second-id", "host01"},
+        options);
+    if (!r || r->exit_code != 0) throw std::runtime_error("gatekeep failed");
+    written = true;
+  }
+  std::filesystem::copy_file(source / "crt.tmp", dir / "crt.tmp",
+                             std::filesystem::copy_options::overwrite_existing);
+}
+
+}  // namespace morbs::e2e
