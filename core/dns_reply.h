@@ -1,0 +1,31 @@
+// Reading a name server's reply to one A query: the record walk over the
+// answer, authority and additional sections, each read checked against the
+// datagram.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace morbs {
+
+inline constexpr size_t dns_header_size = 12;
+inline constexpr uint16_t dns_type_a = 1;
+inline constexpr uint16_t dns_type_cname = 5;
+
+struct DnsAnswer {
+  // 1: `address` holds the dotted IPv4 address; 0: the last answer was an
+  // alias, whose target is in `alias`; -1: no usable answer.
+  int result = -1;
+  std::string address = "null";
+  std::string alias = "null";
+};
+
+// The answer of `reply`, whose question takes `question_size` bytes after the
+// header (the query's own name in label form, plus type and class). A reply
+// that is cut short, claims more records than it holds, or holds a name that
+// cannot be read is refused as a whole: result -1.
+DnsAnswer read_reply(std::span<const uint8_t> reply, size_t question_size);
+
+}  // namespace morbs
