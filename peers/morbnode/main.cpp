@@ -1,0 +1,53 @@
+// morbnode: one storage node of a local data network. A query port and an
+// SFTP service over a directory of its own.
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "peers/morbnode/node_store.h"
+#include "peers/morbnode/options.h"
+#include "peers/morbnode/query_service.h"
+#include "peers/morbnode/sftp_service.h"
+
+namespace {
+
+std::atomic<bool> stop_requested{false};
+
+void on_signal(int) { stop_requested = true; }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace morbs::node;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
+    std::fputs(usage_text, stdout);
+    return 0;
+  }
+  std::string error;
+  auto options = parse_options(args, error);
+  if (!options) {
+    std::fprintf(stderr, "morbnode: %s\n%s", error.c_str(), usage_text);
+    return 2;
+  }
+  NodeStore store(*options);
+  QueryService queries(*options, store);
+  SftpService sftp(*options, store.root());
+  if (!store.open(error) || !queries.listen(error) || !sftp.listen(error)) {
+    std::fprintf(stderr, "morbnode: %s\n", error.c_str());
+    return 1;
+  }
+  std::signal(SIGPIPE, SIG_IGN);
+  struct sigaction action{};
+  action.sa_handler = on_signal;
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+
+  std::thread sftp_thread([&] { sftp.serve(stop_requested); });
+  queries.serve(stop_requested);
+  sftp_thread.join();
+  return 0;
+}

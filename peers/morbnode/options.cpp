@@ -1,0 +1,86 @@
+#include "peers/morbnode/options.h"
+
+#include <charconv>
+
+namespace morbs::node {
+
+const char* const usage_text =
+    "usage: morbnode --root DIR [options]\n"
+    "  One storage node of a local data network.\n"
+    "  --root DIR              the node's state (created when missing)\n"
+    "  --sn N                  the node's number (1)\n"
+    "  --port P                query port (9201)\n"
+    "  --sftp-port P           SFTP port (0: no SFTP service)\n"
+    "  --user U --password W   the SFTP login (morb / morb)\n"
+    "  --capacity B            bytes per storage area (default: the disk's free space)\n"
+    "  --capacity-accounts B, --capacity-accounts1 B   per area\n"
+    "  --refuse-all            answer every request with the refusal\n"
+    "  --answer-delay-ms N     answer N ms late\n"
+    "  --never-answer          accept, read and never answer\n"
+    "  --close-without-answer  close every connection without answering\n"
+    "  --log FILE              append every request received, one per line\n";
+
+namespace {
+
+template <typename T>
+bool to_number(const std::string& text, T& out) {
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
+  return ec == std::errc() && end == text.data() + text.size();
+}
+
+}  // namespace
+
+std::optional<Options> parse_options(const std::vector<std::string>& args, std::string& error) {
+  Options o;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= args.size()) return false;
+      out = args[++i];
+      return true;
+    };
+    std::string v;
+    bool ok = true;
+    if (a == "--refuse-all") o.refuse_all = true;
+    else if (a == "--never-answer") o.never_answer = true;
+    else if (a == "--close-without-answer") o.close_without_answer = true;
+    else if (a == "--root") ok = value(o.root);
+    else if (a == "--user") ok = value(o.user);
+    else if (a == "--password") ok = value(o.password);
+    else if (a == "--log") ok = value(o.log_path);
+    else if (a == "--sn") ok = value(v) && to_number(v, o.sn) && o.sn > 0;
+    else if (a == "--port") ok = value(v) && to_number(v, o.port) && o.port > 0 && o.port < 65536;
+    else if (a == "--sftp-port")
+      ok = value(v) && to_number(v, o.sftp_port) && o.sftp_port >= 0 && o.sftp_port < 65536;
+    else if (a == "--answer-delay-ms") ok = value(v) && to_number(v, o.answer_delay_ms) && o.answer_delay_ms >= 0;
+    else if (a == "--capacity" || a == "--capacity-accounts" || a == "--capacity-accounts1") {
+      int64_t c = 0;
+      ok = value(v) && to_number(v, c) && c >= 0;
+      if (ok && a != "--capacity-accounts1") o.capacity_accounts = c;
+      if (ok && a != "--capacity-accounts") o.capacity_accounts1 = c;
+    } else {
+      error = "unknown option: " + a;
+      return std::nullopt;
+    }
+    if (!ok) {
+      error = "bad or missing value for " + a;
+      return std::nullopt;
+    }
+  }
+  if (o.root.empty()) {
+    error = "--root is required";
+    return std::nullopt;
+  }
+  if (o.user.empty() || o.user.find_first_of(":/&") != std::string::npos || o.user == "." ||
+      o.user == "..") {
+    error = "the user name must be a plain name without ':', '/' or '&'";
+    return std::nullopt;
+  }
+  if (o.password.find('&') != std::string::npos) {
+    error = "the password must not hold '&'";
+    return std::nullopt;
+  }
+  return o;
+}
+
+}  // namespace morbs::node

@@ -1,0 +1,31 @@
+// What one node is: its number, ports, login, root and fault switches.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace morbs::node {
+
+struct Options {
+  std::string root;
+  int sn = 1;
+  int port = 9201;
+  int sftp_port = 0;  // 0: no SFTP service
+  std::string user = "morb";
+  std::string password = "morb";
+  std::optional<int64_t> capacity_accounts, capacity_accounts1;  // default: the disk's free space
+  bool refuse_all = false;
+  long answer_delay_ms = 0;
+  bool never_answer = false;
+  bool close_without_answer = false;
+  std::string log_path;
+};
+
+// nullopt with the reason in `error`.
+std::optional<Options> parse_options(const std::vector<std::string>& args, std::string& error);
+
+extern const char* const usage_text;
+
+}  // namespace morbs::node

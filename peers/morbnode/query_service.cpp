@@ -1,0 +1,75 @@
+#include "peers/morbnode/query_service.h"
+
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <thread>
+
+#include "core/query_string.h"
+#include "core/scrambler.h"
+#include "core/wire.h"
+#include "peers/morbnode/requests.h"
+
+namespace morbs::node {
+
+namespace {
+constexpr long request_wait_us = 2000000;  // a silent client cannot pin a thread
+constexpr int never_answer_hold_ms = 30000;
+}  // namespace
+
+bool QueryService::listen(std::string& error) {
+  if (listener_.listen(options_.port)) return true;
+  error = "cannot listen on 127.0.0.1:" + std::to_string(options_.port) + ": " + platform::error_text();
+  return false;
+}
+
+void QueryService::serve(const std::atomic<bool>& stop) {
+  while (!stop) {
+    auto client = listener_.accept(100);
+    if (!client) continue;
+    std::thread([this, c = std::move(*client), &stop]() mutable { handle(std::move(c), stop); }).detach();
+  }
+}
+
+void QueryService::log(const std::string& request) {
+  if (options_.log_path.empty()) return;
+  std::lock_guard<std::mutex> lock(log_mutex_);
+  std::ofstream(options_.log_path, std::ios::app) << request << "\n";
+}
+
+void QueryService::handle(platform::TcpSocket client, const std::atomic<bool>& stop) {
+  client.set_receive_timeout(request_wait_us);
+  client.set_send_timeout(request_wait_us);
+  MessageBlock block{};
+  if (client.receive_all(block.data(), block.size()) != static_cast<long>(block.size())) return;
+  PlainBlock plain{};
+  decodeV1(block, 0, plain);
+  const std::string request(until_nul(std::string_view(plain.data(), plain.size())));
+  log(request);
+
+  if (options_.close_without_answer) return;
+  if (options_.never_answer) {
+    // Hold the connection open until the client gives up.
+    for (int waited = 0; waited < never_answer_hold_ms && !stop && !client.wait_readable(100); waited += 100) {
+    }
+    return;
+  }
+  std::string reply;
+  if (options_.refuse_all) {
+    reply = wire::refusal;
+  } else {
+    std::lock_guard<std::mutex> lock(state_mutex_);
+    reply = answer(store_, options_, request);
+  }
+  if (options_.answer_delay_ms > 0)
+    std::this_thread::sleep_for(std::chrono::milliseconds(options_.answer_delay_ms));
+  MessageBlock out{};
+  if (reply == wire::refusal) {
+    std::memcpy(out.data(), wire::refusal.data(), wire::refusal.size());
+  } else {
+    codeV1(reply, 0, out);
+  }
+  client.send_once(out.data(), out.size());
+}
+
+}  // namespace morbs::node

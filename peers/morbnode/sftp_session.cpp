@@ -1,0 +1,390 @@
+#include "peers/morbnode/sftp_session.h"
+
+#define WITH_SERVER
+#include <libssh/callbacks.h>
+#include <libssh/libssh.h>
+#include <libssh/server.h>
+#include <libssh/sftp.h>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "peers/morbnode/sftp_paths.h"
+
+namespace morbs::node {
+
+namespace {
+
+constexpr uint32_t read_cap = 256 * 1024;
+constexpr int setup_limit_ms = 30000;
+
+struct Context {
+  Login login;
+  ssh_channel channel = nullptr;
+  bool sftp_requested = false;
+  int failed_logins = 0;
+  ssh_channel_callbacks_struct channel_callbacks{};
+};
+
+int on_password(ssh_session, const char* user, const char* password, void* data) {
+  auto* c = static_cast<Context*>(data);
+  if (c->login.user == user && c->login.password == password) return SSH_AUTH_SUCCESS;
+  ++c->failed_logins;
+  return SSH_AUTH_DENIED;
+}
+
+int on_subsystem(ssh_session, ssh_channel, const char* subsystem, void* data) {
+  auto* c = static_cast<Context*>(data);
+  if (std::strcmp(subsystem, "sftp") != 0) return SSH_ERROR;
+  c->sftp_requested = true;
+  return SSH_OK;
+}
+
+ssh_channel on_channel_open(ssh_session session, void* data) {
+  auto* c = static_cast<Context*>(data);
+  if (c->channel) return nullptr;
+  c->channel = ssh_channel_new(session);
+  c->channel_callbacks.userdata = c;
+  c->channel_callbacks.channel_subsystem_request_function = on_subsystem;
+  ssh_callbacks_init(&c->channel_callbacks);
+  ssh_set_channel_callbacks(c->channel, &c->channel_callbacks);
+  return c->channel;
+}
+
+uint32_t status_of_errno(int e) {
+  switch (e) {
+    case ENOENT: case ENOTDIR: return SSH_FX_NO_SUCH_FILE;
+    case EACCES: case EPERM: case ELOOP: return SSH_FX_PERMISSION_DENIED;
+    case EEXIST: return SSH_FX_FILE_ALREADY_EXISTS;
+    default: return SSH_FX_FAILURE;
+  }
+}
+
+void fill_attributes(const struct stat& st, sftp_attributes_struct& a) {
+  std::memset(&a, 0, sizeof a);
+  a.flags = SSH_FILEXFER_ATTR_SIZE | SSH_FILEXFER_ATTR_UIDGID | SSH_FILEXFER_ATTR_PERMISSIONS |
+            SSH_FILEXFER_ATTR_ACMODTIME;
+  a.size = static_cast<uint64_t>(st.st_size);
+  a.uid = st.st_uid;
+  a.gid = st.st_gid;
+  a.permissions = st.st_mode;
+  a.atime = static_cast<uint32_t>(st.st_atime);
+  a.mtime = static_cast<uint32_t>(st.st_mtime);
+}
+
+std::string long_name(const std::string& name, const struct stat& st) {
+  char line[512];
+  std::snprintf(line, sizeof line, "%crw-r--r--    1 %u %u %12lld Jan  1 00:00 %s",
+                S_ISDIR(st.st_mode) ? 'd' : '-', st.st_uid, st.st_gid,
+                static_cast<long long>(st.st_size), name.c_str());
+  return line;
+}
+
+// Open files and directories of one session, by our own numbers.
+class Handles {
+ public:
+  struct Entry {
+    int fd = -1;
+    DIR* dir = nullptr;
+    std::string path;
+  };
+  ~Handles() {
+    for (auto& [id, e] : entries_) close(e);
+  }
+  ssh_string add(Entry e) {
+    uint32_t id = next_++;
+    entries_[id] = e;
+    ssh_string s = ssh_string_new(sizeof id);
+    ssh_string_fill(s, &id, sizeof id);
+    return s;
+  }
+  Entry* find(ssh_string handle) {
+    if (!handle || ssh_string_len(handle) != sizeof(uint32_t)) return nullptr;
+    uint32_t id;
+    std::memcpy(&id, ssh_string_data(handle), sizeof id);
+    auto it = entries_.find(id);
+    return it == entries_.end() ? nullptr : &it->second;
+  }
+  bool remove(ssh_string handle) {
+    Entry* e = find(handle);
+    if (!e) return false;
+    uint32_t id;
+    std::memcpy(&id, ssh_string_data(handle), sizeof id);
+    bool ok = close(*e);
+    entries_.erase(id);
+    return ok;
+  }
+
+ private:
+  static bool close(Entry& e) {
+    bool ok = true;
+    if (e.fd >= 0) ok = ::close(e.fd) == 0;
+    if (e.dir) closedir(e.dir);
+    e.fd = -1;
+    e.dir = nullptr;
+    return ok;
+  }
+  std::map<uint32_t, Entry> entries_;
+  uint32_t next_ = 1;
+};
+
+void status(sftp_client_message msg, uint32_t code, const char* text) {
+  sftp_reply_status(msg, code, text);
+}
+
+class SftpServer {
+ public:
+  SftpServer(sftp_session sftp, const std::filesystem::path& root) : sftp_(sftp), paths_(root) {}
+
+  void run() {
+    while (sftp_client_message msg = sftp_get_client_message(sftp_)) {
+      handle(msg);
+      sftp_client_message_free(msg);
+    }
+  }
+
+ private:
+  void reply_errno(sftp_client_message msg) {
+    status(msg, status_of_errno(errno), std::strerror(errno));
+  }
+  void reply_ok(sftp_client_message msg) { status(msg, SSH_FX_OK, "ok"); }
+
+  std::optional<std::filesystem::path> path_of(sftp_client_message msg, const char* client) {
+    auto local = paths_.local(client ? client : "");
+    if (!local) sftp_reply_status(msg, SSH_FX_PERMISSION_DENIED, "not served");
+    return local;
+  }
+
+  void reply_stat(sftp_client_message msg, const struct stat& st) {
+    sftp_attributes_struct a;
+    fill_attributes(st, a);
+    sftp_reply_attr(msg, &a);
+  }
+
+  void handle(sftp_client_message msg) {
+    const char* name = sftp_client_message_get_filename(msg);
+    switch (sftp_client_message_get_type(msg)) {
+      case SSH_FXP_REALPATH: {
+        const std::string normal = normalize_client_path(name ? name : ".");
+        sftp_attributes_struct a{};
+        sftp_reply_name(msg, normal.c_str(), &a);
+        return;
+      }
+      case SSH_FXP_OPEN: return open_file(msg, name);
+      case SSH_FXP_READ: return read(msg);
+      case SSH_FXP_WRITE: return write(msg);
+      case SSH_FXP_CLOSE:
+        if (handles_.remove(msg->handle)) reply_ok(msg);
+        else sftp_reply_status(msg, SSH_FX_FAILURE, "bad handle");
+        return;
+      case SSH_FXP_STAT:
+      case SSH_FXP_LSTAT: {
+        auto local = path_of(msg, name);
+        if (!local) return;
+        struct stat st {};
+        if (lstat(local->c_str(), &st) != 0) return reply_errno(msg);
+        return reply_stat(msg, st);
+      }
+      case SSH_FXP_FSTAT: {
+        Handles::Entry* e = handles_.find(msg->handle);
+        struct stat st {};
+        if (!e || e->fd < 0) return status(msg, SSH_FX_FAILURE, "bad handle");
+        if (fstat(e->fd, &st) != 0) return reply_errno(msg);
+        return reply_stat(msg, st);
+      }
+      case SSH_FXP_SETSTAT:
+      case SSH_FXP_FSETSTAT: return reply_ok(msg);  // times and modes are not kept
+      case SSH_FXP_OPENDIR: {
+        auto local = path_of(msg, name);
+        if (!local) return;
+        DIR* dir = opendir(local->c_str());
+        if (!dir) return reply_errno(msg);
+        ssh_string h = handles_.add({-1, dir, local->string()});
+        sftp_reply_handle(msg, h);
+        ssh_string_free(h);
+        return;
+      }
+      case SSH_FXP_READDIR: return read_dir(msg);
+      case SSH_FXP_MKDIR: {
+        auto local = path_of(msg, name);
+        if (!local) return;
+        if (mkdir(local->c_str(), 0755) != 0) return reply_errno(msg);
+        return reply_ok(msg);
+      }
+      case SSH_FXP_RMDIR: {
+        auto local = path_of(msg, name);
+        if (!local) return;
+        if (rmdir(local->c_str()) != 0) return reply_errno(msg);
+        return reply_ok(msg);
+      }
+      case SSH_FXP_REMOVE: {
+        auto local = path_of(msg, name);
+        if (!local) return;
+        if (unlink(local->c_str()) != 0) return reply_errno(msg);
+        return reply_ok(msg);
+      }
+      case SSH_FXP_RENAME: return rename(msg, name, false);
+      case SSH_FXP_EXTENDED: {
+        const char* sub = sftp_client_message_get_submessage(msg);
+        if (sub && std::strcmp(sub, "posix-rename@openssh.com") == 0) return rename(msg, name, true);
+        if (sub && std::strcmp(sub, "hardlink@openssh.com") == 0) return hard_link(msg, name);
+        return status(msg, SSH_FX_OP_UNSUPPORTED, "unsupported");
+      }
+      default: return status(msg, SSH_FX_OP_UNSUPPORTED, "unsupported");
+    }
+  }
+
+  void open_file(sftp_client_message msg, const char* name) {
+    auto local = path_of(msg, name);
+    if (!local) return;
+    const uint32_t f = sftp_client_message_get_flags(msg);
+    int flags = O_CLOEXEC | O_NOFOLLOW;
+    if ((f & SSH_FXF_READ) && (f & SSH_FXF_WRITE)) flags |= O_RDWR;
+    else if (f & SSH_FXF_WRITE) flags |= O_WRONLY;
+    else flags |= O_RDONLY;
+    if (f & SSH_FXF_APPEND) flags |= O_APPEND;
+    if (f & SSH_FXF_CREAT) flags |= O_CREAT;
+    if (f & SSH_FXF_TRUNC) flags |= O_TRUNC;
+    if (f & SSH_FXF_EXCL) flags |= O_EXCL;
+    mode_t mode = 0644;
+    if (msg->attr && (msg->attr->flags & SSH_FILEXFER_ATTR_PERMISSIONS)) mode = msg->attr->permissions & 0777;
+    int fd = ::open(local->c_str(), flags, mode);
+    if (fd < 0) return reply_errno(msg);
+    struct stat st {};
+    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+      ::close(fd);
+      return status(msg, SSH_FX_FAILURE, "is a directory");
+    }
+    ssh_string h = handles_.add({fd, nullptr, local->string()});
+    sftp_reply_handle(msg, h);
+    ssh_string_free(h);
+  }
+
+  void read(sftp_client_message msg) {
+    Handles::Entry* e = handles_.find(msg->handle);
+    if (!e || e->fd < 0) return status(msg, SSH_FX_FAILURE, "bad handle");
+    std::vector<char> buffer(std::min(msg->len, read_cap));
+    ssize_t got = pread(e->fd, buffer.data(), buffer.size(), static_cast<off_t>(msg->offset));
+    if (got < 0) return reply_errno(msg);
+    if (got == 0) return status(msg, SSH_FX_EOF, nullptr);
+    sftp_reply_data(msg, buffer.data(), static_cast<int>(got));
+  }
+
+  void write(sftp_client_message msg) {
+    Handles::Entry* e = handles_.find(msg->handle);
+    if (!e || e->fd < 0 || !msg->data) return status(msg, SSH_FX_FAILURE, "bad handle");
+    // The data is binary: taken from the string itself, never as a C text.
+    const char* data = static_cast<const char*>(ssh_string_data(msg->data));
+    size_t left = ssh_string_len(msg->data);
+    off_t offset = static_cast<off_t>(msg->offset);
+    while (left > 0) {
+      ssize_t put = pwrite(e->fd, data, left, offset);
+      if (put < 0) return reply_errno(msg);
+      data += put;
+      left -= static_cast<size_t>(put);
+      offset += put;
+    }
+    reply_ok(msg);
+  }
+
+  void read_dir(sftp_client_message msg) {
+    Handles::Entry* e = handles_.find(msg->handle);
+    if (!e || !e->dir) return status(msg, SSH_FX_FAILURE, "bad handle");
+    int count = 0;
+    while (count < 100) {
+      dirent* d = readdir(e->dir);
+      if (!d) break;
+      struct stat st {};
+      const std::string full = e->path + "/" + d->d_name;
+      if (lstat(full.c_str(), &st) != 0) continue;
+      sftp_attributes_struct a;
+      fill_attributes(st, a);
+      sftp_reply_names_add(msg, d->d_name, long_name(d->d_name, st).c_str(), &a);
+      ++count;
+    }
+    if (count == 0) return status(msg, SSH_FX_EOF, nullptr);
+    sftp_reply_names(msg);
+  }
+
+  std::string second_path(sftp_client_message msg) {
+    if (!msg->data) return {};
+    return std::string(static_cast<const char*>(ssh_string_data(msg->data)), ssh_string_len(msg->data));
+  }
+
+  void rename(sftp_client_message msg, const char* name, bool replace) {
+    auto from = path_of(msg, name);
+    if (!from) return;
+    auto to = path_of(msg, second_path(msg).c_str());
+    if (!to) return;
+    struct stat st {};
+    if (!replace && lstat(to->c_str(), &st) == 0)
+      return status(msg, SSH_FX_FILE_ALREADY_EXISTS, "exists");
+    if (::rename(from->c_str(), to->c_str()) != 0) return reply_errno(msg);
+    reply_ok(msg);
+  }
+
+  void hard_link(sftp_client_message msg, const char* name) {
+    auto from = path_of(msg, name);
+    if (!from) return;
+    auto to = path_of(msg, second_path(msg).c_str());
+    if (!to) return;
+    if (::link(from->c_str(), to->c_str()) != 0) return reply_errno(msg);
+    reply_ok(msg);
+  }
+
+  sftp_session sftp_;
+  PathMap paths_;
+  Handles handles_;
+};
+
+// Runs the SSH event loop until the client asked for the sftp subsystem.
+bool wait_for_sftp(ssh_session session, Context& c) {
+  ssh_event event = ssh_event_new();
+  ssh_event_add_session(event, session);
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(setup_limit_ms);
+  while (!c.sftp_requested && c.failed_logins < 5 && std::chrono::steady_clock::now() < deadline) {
+    if (ssh_event_dopoll(event, 100) == SSH_ERROR) break;
+    if (ssh_get_status(session) & (SSH_CLOSED | SSH_CLOSED_ERROR)) break;
+  }
+  ssh_event_remove_session(event, session);
+  ssh_event_free(event);
+  return c.sftp_requested && c.channel;
+}
+
+}  // namespace
+
+void run_sftp_session(ssh_session session, const Login& login, const std::filesystem::path& root) {
+  Context c;
+  c.login = login;
+  ssh_server_callbacks_struct callbacks{};
+  callbacks.userdata = &c;
+  callbacks.auth_password_function = on_password;
+  callbacks.channel_open_request_session_function = on_channel_open;
+  ssh_callbacks_init(&callbacks);
+  ssh_set_server_callbacks(session, &callbacks);
+  ssh_set_auth_methods(session, SSH_AUTH_METHOD_PASSWORD);
+
+  if (ssh_handle_key_exchange(session) == SSH_OK && wait_for_sftp(session, c)) {
+    sftp_session sftp = sftp_server_new(session, c.channel);
+    if (sftp && sftp_server_init(sftp) == 0) SftpServer(sftp, root).run();
+    if (sftp) sftp_server_free(sftp);
+  }
+  if (c.channel) {
+    // Closing even after the client has: without it curl waits before it ends.
+    ssh_channel_send_eof(c.channel);
+    ssh_channel_close(c.channel);
+    ssh_channel_free(c.channel);
+  }
+  ssh_disconnect(session);
+  ssh_free(session);
+}
+
+}  // namespace morbs::node
