@@ -34,6 +34,7 @@ bool ChangetoDnsNameFormat(std::vector<uint8_t>& out, std::string_view host) {
 std::optional<std::string> ReadName(std::span<const uint8_t> reply, size_t position,
                                     size_t& consumed) {
   consumed = 0;
+  size_t length_here = 0;
   std::string name;
   size_t at = position;
   size_t piece_start = position;  // where the walk last started or landed
@@ -43,7 +44,7 @@ std::optional<std::string> ReadName(std::span<const uint8_t> reply, size_t posit
     if (at >= reply.size()) return std::nullopt;
     uint8_t length = reply[at];
     if (length == 0) {
-      if (jumps == 0) consumed = at + 1 - position;
+      consumed = jumps == 0 ? at + 1 - position : length_here;
       return name;
     }
     if (length >= pointer_mark) {
@@ -52,7 +53,7 @@ std::optional<std::string> ReadName(std::span<const uint8_t> reply, size_t posit
       // A pointer must lead before the piece it ends: each landing is then
       // earlier than the last, so no reply can make the walk go round.
       if (target >= piece_start || ++jumps > jump_limit) return std::nullopt;
-      if (jumps == 1) consumed = at + 2 - position;
+      if (jumps == 1) length_here = at + 2 - position;
       at = piece_start = target;
       continue;
     }

@@ -25,7 +25,7 @@ bool ChangetoDnsNameFormat(std::vector<uint8_t>& out, std::string_view host);
 // occupies there: up to its zero byte, or up to the second byte of its first
 // pointer. Nothing for a name that runs past the reply, holds a pointer that
 // does not lead back to an earlier name, uses a reserved label type or is
-// longer than 255 bytes.
+// longer than 255 bytes (`consumed` then 0).
 std::optional<std::string> ReadName(std::span<const uint8_t> reply, size_t position,
                                     size_t& consumed);
 
