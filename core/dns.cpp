@@ -18,8 +18,10 @@ int dns(std::string_view name, std::string& out, const DnsOptions& options) {
   std::string alias;
   int result = ngethostbyname(name, server, options, address, alias);
   // One alias is followed; "null" means there was none (or no reply at all).
-  if (result == 0 && alias != empty_slot)
-    result = ngethostbyname(alias, server, options, address, alias);
+  if (result == 0 && alias != empty_slot) {
+    std::string target = alias;  // the query overwrites its outputs first
+    result = ngethostbyname(target, server, options, address, alias);
+  }
   out = result == 1 ? address : std::string(empty_slot);
   return result == 1 ? 1 : 0;
 }
