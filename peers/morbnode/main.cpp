@@ -2,11 +2,13 @@
 // SFTP service over a directory of its own.
 #include <atomic>
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "core/op_message.h"
 #include "peers/morbnode/node_store.h"
 #include "peers/morbnode/options.h"
 #include "peers/morbnode/query_service.h"
@@ -18,6 +20,19 @@ std::atomic<bool> stop_requested{false};
 
 void on_signal(int) { stop_requested = true; }
 
+// "--ask PORT REQUEST": one exchange with the node on 127.0.0.1:PORT; the
+// reply on standard output. For scripts that wait until a node answers.
+int ask(const std::vector<std::string>& args) {
+  if (args.size() != 3) {
+    std::fputs("usage: morbnode --ask PORT REQUEST\n", stderr);
+    return 2;
+  }
+  std::string message = args[2];
+  if (morbs::op_message("127.0.0.1", std::atoi(args[1].c_str()), message, 0, {1, 0}) != 0) return 1;
+  std::puts(message.c_str());
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -27,6 +42,7 @@ int main(int argc, char** argv) {
     std::fputs(usage_text, stdout);
     return 0;
   }
+  if (!args.empty() && args[0] == "--ask") return ask(args);
   std::string error;
   auto options = parse_options(args, error);
   if (!options) {

@@ -18,7 +18,9 @@ const char* const usage_text =
     "  --answer-delay-ms N     answer N ms late\n"
     "  --never-answer          accept, read and never answer\n"
     "  --close-without-answer  close every connection without answering\n"
-    "  --log FILE              append every request received, one per line\n";
+    "  --log FILE              append every request received, one per line\n"
+    "usage: morbnode --ask PORT REQUEST\n"
+    "  Sends one request to the node on 127.0.0.1:PORT and prints the reply.\n";
 
 namespace {
 
