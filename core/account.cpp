@@ -1,7 +1,6 @@
 #include "core/account.h"
 
 #include <cstdio>
-#include <memory>
 
 namespace morbs {
 
@@ -43,11 +42,14 @@ size_t parser_file_name(std::string& name) {
 }
 
 int write_to_file(const std::string& file_name, std::string_view line) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(file_name.c_str(), "a"), std::fclose);
+  std::FILE* f = std::fopen(file_name.c_str(), "a");
   if (!f) return -1;
-  std::fwrite(line.data(), 1, line.size(), f.get());
-  std::fputc('\n', f.get());
-  return std::fflush(f.get()) == 0 ? 0 : -1;
+  // A record of a reservation that did not reach the disk is no record:
+  // every step of the write is checked, the close included.
+  bool written = std::fwrite(line.data(), 1, line.size(), f) == line.size() &&
+                 std::fputc('\n', f) != EOF;
+  written = std::fclose(f) == 0 && written;
+  return written ? 0 : -1;
 }
 
 }  // namespace morbs

@@ -35,7 +35,12 @@ bool write_whole_file(const std::string& path, const CertificateBlock& block) {
     std::ofstream out(part, std::ios::binary | std::ios::trunc);
     if (!out) return false;
     out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(block.size()));
-    if (!out) return false;
+    out.close();  // a full disk shows only here
+    if (!out) {
+      std::error_code ignored;
+      std::filesystem::remove(part, ignored);
+      return false;
+    }
   }
   std::error_code error, ignored;
   std::filesystem::rename(part, path, error);

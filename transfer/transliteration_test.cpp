@@ -37,6 +37,21 @@ TEST(DecodeUtf8, TellingEntries) {
   for (const auto& c : cases) EXPECT_EQ(utf8(c.in), c.out) << c.in;
 }
 
+TEST(DecodeUtf8, EveryPairOfTheTableBecomesOneAsciiSign) {
+  const std::string allowed =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-!;._";
+  int pairs = 0;
+  for (int lead = 0xC2; lead <= 0xCF; ++lead) {
+    for (int second = lead == 0xC2 ? 0xA0 : 0x80; second <= 0xBF; ++second) {
+      const std::string out = utf8(std::string{static_cast<char>(lead), static_cast<char>(second)});
+      ASSERT_EQ(out.size(), 1u) << std::hex << lead << " " << second;
+      EXPECT_NE(allowed.find(out[0]), std::string::npos) << std::hex << lead << " " << second;
+      ++pairs;
+    }
+  }
+  EXPECT_EQ(pairs, 864);
+}
+
 TEST(DecodeUtf8, BytesOutsideTheTablePassUnchanged) {
   const char* unchanged[] = {
       "\xE2\x82\xAC",      // euro sign: a three-byte sequence

@@ -1,5 +1,10 @@
+// gatekeep, the real binary: the certificate it writes and how it fails.
 #include <gtest/gtest.h>
 
+#include <pwd.h>
+#include <unistd.h>
+
+#include "core/certificate.h"
 #include "platform/process.h"
 #include "tests/e2e/support/certificate_fixture.h"
 #include "tests/e2e/support/temp_dir.h"
@@ -15,26 +20,54 @@ platform::RunResult run_in(const TempDir& dir, std::vector<std::string> argv) {
   return r.value_or(platform::RunResult{});
 }
 
-TEST(Gatekeep, WritesACertificateThatTheProgramsAccept) {
+size_t equal_bytes(const std::string& a, const std::string& b) {
+  size_t same = 0;
+  for (size_t i = 0; i < a.size() && i < b.size(); ++i) same += a[i] == b[i];
+  return same;
+}
+
+TEST(Gatekeep, WritesTheLocalUserAndHostThatTheProgramsAccept) {
   TempDir dir("gatekeep");
   dir.write("client.config", "IP_ADDR=127.0.0.1&\nINIT_PORT_Q=1&\nTEST=1&\n");
   auto written = run_in(dir, {program("gatekeep"), "-local"});
   ASSERT_EQ(written.exit_code, 0) << written.output;
-  const std::string first = dir.read("crt.tmp");
-  EXPECT_EQ(first.size(), 4096u);
+  EXPECT_EQ(written.output, "");
+  EXPECT_EQ(dir.read("crt.tmp").size(), 4096u);
+
+  std::string local, second, message;
+  ASSERT_EQ(read_certificate(local, second, message, (dir / "crt.tmp").string()), 1) << message;
+  EXPECT_EQ(local, getpwuid(geteuid())->pw_name);
+  char host[256] = {};
+  gethostname(host, sizeof host - 1);
+  EXPECT_EQ(second, host);
 
   // erasebox checks the certificate before its options: with a good one and
   // no options it only prints its usage line.
   auto checked = run_in(dir, {program("erasebox")});
   EXPECT_EQ(checked.exit_code, 0);
   EXPECT_EQ(checked.output, "USE: erasebox [-h] for help\n");
+}
 
-  ASSERT_EQ(run_in(dir, {program("gatekeep"), "-local"}).exit_code, 0);
+TEST(Gatekeep, TwoCertificatesOfTheSameIdsDiffer) {
+  TempDir shared("shared");
+  copy_certificate_to(shared.path());
+  const std::string first = shared.read("crt.tmp");
+
+  TempDir dir("gatekeep");
+  auto r = run_in(dir, {program("gatekeep"), "-local", "--local-id", certificate_user, "--second-id",
+                        "host01"});
+  ASSERT_EQ(r.exit_code, 0) << r.output;
   const std::string second = dir.read("crt.tmp");
+  ASSERT_EQ(first.size(), 4096u);
   ASSERT_EQ(second.size(), 4096u);
-  size_t same = 0;
-  for (size_t i = 0; i < first.size(); ++i) same += first[i] == second[i];
-  EXPECT_LT(same, first.size() / 10);
+  EXPECT_LT(equal_bytes(first, second), first.size() / 10);
+
+  for (const TempDir* d : {&shared, &dir}) {
+    std::string local, id2, message;
+    EXPECT_EQ(read_certificate(local, id2, message, (*d / "crt.tmp").string()), 1) << message;
+    EXPECT_EQ(local, certificate_user);
+    EXPECT_EQ(id2, "host01");
+  }
 }
 
 TEST(Gatekeep, ReportsWhyItCouldNotWrite) {
@@ -43,6 +76,33 @@ TEST(Gatekeep, ReportsWhyItCouldNotWrite) {
   auto r = run_in(dir, {program("gatekeep"), "-local", "--local-id", "u"});
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_EQ(r.output, " can't open file to write\n");
+  EXPECT_FALSE(std::filesystem::exists(dir / "crt.tmp.part"));
+}
+
+TEST(Gatekeep, CommandLine) {
+  struct Case {
+    std::vector<std::string> args;
+    int exit_code;
+    const char* output_start;
+  };
+  const Case cases[] = {
+      {{"--help"}, 0, "usage: gatekeep -local"},
+      {{}, 2, "usage: gatekeep -local"},
+      {{"-remote"}, 2, "usage: gatekeep -local"},
+      {{"-local", "--local-id"}, 2, "usage: gatekeep -local"},
+      {{"-local", "--local-id", std::string(2009, 'u')}, 1, " too long input string [1]\n"},
+      {{"-local", "--local-id", ""}, 1, " no login name for the local user\n"},
+  };
+  for (const auto& c : cases) {
+    TempDir dir("gatekeep");
+    std::vector<std::string> argv{program("gatekeep")};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    auto r = run_in(dir, argv);
+    const std::string what = c.args.empty() ? "(none)" : c.args[0] + " " + std::to_string(c.args.size());
+    EXPECT_EQ(r.exit_code, c.exit_code) << what;
+    EXPECT_EQ(r.output.rfind(c.output_start, 0), 0u) << what << ": " << r.output;
+    EXPECT_FALSE(std::filesystem::exists(dir / "crt.tmp")) << what;
+  }
 }
 
 }  // namespace
