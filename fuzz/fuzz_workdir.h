@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include <fcntl.h>
@@ -12,12 +13,22 @@
 
 namespace morbs::fuzz {
 
+inline std::string& scratch_directory() {
+  static std::string dir = "/tmp/morbs_fuzz_XXXXXX";
+  return dir;
+}
+
 inline void enter_scratch_directory() {
-  std::string dir = "/tmp/morbs_fuzz_XXXXXX";
+  std::string& dir = scratch_directory();
   if (!mkdtemp(dir.data()) || chdir(dir.c_str()) != 0) {
     std::perror("fuzz scratch directory");
     std::abort();
   }
+  // Gone after a run that ends normally; a crash leaves it for a look.
+  std::atexit([] {
+    std::error_code ignored;
+    std::filesystem::remove_all(scratch_directory(), ignored);
+  });
   int null = open("/dev/null", O_WRONLY);
   if (null >= 0) {
     dup2(null, STDOUT_FILENO);
