@@ -37,6 +37,12 @@ int ask(const std::vector<std::string>& args) {
 
 int main(int argc, char** argv) {
   using namespace morbs::node;
+  // First of all: a stop asked for during start-up still ends cleanly.
+  std::signal(SIGPIPE, SIG_IGN);
+  struct sigaction action{};
+  action.sa_handler = on_signal;
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
   std::vector<std::string> args(argv + 1, argv + argc);
   if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
     std::fputs(usage_text, stdout);
@@ -56,11 +62,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "morbnode: %s\n", error.c_str());
     return 1;
   }
-  std::signal(SIGPIPE, SIG_IGN);
-  struct sigaction action{};
-  action.sa_handler = on_signal;
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGINT, &action, nullptr);
 
   std::thread sftp_thread([&] { sftp.serve(stop_requested); });
   queries.serve(stop_requested);

@@ -123,6 +123,9 @@ bool NodeStore::reserve(const Reservation& r) {
   std::error_code ec;
   fs::create_directories(account_dir(r.id, r.area), ec);
   if (ec) return false;
+  // An area that answers "ready" always has a list to fetch, empty or not.
+  if (!fs::exists(files_list(r.id, r.area), ec) && !append_text(files_list(r.id, r.area), ""))
+    return false;
   auto all = reservations();
   std::erase_if(all, [&](const Reservation& o) {
     return o.id == r.id && o.area == r.area && o.stored_name == r.stored_name;
@@ -149,9 +152,12 @@ std::vector<std::string> NodeStore::read_list(const fs::path& list) const {
 }
 
 bool NodeStore::append_line(const fs::path& list, const std::string& line) const {
+  return append_text(list, line + "\n");
+}
+
+bool NodeStore::append_text(const fs::path& list, const std::string& text) const {
   int fd = ::open(list.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
   if (fd < 0) return false;
-  const std::string text = line + "\n";
   bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
   ok = ::fsync(fd) == 0 && ok;
   ::close(fd);

@@ -56,6 +56,7 @@ class NodeStore {
   bool write_list(const std::filesystem::path& list, const std::vector<std::string>& lines) const;
 
  private:
+  bool append_text(const std::filesystem::path& list, const std::string& text) const;
   bool save_reservations(const std::vector<Reservation>& all) const;
   int64_t used_bytes(const std::string& area) const;
 

@@ -27,7 +27,8 @@ class QueryService {
   const Options& options_;
   NodeStore& store_;
   platform::LoopbackListener listener_;
-  std::mutex state_mutex_, log_mutex_;
+  std::mutex state_mutex_, log_mutex_, scrambler_mutex_;
+  std::atomic<int> running_{0};
 };
 
 }  // namespace morbs::node

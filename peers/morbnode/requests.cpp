@@ -95,6 +95,11 @@ std::string register_copy(NodeStore& store, const std::string& request) {
   std::error_code ec;
   auto size = fs::file_size(store.stored_file(*reservation), ec);
   if (ec || static_cast<int64_t>(size) != reservation->size) return refused("error_size");
+  // The node writes the flag and the date; a request never sets them.
+  if (request.find("CURR=") != std::string::npos || request.find("DATE=") != std::string::npos)
+    return refusal;
+  for (const auto& line : store.read_list(store.files_list(id, area)))
+    if (field(line, "FN") == name) return refused("file_listed");
   const std::string line = request + "CURR=ishere&DATE=" + local_stamp() + "&";
   if (!store.append_line(store.files_list(id, area), line)) return refused("error_list");
   store.release(id, area, name);

@@ -31,7 +31,11 @@ ssh_key host_key(const std::filesystem::path& root, std::string& error) {
     error = "cannot make a host key";
     return nullptr;
   }
-  if (ssh_pki_export_privkey_file(key, nullptr, nullptr, nullptr, path.c_str()) != SSH_OK) {
+  // Never readable by others, not even for a moment.
+  const mode_t old_mask = umask(077);
+  const int exported = ssh_pki_export_privkey_file(key, nullptr, nullptr, nullptr, path.c_str());
+  umask(old_mask);
+  if (exported != SSH_OK) {
     error = "cannot write the host key " + path;
     ssh_key_free(key);
     return nullptr;
@@ -81,15 +85,30 @@ void SftpService::serve(const std::atomic<bool>& stop) {
     // Without it every small SFTP packet waits for the peer's acknowledgement.
     int one = 1;
     setsockopt(ssh_get_fd(session), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    ++sessions_;
-    std::thread([this, session, login, root = root_] {
+    const int fd = ssh_get_fd(session);
+    {
+      std::lock_guard<std::mutex> lock(sessions_mutex_);
+      session_fds_.insert(fd);
+    }
+    std::thread([this, session, login, root = root_, fd] {
       run_sftp_session(session, login, root);
-      --sessions_;
+      std::lock_guard<std::mutex> lock(sessions_mutex_);
+      session_fds_.erase(fd);
     }).detach();
   }
-  // Give running transfers a moment to end on their own.
-  for (int waited = 0; sessions_ > 0 && waited < 2000; waited += 50)
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  // Ending the connections makes every session's next read fail, so the
+  // session threads, which use this object, end before it goes.
+  {
+    std::lock_guard<std::mutex> lock(sessions_mutex_);
+    for (int fd : session_fds_) shutdown(fd, SHUT_RDWR);
+  }
+  for (int waited = 0; waited < 5000; waited += 20) {
+    {
+      std::lock_guard<std::mutex> lock(sessions_mutex_);
+      if (session_fds_.empty()) return;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
 }
 
 }  // namespace morbs::node

@@ -3,6 +3,8 @@
 
 #include <atomic>
 #include <filesystem>
+#include <mutex>
+#include <set>
 #include <string>
 
 #include "peers/morbnode/options.h"
@@ -27,7 +29,8 @@ class SftpService {
   const Options& options_;
   std::filesystem::path root_;
   ssh_bind_struct* bind_ = nullptr;
-  std::atomic<int> sessions_{0};
+  std::mutex sessions_mutex_;
+  std::set<int> session_fds_;  // sockets of the running sessions
 };
 
 }  // namespace morbs::node

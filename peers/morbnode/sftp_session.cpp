@@ -59,6 +59,12 @@ ssh_channel on_channel_open(ssh_session session, void* data) {
   return c->channel;
 }
 
+// The lists are the node's own records: clients fetch them, never change them.
+bool is_node_list(const std::filesystem::path& local) {
+  const auto name = local.filename();
+  return name == "files_list.q" || name == "archive_list.q";
+}
+
 uint32_t status_of_errno(int e) {
   switch (e) {
     case ENOENT: case ENOTDIR: return SSH_FX_NO_SUCH_FILE;
@@ -99,7 +105,13 @@ class Handles {
   ~Handles() {
     for (auto& [id, e] : entries_) close(e);
   }
+  // nullptr when the session holds too many: a client cannot use up the
+  // node's descriptors.
   ssh_string add(Entry e) {
+    if (entries_.size() >= max_open) {
+      close(e);
+      return nullptr;
+    }
     uint32_t id = next_++;
     entries_[id] = e;
     ssh_string s = ssh_string_new(sizeof id);
@@ -132,6 +144,7 @@ class Handles {
     e.dir = nullptr;
     return ok;
   }
+  static constexpr size_t max_open = 64;
   std::map<uint32_t, Entry> entries_;
   uint32_t next_ = 1;
 };
@@ -207,10 +220,7 @@ class SftpServer {
         if (!local) return;
         DIR* dir = opendir(local->c_str());
         if (!dir) return reply_errno(msg);
-        ssh_string h = handles_.add({-1, dir, local->string()});
-        sftp_reply_handle(msg, h);
-        ssh_string_free(h);
-        return;
+        return reply_handle(msg, handles_.add({-1, dir, local->string()}));
       }
       case SSH_FXP_READDIR: return read_dir(msg);
       case SSH_FXP_MKDIR: {
@@ -228,6 +238,7 @@ class SftpServer {
       case SSH_FXP_REMOVE: {
         auto local = path_of(msg, name);
         if (!local) return;
+        if (is_node_list(*local)) return status(msg, SSH_FX_PERMISSION_DENIED, "the node's list");
         if (unlink(local->c_str()) != 0) return reply_errno(msg);
         return reply_ok(msg);
       }
@@ -254,6 +265,8 @@ class SftpServer {
     if (f & SSH_FXF_CREAT) flags |= O_CREAT;
     if (f & SSH_FXF_TRUNC) flags |= O_TRUNC;
     if (f & SSH_FXF_EXCL) flags |= O_EXCL;
+    if ((f & (SSH_FXF_WRITE | SSH_FXF_APPEND | SSH_FXF_TRUNC)) && is_node_list(*local))
+      return status(msg, SSH_FX_PERMISSION_DENIED, "the node's list");
     mode_t mode = 0644;
     if (msg->attr && (msg->attr->flags & SSH_FILEXFER_ATTR_PERMISSIONS)) mode = msg->attr->permissions & 0777;
     int fd = ::open(local->c_str(), flags, mode);
@@ -263,9 +276,13 @@ class SftpServer {
       ::close(fd);
       return status(msg, SSH_FX_FAILURE, "is a directory");
     }
-    ssh_string h = handles_.add({fd, nullptr, local->string()});
-    sftp_reply_handle(msg, h);
-    ssh_string_free(h);
+    reply_handle(msg, handles_.add({fd, nullptr, local->string()}));
+  }
+
+  void reply_handle(sftp_client_message msg, ssh_string handle) {
+    if (!handle) return status(msg, SSH_FX_FAILURE, "too many open files");
+    sftp_reply_handle(msg, handle);
+    ssh_string_free(handle);
   }
 
   void read(sftp_client_message msg) {
@@ -324,6 +341,8 @@ class SftpServer {
     if (!from) return;
     auto to = path_of(msg, second_path(msg).c_str());
     if (!to) return;
+    if (is_node_list(*from) || is_node_list(*to))
+      return status(msg, SSH_FX_PERMISSION_DENIED, "the node's list");
     struct stat st {};
     if (!replace && lstat(to->c_str(), &st) == 0)
       return status(msg, SSH_FX_FILE_ALREADY_EXISTS, "exists");

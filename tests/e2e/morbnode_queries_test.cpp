@@ -38,6 +38,7 @@ TEST(NodeQueries, ReserveRegisterChangeAndCheck) {
   EXPECT_EQ(value(net.request(0, add), "STATUS"), "refused");
   write_file(net.account_dir(0, id, "accounts") / name, std::string(300, 'd'));
   EXPECT_EQ(value(net.request(0, add), "STATUS"), "done");
+  EXPECT_EQ(value(net.request(0, add), "STATUS"), "refused");  // registered once only
   std::string line = net.list_line(0, id, "accounts", name);
   EXPECT_EQ(line.rfind(add + "CURR=ishere&DATE=", 0), 0u) << line;
   const std::string date = value(line, "DATE");
@@ -71,6 +72,9 @@ TEST(NodeQueries, DeletingAReservationNeverRegisteredFreesIt) {
   TempDir dir("queries");
   DataNet net(dir.path(), 1, {{"--capacity", "1000"}});
   net.request(0, "OP=resv&ID=" + id + "&DISK=accounts1&FN=" + name + "&FSZ=400&");
+  // The area now answers "ready", so it has a list to fetch, still empty.
+  EXPECT_EQ(read_file(net.account_dir(0, id, "accounts1") / "files_list.q"), "");
+  EXPECT_TRUE(std::filesystem::exists(net.account_dir(0, id, "accounts1") / "files_list.q"));
   write_file(net.account_dir(0, id, "accounts1") / name, std::string(100, 'p'));  // half uploaded
   EXPECT_EQ(net.request(0, "OP=currentspace&"), "ACCOUNTS=1000&ACCOUNTS1=600&");
   auto chg = "OP=listfiles&SUB=chg&DISK=accounts1&FN=" + name + "&ID=" + id + "&CURRNEW=delete&";
