@@ -1,0 +1,13 @@
+// Input files (certificate, lists, configuration, answer files) are read only
+// when they are regular files: a FIFO or a device named like one would hold a
+// program for ever or feed it endless bytes.
+#pragma once
+
+#include <string>
+
+namespace morbs::platform {
+
+// True when `path` names a regular file (symbolic links followed).
+bool is_regular_file(const std::string& path);
+
+}  // namespace morbs::platform
