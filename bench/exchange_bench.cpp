@@ -39,9 +39,10 @@ BENCHMARK(code_and_decode)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 void queries_of_a_write(benchmark::State& state) {
   auto s = network();
+  morbs::NodeTable nconf;
   for (auto _ : state) {
     morbs::test_nodes_for_write(s.ip_addr, s.init_port, 0, s.connection_wait());
-    if (morbs::nconf[0].port == 0) state.SkipWithError("no node answers");
+    if (nconf[0].port == 0) state.SkipWithError("no node answers");
   }
 }
 BENCHMARK(queries_of_a_write)->Unit(benchmark::kMillisecond)->Iterations(5);

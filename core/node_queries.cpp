@@ -60,7 +60,7 @@ void read_passwd(node_conf& node, const std::string& reply) {
 
 }  // namespace
 
-void get_active_nodes(std::string_view address, int base_port, int count, int verbose,
+void get_active_nodes(NodeTable& nconf, std::string_view address, int base_port, int count, int verbose,
                       ConnectionWait wait) {
   for (int i = 0; i < count && i < node_count; ++i) {
     std::string message = "TEST=H00&";
@@ -69,13 +69,13 @@ void get_active_nodes(std::string_view address, int base_port, int count, int ve
   }
 }
 
-void test_one_node(std::string_view address, int port, int verbose, ConnectionWait wait) {
+void test_one_node(NodeTable& nconf, std::string_view address, int port, int verbose, ConnectionWait wait) {
   std::string message = "TEST=H00&";
   int result = op_message(address, port, message, verbose, wait);
   read_liveness(nconf[0], port, result, message);
 }
 
-void get_accounts_for_id(std::string_view address, int base_port, int count,
+void get_accounts_for_id(NodeTable& nconf, std::string_view address, int base_port, int count,
                          std::string_view id, int verbose, ConnectionWait wait) {
   for (int i = 0; i < count && i < node_count; ++i) {
     node_conf& node = nconf[i];
@@ -93,7 +93,7 @@ void get_accounts_for_id(std::string_view address, int base_port, int count,
   }
 }
 
-void get_free_space(std::string_view address, int base_port, int count, int verbose,
+void get_free_space(NodeTable& nconf, std::string_view address, int base_port, int count, int verbose,
                     ConnectionWait wait) {
   for (int i = 0; i < count && i < node_count; ++i) {
     node_conf& node = nconf[i];
@@ -105,7 +105,7 @@ void get_free_space(std::string_view address, int base_port, int count, int verb
   }
 }
 
-void get_passwd_node(std::string_view address, int base_port, int count, int verbose,
+void get_passwd_node(NodeTable& nconf, std::string_view address, int base_port, int count, int verbose,
                      ConnectionWait wait) {
   for (int i = 0; i < count && i < node_count; ++i) {
     if (!node_present(nconf[i])) continue;
@@ -115,7 +115,7 @@ void get_passwd_node(std::string_view address, int base_port, int count, int ver
   }
 }
 
-void get_one_passwd(std::string_view address, int port, int verbose, ConnectionWait wait) {
+void get_one_passwd(NodeTable& nconf, std::string_view address, int port, int verbose, ConnectionWait wait) {
   std::string message = "OP=sshpasswd&";
   if (op_message(address, port, message, verbose, wait) == -1) return;
   read_passwd(nconf[0], message);

@@ -1,22 +1,23 @@
 // The seven questions the client asks the nodes before a transfer; the
-// answers land in `nconf`. Node i is asked at `base_port` + i.
+// answers land in the caller's `nconf`. Node i is asked at `base_port` + i.
 #pragma once
 
 #include <string_view>
 
+#include "core/node_table.h"
 #include "core/settings.h"
 
 namespace morbs {
 
-void get_active_nodes(std::string_view address, int base_port, int count, int verbose,
+void get_active_nodes(NodeTable& nconf, std::string_view address, int base_port, int count, int verbose,
                       ConnectionWait wait = {});
-void test_one_node(std::string_view address, int port, int verbose, ConnectionWait wait = {});
-void get_accounts_for_id(std::string_view address, int base_port, int count,
+void test_one_node(NodeTable& nconf, std::string_view address, int port, int verbose, ConnectionWait wait = {});
+void get_accounts_for_id(NodeTable& nconf, std::string_view address, int base_port, int count,
                          std::string_view id, int verbose, ConnectionWait wait = {});
-void get_free_space(std::string_view address, int base_port, int count, int verbose,
+void get_free_space(NodeTable& nconf, std::string_view address, int base_port, int count, int verbose,
                     ConnectionWait wait = {});
-void get_passwd_node(std::string_view address, int base_port, int count, int verbose,
+void get_passwd_node(NodeTable& nconf, std::string_view address, int base_port, int count, int verbose,
                      ConnectionWait wait = {});
-void get_one_passwd(std::string_view address, int port, int verbose, ConnectionWait wait = {});
+void get_one_passwd(NodeTable& nconf, std::string_view address, int port, int verbose, ConnectionWait wait = {});
 
 }  // namespace morbs

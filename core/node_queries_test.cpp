@@ -12,6 +12,9 @@
 namespace morbs {
 namespace {
 
+// The run's tables, shared by the cases of this file.
+NodeTable nconf;
+
 using testing::ScriptedNode;
 using Reply = std::function<std::string(const std::string&)>;
 
@@ -53,10 +56,10 @@ Reply answers(std::map<std::string, std::string> by_request) {
 
 TEST(NodeQueries, NoNodeListeningLeavesAnEmptyTable) {
   FourNodes net({nullptr, nullptr, nullptr, nullptr});
-  init_struct_nconf(4);
-  get_active_nodes("127.0.0.1", net.base(), 4, 1);
-  get_free_space("127.0.0.1", net.base(), 4, 1);
-  get_passwd_node("127.0.0.1", net.base(), 4, 1);
+  init_struct_nconf(nconf, 4);
+  get_active_nodes(nconf, "127.0.0.1", net.base(), 4, 1);
+  get_free_space(nconf, "127.0.0.1", net.base(), 4, 1);
+  get_passwd_node(nconf, "127.0.0.1", net.base(), 4, 1);
   for (const auto& n : nconf) {
     EXPECT_EQ(n.sn, "null");
     EXPECT_EQ(n.port, 0);
@@ -69,8 +72,8 @@ TEST(NodeQueries, LivenessAnswersAndTheirMarkers) {
   FourNodes net({answers({{"TEST", "SN=&"}}), answers({{"TEST", "OK=1&"}}),
                  answers({{"TEST", "SN=12345678&"}}), answers({{"TEST", "SN=4&"}})});
   ASSERT_TRUE(net.ready());
-  init_struct_nconf(4);
-  get_active_nodes("127.0.0.1", net.base(), 4, 1);
+  init_struct_nconf(nconf, 4);
+  get_active_nodes(nconf, "127.0.0.1", net.base(), 4, 1);
   EXPECT_EQ(nconf[0].sn, "");
   EXPECT_EQ(nconf[0].port, net.base());
   EXPECT_EQ(nconf[1].sn, "NULL");  // answered without SN: still asked later
@@ -92,21 +95,21 @@ TEST(NodeQueries, AccountsSpaceAndLogins) {
                        {"OP=sshpasswd", "PA=" + std::string(200, 'p') + "&PORT_SFTP=1&"}});
   FourNodes net({node, odd, nullptr, nullptr});
   ASSERT_TRUE(net.ready());
-  init_struct_nconf(4);
-  get_active_nodes("127.0.0.1", net.base(), 4, 1);
-  get_accounts_for_id("127.0.0.1", net.base(), 4, "12345678903", 1);
+  init_struct_nconf(nconf, 4);
+  get_active_nodes(nconf, "127.0.0.1", net.base(), 4, 1);
+  get_accounts_for_id(nconf, "127.0.0.1", net.base(), 4, "12345678903", 1);
   EXPECT_EQ(nconf[0].accounts, "accounts");
   EXPECT_EQ(nconf[0].accounts1, "nouser");
   EXPECT_EQ(nconf[1].accounts, "null");
   EXPECT_EQ(nconf[1].accounts1, "accounts1");
-  get_free_space("127.0.0.1", net.base(), 4, 1);
+  get_free_space(nconf, "127.0.0.1", net.base(), 4, 1);
   EXPECT_EQ(nconf[0].space, 123456789012);
   EXPECT_EQ(nconf[0].accounts, "accounts");
   EXPECT_EQ(nconf[0].space1, -1);
   EXPECT_EQ(nconf[0].accounts1, "null");
   EXPECT_EQ(nconf[1].space, -1);  // out of range
   EXPECT_EQ(nconf[1].space1, 7);
-  get_passwd_node("127.0.0.1", net.base(), 4, 1);
+  get_passwd_node(nconf, "127.0.0.1", net.base(), 4, 1);
   EXPECT_EQ(nconf[0].passwd, "morb:secret");
   EXPECT_EQ(nconf[0].port_sftp, "2222");
   EXPECT_EQ(nconf[1].passwd, "null");  // 200 characters: refused
@@ -120,9 +123,9 @@ TEST(NodeQueries, ARefusalStopsTheLoop) {
   Reply refuses_space = answers({{"TEST", "SN=2&"}, {"OP=currentspace", "I love you."}});
   FourNodes net({node, refuses_space, node, node});
   ASSERT_TRUE(net.ready());
-  init_struct_nconf(4);
-  get_active_nodes("127.0.0.1", net.base(), 4, 1);
-  get_free_space("127.0.0.1", net.base(), 4, 1);
+  init_struct_nconf(nconf, 4);
+  get_active_nodes(nconf, "127.0.0.1", net.base(), 4, 1);
+  get_free_space(nconf, "127.0.0.1", net.base(), 4, 1);
   EXPECT_EQ(nconf[0].space, 5);
   EXPECT_EQ(nconf[1].space, -1);
   EXPECT_EQ(nconf[2].space, -1);

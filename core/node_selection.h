@@ -11,6 +11,8 @@
 
 namespace morbs {
 
+// The write plan of a matrix-mode upload; a run owns it (named `permut` by
+// convention).
 struct permut_rec {
   int nr = 0;  // number of parts; 0: no usable plan
   int64_t part_size = 0;
@@ -21,32 +23,30 @@ struct permut_rec {
   std::array<int, node_count> area2{};
 };
 
-inline permut_rec permut;
-
 // A place: node index and storage area (1 "accounts", 2 "accounts1"); -1 none.
 struct WritePlaces {
   int basic_node = -1, basic_area = -1;
   int second_node = -1, second_area = -1;
 };
 
-void init_permut();
+void init_permut(permut_rec& permut);
 
-void test_nodes_for_write(std::string_view address, int base_port, int verbose,
+void test_nodes_for_write(NodeTable& nconf, std::string_view address, int base_port, int verbose,
                           ConnectionWait wait = {});
-void test_nodes_for_read(std::string_view address, int base_port, std::string_view id,
+void test_nodes_for_read(NodeTable& nconf, std::string_view address, int base_port, std::string_view id,
                          int verbose, ConnectionWait wait = {});
 
 // Best and second-best node by free space in the area; ties go to the later index.
-void select_max_disk_size(std::string_view area, int count, int& best, int& second);
+void select_max_disk_size(const NodeTable& nconf, std::string_view area, int count, int& best, int& second);
 
 // 1 chosen, 0 none (all places -1).
-int select_nodes_for_write(int64_t size, int count, WritePlaces& places);
+int select_nodes_for_write(const NodeTable& nconf, int64_t size, int count, WritePlaces& places);
 
-void test_size_for_write_in_matrix_mode(int64_t size);
+void test_size_for_write_in_matrix_mode(const NodeTable& nconf, permut_rec& permut, int64_t size);
 
-WritePlaces test_write_in_singular_mode(std::string_view address, int base_port, int64_t size,
+WritePlaces test_write_in_singular_mode(NodeTable& nconf, std::string_view address, int base_port, int64_t size,
                                         int verbose, ConnectionWait wait = {});
-void test_write_in_matrix_mode(std::string_view address, int base_port, int64_t size,
+void test_write_in_matrix_mode(NodeTable& nconf, permut_rec& permut, std::string_view address, int base_port, int64_t size,
                                int verbose, ConnectionWait wait = {});
 
 }  // namespace morbs

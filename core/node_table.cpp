@@ -2,7 +2,7 @@
 
 namespace morbs {
 
-void init_struct_nconf(int count) {
+void init_struct_nconf(NodeTable& nconf, int count) {
   for (int i = 0; i < count && i < node_count; ++i) nconf[i] = node_conf{};
 }
 

@@ -27,10 +27,12 @@ inline constexpr size_t accounts1_limit = 23;
 inline constexpr size_t passwd_limit = 199;
 inline constexpr size_t port_sftp_limit = 23;
 
-// Process-wide, rebuilt for every planned transfer.
-inline std::array<node_conf, node_count> nconf;
+// What a run learnt of the nodes, rebuilt for every planned transfer. A run
+// owns its table (named `nconf` by convention) and hands it to whatever
+// asks or reads the nodes.
+using NodeTable = std::array<node_conf, node_count>;
 
-void init_struct_nconf(int count);
+void init_struct_nconf(NodeTable& nconf, int count);
 
 // A node counts as present when it answered at all.
 inline bool node_present(const node_conf& n) { return n.sn != "null"; }

@@ -38,7 +38,7 @@ struct Transfer {
 };
 
 // Steps common to the three builders, from the URL to the written entry.
-int build(const node_conf& node, int directory, std::optional<Copy> copy, int entry,
+int build(TransferTable& curl_table, const node_conf& node, int directory, std::optional<Copy> copy, int entry,
           std::string_view address, std::string_view id, std::string_view disk,
           std::string_view local_name, std::string_view remote_name, Transfer transfer, int test) {
   std::string url = "sftp://" + std::string(address) + ":";
@@ -70,16 +70,17 @@ int build(const node_conf& node, int directory, std::optional<Copy> copy, int en
 
 }  // namespace
 
-int do_curl_strings_singular_mode(int node, std::string_view address, std::string_view id,
+int do_curl_strings_singular_mode(TransferTable& curl_table, const NodeTable& nconf, int node, std::string_view address, std::string_view id,
                                   std::string_view copy, std::string_view disk,
                                   std::string_view local_name, std::string_view remote_name,
                                   int test) {
   if (!valid_slot(node)) return -1;
-  return build(nconf[node], node + 1, copy_of(copy), 0, address, id, disk, local_name, remote_name,
+  return build(curl_table, nconf[node], node + 1, copy_of(copy), 0, address, id, disk, local_name, remote_name,
                {"-T", "--progress-bar"}, test);
 }
 
-int do_curl_strings_matrix_mode(int part, std::string_view address, std::string_view id,
+int do_curl_strings_matrix_mode(TransferTable& curl_table, const NodeTable& nconf,
+                                const permut_rec& permut, int part, std::string_view address, std::string_view id,
                                 std::string_view copy, std::string_view disk,
                                 std::string_view local_name, std::string_view remote_name,
                                 int test) {
@@ -87,16 +88,16 @@ int do_curl_strings_matrix_mode(int part, std::string_view address, std::string_
   if (!which || !valid_slot(part)) return -1;
   const int node = which == Copy::basic ? permut.node[part] : permut.node2[part];
   if (!valid_slot(node)) return -1;
-  return build(nconf[node], to_int(nconf[node].sn), which, part, address, id, disk, local_name,
+  return build(curl_table, nconf[node], to_int(nconf[node].sn), which, part, address, id, disk, local_name,
                remote_name, {"-T", "--progress-bar"}, test);
 }
 
-int do_curl_strings_read_proc(int node, int entry, std::string_view address, std::string_view id,
+int do_curl_strings_read_proc(TransferTable& curl_table, const NodeTable& nconf, int node, int entry, std::string_view address, std::string_view id,
                               std::string_view copy, std::string_view disk,
                               std::string_view local_name, std::string_view remote_name,
                               std::string_view mode, int test) {
   if (!valid_slot(node)) return -1;
-  return build(nconf[node], to_int(nconf[node].sn), copy_of(copy), entry, address, id, disk,
+  return build(curl_table, nconf[node], to_int(nconf[node].sn), copy_of(copy), entry, address, id, disk,
                local_name, remote_name, {"-o", mode == "silent" ? "-Ss" : "--progress-bar"}, test);
 }
 

@@ -15,6 +15,7 @@ inline constexpr size_t registration_line_limit = 255;
 
 using Slots = std::array<std::string, node_count>;
 
+// A run owns its table (named `curl_table` by convention).
 struct TransferTable {
   std::string mode = "null";  // "upload-singular", "upload-matrix", "download"
   int part_count = 0;
@@ -25,9 +26,7 @@ struct TransferTable {
   Slots basic_archive_lines, second_archive_lines;
 };
 
-inline TransferTable curl_table;
-
 // Every entry and line "null", counts and sizes 0.
-void init_table();
+void init_table(TransferTable& curl_table);
 
 }  // namespace morbs

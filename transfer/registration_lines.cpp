@@ -23,7 +23,7 @@ bool row_in_range(int row) { return row >= 0 && row < node_count; }
 
 }  // namespace
 
-int do_list_files(int row, std::string_view id, std::string_view stored_name,
+int do_list_files(TransferTable& curl_table, int row, std::string_view id, std::string_view stored_name,
                   std::string_view uid32, std::string_view copy, int port,
                   std::string_view area) {
   if (!row_in_range(row)) return -1;
@@ -35,7 +35,7 @@ int do_list_files(int row, std::string_view id, std::string_view stored_name,
   return store(slots[row], std::move(line));
 }
 
-int do_list_archi(int row, std::string_view id, std::string_view stored_name,
+int do_list_archi(TransferTable& curl_table, int row, std::string_view id, std::string_view stored_name,
                   std::string_view copy, int port, std::string_view area) {
   if (!row_in_range(row)) return -1;
   std::string line = "OP=listARCHI&SUB=add&ID=";

@@ -9,6 +9,10 @@
 namespace morbs::e2e {
 namespace {
 
+// The run's tables, shared by the cases of this file.
+NodeTable nconf;
+permut_rec permut;
+
 using Args = std::vector<std::string>;
 
 Args capacity(int64_t accounts, int64_t accounts1) {
@@ -20,7 +24,7 @@ const ConnectionWait wait{1, 0};
 TEST(NodeTable, AllFourUpThenOneDown) {
   TempDir dir("selection");
   DataNet net(dir.path(), 4, {capacity(100, 200), capacity(300, 400), capacity(500, 600), capacity(700, 800)});
-  test_nodes_for_write("127.0.0.1", net.base_port(), 0, wait);
+  test_nodes_for_write(nconf, "127.0.0.1", net.base_port(), 0, wait);
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(nconf[i].sn, std::to_string(i + 1));
     EXPECT_EQ(nconf[i].port, net.query_port(i));
@@ -31,7 +35,7 @@ TEST(NodeTable, AllFourUpThenOneDown) {
     EXPECT_EQ(nconf[i].port_sftp, std::to_string(net.sftp_port(i)));
   }
   net.stop(2);
-  test_nodes_for_read("127.0.0.1", net.base_port(), "12345678903", 0, wait);
+  test_nodes_for_read(nconf, "127.0.0.1", net.base_port(), "12345678903", 0, wait);
   EXPECT_EQ(nconf[2].sn, "null");
   EXPECT_EQ(nconf[2].port, 0);
   EXPECT_EQ(nconf[2].passwd, "null");
@@ -43,10 +47,10 @@ TEST(NodeTable, AllFourUpThenOneDown) {
 TEST(NodeTable, ARefusalInTheMiddleStopsTheLoop) {
   TempDir dir("selection");
   DataNet net(dir.path(), 4);
-  init_struct_nconf(4);
-  get_active_nodes("127.0.0.1", net.base_port(), 4, 0, wait);
+  init_struct_nconf(nconf, 4);
+  get_active_nodes(nconf, "127.0.0.1", net.base_port(), 4, 0, wait);
   net.start(1, {"--refuse-all"});
-  get_passwd_node("127.0.0.1", net.base_port(), 4, 0, wait);
+  get_passwd_node(nconf, "127.0.0.1", net.base_port(), 4, 0, wait);
   EXPECT_EQ(nconf[0].passwd, "node1:pass1");
   EXPECT_EQ(nconf[1].passwd, "null");
   EXPECT_EQ(nconf[2].passwd, "null");  // not asked
@@ -59,17 +63,17 @@ TEST(WriteSelection, SingularPlaces) {
   {
     DataNet net(dir.path(), 4, {capacity(100, 0), capacity(500, 0), capacity(500, 0), {}});
     net.stop(3);
-    auto places = test_write_in_singular_mode("127.0.0.1", net.base_port(), 200, 0, wait);
+    auto places = test_write_in_singular_mode(nconf, "127.0.0.1", net.base_port(), 200, 0, wait);
     EXPECT_EQ(places.basic_node, 2);  // a tie goes to the later node
     EXPECT_EQ(places.basic_area, 1);
     EXPECT_EQ(places.second_node, 1);
     EXPECT_EQ(places.second_area, 1);
-    places = test_write_in_singular_mode("127.0.0.1", net.base_port(), 501, 0, wait);
+    places = test_write_in_singular_mode(nconf, "127.0.0.1", net.base_port(), 501, 0, wait);
     EXPECT_EQ(places.basic_node, -1);
   }
   // The second copy falls back to another node's second area.
   DataNet net(dir.path(), 3, {capacity(900, 50), capacity(10, 800), capacity(5, 700)});
-  auto places = test_write_in_singular_mode("127.0.0.1", net.base_port(), 300, 0, wait);
+  auto places = test_write_in_singular_mode(nconf, "127.0.0.1", net.base_port(), 300, 0, wait);
   EXPECT_EQ(places.basic_node, 0);
   EXPECT_EQ(places.basic_area, 1);
   EXPECT_EQ(places.second_node, 2);
@@ -80,20 +84,20 @@ TEST(WriteSelection, MatrixPlans) {
   TempDir dir("selection");
   {
     DataNet net(dir.path(), 3, {capacity(8, 0), capacity(6, 7), capacity(8, 0)});
-    test_write_in_matrix_mode("127.0.0.1", net.base_port(), 10, 0, wait);
+    test_write_in_matrix_mode(nconf, permut, "127.0.0.1", net.base_port(), 10, 0, wait);
     EXPECT_EQ(permut.nr, 3);
     EXPECT_EQ(permut.part_size, 3);
     EXPECT_EQ(permut.last_part_size, 4);
     EXPECT_EQ(permut.node, (std::array<int, 4>{0, 1, 2, 0}));
     EXPECT_EQ(permut.area, (std::array<int, 4>{1, 2, 1, 0}));
     net.start(1, capacity(6, 6));  // no room in either area
-    test_write_in_matrix_mode("127.0.0.1", net.base_port(), 10, 0, wait);
+    test_write_in_matrix_mode(nconf, permut, "127.0.0.1", net.base_port(), 10, 0, wait);
     EXPECT_EQ(permut.nr, 0);
     EXPECT_EQ(permut.area[0], 1);
     EXPECT_EQ(permut.area[1], 0);
   }
   DataNet net(dir.path(), 1);
-  test_write_in_matrix_mode("127.0.0.1", net.base_port(), 10, 0, wait);
+  test_write_in_matrix_mode(nconf, permut, "127.0.0.1", net.base_port(), 10, 0, wait);
   EXPECT_EQ(permut.nr, 2);
   EXPECT_EQ(permut.node, (std::array<int, 4>{0, 0, 0, 0}));
 }
