@@ -91,14 +91,16 @@ int code_certificate(std::string_view text, uint32_t /*seed*/, CertificateBlock&
   uint32_t key = 0;
   key_certificate(key);
   noise_gen1(noise.data(), noise.size());
-  interleave(plain.data(), noise.data(), key, plain.size(), block.data());
+  GeneratorState state;
+  interleave(plain.data(), noise.data(), key, plain.size(), state, block.data());
   return 1;
 }
 
 void decode_certificate(CertificateBlock& block, uint32_t /*seed*/, CertificatePlain& plain) {
   uint32_t key = 0;
   key_certificate(key);
-  deinterleave(block.data(), key, plain.size(), reinterpret_cast<uint8_t*>(plain.data()));
+  GeneratorState state;
+  deinterleave(block.data(), key, plain.size(), state, reinterpret_cast<uint8_t*>(plain.data()));
 }
 
 int write_certificate(std::string_view local_id, std::string_view second_id,

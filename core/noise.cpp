@@ -1,39 +1,41 @@
 #include "core/noise.h"
 
-#include <cstdlib>
-#include <string>
+#include <array>
+#include <random>
 
 #include "platform/clock.h"
+#include "platform/random_bytes.h"
 
 namespace morbs {
 
 namespace {
 
-// The last eight digits of the seconds and the hundredths of a second: ten
-// digits, wrapped to 32 bits so that the seed still follows the clock.
-unsigned clock_seed() {
-  auto t = platform::now().value_or(platform::WallTime{});
-  std::string text = std::to_string(static_cast<uint32_t>(t.seconds));
-  text = text.size() > 2 ? text.substr(2) : std::string();
-  long hundredths = t.nanoseconds / 10000000;
-  if (hundredths < 10) text += '0';
-  text += std::to_string(hundredths);
-  uint64_t value = 0;
-  for (char c : text) value = value * 10 + static_cast<uint64_t>(c - '0');
-  return static_cast<unsigned>(value);
+constexpr size_t batch_size = 64;
+
+// Only when the kernel refuses random bytes: a generator of this thread's own,
+// so noise never stops nor is shared between threads.
+void fallback_bytes(uint8_t* buffer, size_t count) {
+  thread_local std::mt19937 engine([] {
+    auto t = platform::now().value_or(platform::WallTime{});
+    std::seed_seq seq{static_cast<uint32_t>(t.seconds), static_cast<uint32_t>(t.nanoseconds),
+                      static_cast<uint32_t>(reinterpret_cast<uintptr_t>(&t))};
+    return std::mt19937(seq);
+  }());
+  for (size_t i = 0; i < count; ++i) buffer[i] = static_cast<uint8_t>(engine());
 }
 
 }  // namespace
 
 void urandom_win(uint8_t* buffer, size_t count) {
-  platform::sleep_microseconds(17300);
-  std::srand(clock_seed());
-  for (size_t i = 0; i < count; ++i) {
-    int v;
-    do {
-      v = std::rand() % 255;
-    } while (v == 0);
-    buffer[i] = static_cast<uint8_t>(v);
+  std::array<uint8_t, batch_size> raw{};
+  size_t filled = 0;
+  while (filled < count) {
+    if (!platform::random_bytes(raw.data(), raw.size())) fallback_bytes(raw.data(), raw.size());
+    for (uint8_t b : raw) {
+      if (b < noise_low || b > noise_high) continue;
+      buffer[filled++] = b;
+      if (filled == count) break;
+    }
   }
 }
 

@@ -7,8 +7,6 @@
 namespace morbs {
 
 namespace {
-int32_t init_seed = 0;
-
 int8_t digit_value(char c) { return static_cast<int8_t>(c - 48); }
 }  // namespace
 
@@ -42,15 +40,17 @@ int64_t mod(std::string_view digits, int64_t modulus) {
   return r;
 }
 
-void RSA_srand(uint32_t seed) { init_seed = static_cast<int32_t>(seed); }
+void RSA_srand(GeneratorState& state, uint32_t seed) {
+  state.init_seed = static_cast<int32_t>(seed);
+}
 
-int32_t RSA_rand() {
-  const std::string s = std::to_string(init_seed);
+int32_t RSA_rand(GeneratorState& state) {
+  const std::string s = std::to_string(state.init_seed);
   std::string acc = s;
   for (int i = 0; i < 5; ++i) acc = multiply(acc, s);
   const int64_t r = mod(acc, wire::modulus);
-  init_seed = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(r)));
-  return init_seed;
+  state.init_seed = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(r)));
+  return state.init_seed;
 }
 
 int atoui(std::string_view text, uint32_t& out) {

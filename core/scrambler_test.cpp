@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "core/day_key.h"
 #include "core/noise.h"
@@ -67,6 +69,50 @@ TEST(Noise, BytesAreNeverZeroNorTwoHundredFiftyFive) {
     EXPECT_NE(v, 255);
   }
   EXPECT_NE(std::string(a, a + 256), std::string(b, b + 256));
+}
+
+// Every value of 1..254 comes about equally often: 400 expected each, and a
+// count outside 200..600 would be 10 standard deviations away.
+TEST(Noise, UniformOverOneTo254) {
+  std::vector<uint8_t> bytes(254 * 400);
+  urandom_win(bytes.data(), bytes.size());
+  std::array<int, 256> count{};
+  for (uint8_t v : bytes) ++count[v];
+  EXPECT_EQ(count[0], 0);
+  EXPECT_EQ(count[255], 0);
+  for (int v = 1; v <= 254; ++v) {
+    EXPECT_GT(count[v], 200) << v;
+    EXPECT_LT(count[v], 600) << v;
+  }
+}
+
+// A clock that moves only with sleeps shows whether coding waits.
+TEST(Noise, CodingNeverSleeps) {
+  platform::TestClock clock({1514764800, 0});
+  uint8_t buffer[256];
+  noise_gen(buffer, sizeof buffer);
+  MessageBlock block{};
+  codeV1("OP=currentspace&", 0, block);
+  PlainBlock plain{};
+  decodeV1(block, 0, plain);
+  EXPECT_EQ(clock.get().seconds, 1514764800);
+  EXPECT_EQ(clock.get().nanoseconds, 0);
+}
+
+// A short request leaves most of the plain block to the fill noise; a fill
+// that is not fresh for each coding would show as equal bytes.
+TEST(Noise, EveryCodingDrawsFreshFillAndMask) {
+  MessageBlock a{}, b{};
+  codeV1("", 0, a);
+  codeV1("", 0, b);
+  int equal_even = 0, equal_odd = 0;
+  for (size_t i = 0; i < a.size(); i += 2) {
+    equal_even += a[i] == b[i];
+    equal_odd += a[i + 1] == b[i + 1];
+  }
+  // About one in 254 by chance.
+  EXPECT_LT(equal_even, 20);
+  EXPECT_LT(equal_odd, 20);
 }
 
 }  // namespace
