@@ -41,6 +41,12 @@ void apply_timeout_microseconds(Settings& s, const std::string& value) {
   s.timeout_microsec = static_cast<int>(v <= 99999 ? 100000 : (v > 990000 ? 990000 : v));
 }
 
+// Outside 1..8 holds at the nearer end; a text that is no number keeps one.
+void apply_transfers(Settings& s, const std::string& value) {
+  int v = to_int(value);
+  s.transfers = v < 1 ? 1 : (v > transfers_limit ? transfers_limit : v);
+}
+
 // Reads like fgets into a 1000-byte buffer: a longer line comes as several.
 bool next_chunk(std::FILE* f, std::string& line) {
   line.clear();
@@ -71,6 +77,7 @@ bool apply_config_line(Settings& s, const std::string& line, const DnsOptions& d
   if (select_value(line, "TMIMEOUT_SEC", value) == 0) apply_timeout_seconds(s, value);
   if (select_value(line, "TMIMEOUT_USEC", value) == 0) apply_timeout_microseconds(s, value);
   if (select_value(line, "MATRIX_MODE", value) == 0) s.mat_mode = to_int(value);
+  if (select_value(line, "TRANSFERS", value) == 0) apply_transfers(s, value);
   // Every line decides the verbose flag, so the last line has the final word.
   s.test = (select_value(line, "TEST", value) == 0 && value == "1") ? 1 : 0;
   return valid;

@@ -54,6 +54,7 @@ TEST(SettingsDefaults, DifferByProgram) {
     EXPECT_EQ(s.timeout_microsec, 150000);
     EXPECT_EQ(s.mat_mode, 0);
     EXPECT_EQ(s.test, 1);
+    EXPECT_EQ(s.transfers, 1);
   }
 }
 
@@ -136,6 +137,11 @@ TEST_F(ConfigFile, BoundsOfNumbers) {
       {"INIT_PORT_Q=  +9301x&", Program::pullbox, nullptr, &Settings::init_port, 9301},
       {"INIT_PORT_Q=99999999999999&", Program::pullbox, nullptr, &Settings::init_port, INT32_MAX},
       {"MATRIX_MODE=-7&", Program::pullbox, nullptr, &Settings::mat_mode, -7},
+      {"TRANSFERS=4&", Program::pushbox, nullptr, &Settings::transfers, 4},
+      {"TRANSFERS=0&", Program::pushbox, nullptr, &Settings::transfers, 1},
+      {"TRANSFERS=-2&", Program::pullbox, nullptr, &Settings::transfers, 1},
+      {"TRANSFERS=9&", Program::pullbox, nullptr, &Settings::transfers, 8},
+      {"TRANSFERS=many&", Program::pullbox, nullptr, &Settings::transfers, 1},
   };
   for (const auto& c : cases) {
     auto s = read(std::string(c.line) + "\n", c.program);

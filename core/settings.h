@@ -15,6 +15,7 @@ struct ConnectionWait {
 };
 
 inline constexpr size_t ip_addr_limit = 19;
+inline constexpr int transfers_limit = 8;
 
 struct Settings {
   Program program = Program::pullbox;
@@ -27,6 +28,9 @@ struct Settings {
   int timeout_microsec = 150000;
   int mat_mode = 0;
   int test = 1;
+  // Copies or parts moved at once by pushbox and pullbox; 1 keeps one
+  // transfer at a time.
+  int transfers = 1;
 
   static Settings defaults(Program program);
   // The cap of `curr_nr_serv`: 12 in erasebox, 4 elsewhere.
