@@ -58,7 +58,9 @@ int main(int argc, char** argv) {
   NodeStore store(*options);
   QueryService queries(*options, store);
   SftpService sftp(*options, store.root());
-  if (!store.open(error) || !queries.listen(error) || !sftp.listen(error)) {
+  // --sftp-off: the port stays advertised, so clients meet a refused connection.
+  const bool run_sftp = !options->sftp_off;
+  if (!store.open(error) || !queries.listen(error) || (run_sftp && !sftp.listen(error))) {
     std::fprintf(stderr, "morbnode: %s\n", error.c_str());
     return 1;
   }

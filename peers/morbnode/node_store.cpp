@@ -1,26 +1,44 @@
 #include "peers/morbnode/node_store.h"
 
 #include <fcntl.h>
-#include <fstream>
 #include <unistd.h>
 
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
 #include "core/account.h"
-#include "core/number_text.h"
-#include "core/query_string.h"
+#include "peers/morbnode/names.h"
+#include "peers/morbnode/request_fields.h"
 
 namespace morbs::node {
 
 namespace fs = std::filesystem;
 
-bool is_area(const std::string& area) { return area == "accounts" || area == "accounts1"; }
+namespace {
+
+std::optional<std::string> read_whole(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+}  // namespace
 
 bool replace_file(const fs::path& path, const std::string& content) {
   const fs::path part = path.string() + ".part";
-  int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
   if (fd < 0) return false;
-  bool ok = ::write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
+  bool ok = true;
+  for (size_t done = 0; ok && done < content.size();) {
+    ssize_t put = ::write(fd, content.data() + done, content.size() - done);
+    ok = put > 0;
+    if (ok) done += static_cast<size_t>(put);
+  }
   ok = ::fsync(fd) == 0 && ok;
-  ::close(fd);
+  ok = ::close(fd) == 0 && ok;
   std::error_code error;
   if (ok) fs::rename(part, path, error);
   if (!ok || error) {
@@ -41,8 +59,12 @@ bool NodeStore::open(std::string& error) {
   fs::create_directories(private_dir(), ec);
   if (!ec) fs::create_directories(system_dir_ / "ACCOUNTS", ec);
   if (!ec) fs::create_directories(system_dir_ / "ACCOUNTS1", ec);
-  if (ec) error = "cannot create " + system_dir_.string() + ": " + ec.message();
-  return !ec;
+  if (ec) {
+    error = "cannot create " + system_dir_.string() + ": " + ec.message();
+    return false;
+  }
+  load_reservations();
+  return true;
 }
 
 fs::path NodeStore::account_dir(const std::string& id, const std::string& area) const {
@@ -62,8 +84,11 @@ int64_t NodeStore::used_bytes(const std::string& area) const {
   const fs::path dir = system_dir_ / (area == "accounts" ? "ACCOUNTS" : "ACCOUNTS1");
   for (auto it = fs::recursive_directory_iterator(dir, ec); !ec && it != fs::recursive_directory_iterator();
        it.increment(ec)) {
-    if (it->is_regular_file(ec) && it->path().filename().string().find(':') != std::string::npos)
-      used += static_cast<int64_t>(it->file_size(ec));
+    std::error_code entry_error;
+    if (!it->is_regular_file(entry_error) || it->path().filename().string().find(':') == std::string::npos)
+      continue;
+    const auto size = it->file_size(entry_error);
+    if (!entry_error) used = saturating_add(used, static_cast<int64_t>(std::min<uintmax_t>(size, INT64_MAX)));
   }
   return used;
 }
@@ -71,51 +96,67 @@ int64_t NodeStore::used_bytes(const std::string& area) const {
 int64_t NodeStore::free_space(const std::string& area) const {
   // What reservations still hold beyond what has been written.
   int64_t outstanding = 0;
-  for (const Reservation& r : reservations()) {
+  for (const Reservation& r : reservations_) {
     if (r.area != area) continue;
     std::error_code ec;
-    auto written = fs::file_size(stored_file(r), ec);
-    outstanding += std::max<int64_t>(0, r.size - (ec ? 0 : static_cast<int64_t>(written)));
+    const auto written = fs::file_size(stored_file(r), ec);
+    const int64_t held = ec ? r.size : r.size - static_cast<int64_t>(std::min<uintmax_t>(written, r.size));
+    outstanding = saturating_add(outstanding, held);
   }
   const auto& capacity = area == "accounts" ? options_.capacity_accounts : options_.capacity_accounts1;
   int64_t free = 0;
   if (capacity) {
-    free = *capacity - used_bytes(area) - outstanding;
+    free = saturating_add(*capacity, -saturating_add(used_bytes(area), outstanding));
   } else {
     std::error_code ec;
-    free = static_cast<int64_t>(fs::space(root_, ec).available) - outstanding;
+    const auto available = fs::space(root_, ec).available;
+    free = saturating_add(static_cast<int64_t>(std::min<uintmax_t>(available, INT64_MAX)), -outstanding);
   }
   return std::max<int64_t>(free, 0);
 }
 
-std::vector<Reservation> NodeStore::reservations() const {
-  std::vector<Reservation> all;
+void NodeStore::load_reservations() {
+  reservations_.clear();
   std::ifstream in(private_dir() / "reservations.q");
   std::string line;
-  while (std::getline(in, line)) {
+  for (int number = 1; std::getline(in, line); ++number) {
+    auto fields = Fields::parse(line);
     Reservation r;
-    std::string size;
-    if (select_value(line, "ID", r.id) || select_value(line, "DISK", r.area) ||
-        select_value(line, "FN", r.stored_name) || select_value(line, "FSZ", size))
+    std::optional<int64_t> size;
+    if (fields) {
+      r = {fields->get("ID"), fields->get("DISK"), fields->get("FN"), 0};
+      size = parse_size(fields->get("FSZ"));
+    }
+    if (!fields || !is_account_id(r.id) || !is_area(r.area) || !is_stored_name(r.stored_name) || !size ||
+        find_reservation(r.id, r.area, r.stored_name)) {
+      std::fprintf(stderr, "morbnode: reservations.q line %d skipped: not a valid reservation\n", number);
       continue;
-    r.size = to_int64(size).value_or(0);
-    all.push_back(r);
+    }
+    r.size = *size;
+    reservations_.push_back(r);
   }
-  return all;
 }
 
-bool NodeStore::save_reservations(const std::vector<Reservation>& all) const {
+bool NodeStore::save_reservations(const std::vector<Reservation>& all) {
   std::string content;
   for (const Reservation& r : all)
     content += "ID=" + r.id + "&DISK=" + r.area + "&FN=" + r.stored_name +
                "&FSZ=" + std::to_string(r.size) + "&\n";
-  return replace_file(private_dir() / "reservations.q", content);
+  if (!replace_file(private_dir() / "reservations.q", content)) return false;
+  reservations_ = all;
+  return true;
 }
 
 std::optional<Reservation> NodeStore::find_reservation(const std::string& id, const std::string& area,
                                                        const std::string& stored_name) const {
-  for (const Reservation& r : reservations())
+  for (const Reservation& r : reservations_)
     if (r.id == id && r.area == area && r.stored_name == stored_name) return r;
+  return std::nullopt;
+}
+
+std::optional<Reservation> NodeStore::reservation_at(const fs::path& local) const {
+  for (const Reservation& r : reservations_)
+    if (stored_file(r) == local) return r;
   return std::nullopt;
 }
 
@@ -124,9 +165,9 @@ bool NodeStore::reserve(const Reservation& r) {
   fs::create_directories(account_dir(r.id, r.area), ec);
   if (ec) return false;
   // An area that answers "ready" always has a list to fetch, empty or not.
-  if (!fs::exists(files_list(r.id, r.area), ec) && !append_text(files_list(r.id, r.area), ""))
+  if (!fs::exists(files_list(r.id, r.area), ec) && !replace_file(files_list(r.id, r.area), ""))
     return false;
-  auto all = reservations();
+  auto all = reservations_;
   std::erase_if(all, [&](const Reservation& o) {
     return o.id == r.id && o.area == r.area && o.stored_name == r.stored_name;
   });
@@ -135,7 +176,7 @@ bool NodeStore::reserve(const Reservation& r) {
 }
 
 bool NodeStore::release(const std::string& id, const std::string& area, const std::string& stored_name) {
-  auto all = reservations();
+  auto all = reservations_;
   auto removed = std::erase_if(all, [&](const Reservation& o) {
     return o.id == id && o.area == area && o.stored_name == stored_name;
   });
@@ -152,16 +193,16 @@ std::vector<std::string> NodeStore::read_list(const fs::path& list) const {
 }
 
 bool NodeStore::append_line(const fs::path& list, const std::string& line) const {
-  return append_text(list, line + "\n");
-}
-
-bool NodeStore::append_text(const fs::path& list, const std::string& text) const {
-  int fd = ::open(list.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-  ok = ::fsync(fd) == 0 && ok;
-  ::close(fd);
-  return ok;
+  std::error_code ec;
+  std::string content;
+  if (fs::exists(list, ec)) {
+    auto old = read_whole(list);
+    if (!old) return false;
+    content = std::move(*old);
+  }
+  // A line left without its end by some earlier writer is never glued to.
+  if (!content.empty() && content.back() != '\n') content += '\n';
+  return replace_file(list, content + line + "\n");
 }
 
 bool NodeStore::write_list(const fs::path& list, const std::vector<std::string>& lines) const {

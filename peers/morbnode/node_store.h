@@ -1,9 +1,11 @@
 // The node's state on disk: accounts, stored files, reservations and lists.
 // Everything is a file under the root, so a restarted node carries on.
+// Not safe for concurrent use: callers hold mutex() around each operation.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,13 +25,16 @@ class NodeStore {
  public:
   explicit NodeStore(const Options& options);
 
-  // Creates the node's directories; false with the reason.
+  // Creates the node's directories and reads the reservations; false with
+  // the reason. Records that fail the checks are reported and skipped.
   bool open(std::string& error);
+
+  std::mutex& mutex() { return mutex_; }
 
   const std::filesystem::path& root() const { return root_; }
   // What only the node itself sees (reservations, host key); not served.
   std::filesystem::path private_dir() const { return root_ / private_dir_name; }
-  // home/<user>/MORBS-SYSTEM/MORB<sn>/<area dir>/<id path>/
+  // home/<user>/MORBS-SYSTEM/MORB<sn>/<area dir>/<id path>/; id and area checked by the caller.
   std::filesystem::path account_dir(const std::string& id, const std::string& area) const;
   std::filesystem::path stored_file(const Reservation& r) const {
     return account_dir(r.id, r.area) / r.stored_name;
@@ -44,28 +49,30 @@ class NodeStore {
   bool account_exists(const std::string& id, const std::string& area) const;
   int64_t free_space(const std::string& area) const;
 
-  std::vector<Reservation> reservations() const;
+  const std::vector<Reservation>& reservations() const { return reservations_; }
   std::optional<Reservation> find_reservation(const std::string& id, const std::string& area,
                                               const std::string& stored_name) const;
+  // The reservation whose stored file is `local`, if any: what SFTP may write.
+  std::optional<Reservation> reservation_at(const std::filesystem::path& local) const;
   bool reserve(const Reservation& r);  // creates the account's directories
   bool release(const std::string& id, const std::string& area, const std::string& stored_name);
 
-  // List lines of one area of one account.
+  // List lines of one area of one account, as stored.
   std::vector<std::string> read_list(const std::filesystem::path& list) const;
+  // All or nothing: on failure the list is as it was.
   bool append_line(const std::filesystem::path& list, const std::string& line) const;
   bool write_list(const std::filesystem::path& list, const std::vector<std::string>& lines) const;
 
  private:
-  bool append_text(const std::filesystem::path& list, const std::string& text) const;
-  bool save_reservations(const std::vector<Reservation>& all) const;
+  void load_reservations();
+  bool save_reservations(const std::vector<Reservation>& all);
   int64_t used_bytes(const std::string& area) const;
 
   Options options_;
   std::filesystem::path root_, system_dir_;
+  std::vector<Reservation> reservations_;
+  std::mutex mutex_;
 };
-
-// Areas are "accounts" and "accounts1"; their directories ACCOUNTS and ACCOUNTS1.
-bool is_area(const std::string& area);
 
 // Writes `content` aside and renames it over `path`: never half a file.
 bool replace_file(const std::filesystem::path& path, const std::string& content);

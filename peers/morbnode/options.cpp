@@ -18,11 +18,22 @@ const char* const usage_text =
     "  --answer-delay-ms N     answer N ms late\n"
     "  --never-answer          accept, read and never answer\n"
     "  --close-without-answer  close every connection without answering\n"
+    "  --refuse-op NAME        answer requests with OP=NAME with the refusal (repeatable);\n"
+    "                          NAME: chkaccount currentspace sshpasswd timeprec resv\n"
+    "                          listfiles listfiles-add listfiles-chg listARCHI chkfile\n"
+    "  --sftp-off              advertise --sftp-port but run no SFTP service\n"
     "  --log FILE              append every request received, one per line\n"
     "usage: morbnode --ask PORT REQUEST\n"
     "  Sends one request to the node on 127.0.0.1:PORT and prints the reply.\n";
 
 namespace {
+
+bool is_known_op(const std::string& name) {
+  for (const char* op : {"chkaccount", "currentspace", "sshpasswd", "timeprec", "resv", "listfiles",
+                         "listfiles-add", "listfiles-chg", "listARCHI", "chkfile"})
+    if (name == op) return true;
+  return false;
+}
 
 template <typename T>
 bool to_number(const std::string& text, T& out) {
@@ -31,6 +42,11 @@ bool to_number(const std::string& text, T& out) {
 }
 
 }  // namespace
+
+bool op_refused(const Options& options, const std::string& op, const std::string& sub) {
+  if (options.refused_ops.count(op)) return true;
+  return op == "listfiles" && options.refused_ops.count(op + "-" + sub);
+}
 
 std::optional<Options> parse_options(const std::vector<std::string>& args, std::string& error) {
   Options o;
@@ -46,6 +62,11 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
     if (a == "--refuse-all") o.refuse_all = true;
     else if (a == "--never-answer") o.never_answer = true;
     else if (a == "--close-without-answer") o.close_without_answer = true;
+    else if (a == "--sftp-off") o.sftp_off = true;
+    else if (a == "--refuse-op") {
+      ok = value(v) && is_known_op(v);
+      if (ok) o.refused_ops.insert(v);
+    }
     else if (a == "--root") ok = value(o.root);
     else if (a == "--user") ok = value(o.user);
     else if (a == "--password") ok = value(o.password);

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -20,8 +21,13 @@ struct Options {
   long answer_delay_ms = 0;
   bool never_answer = false;
   bool close_without_answer = false;
+  bool sftp_off = false;             // the port is advertised, nothing listens on it
+  std::set<std::string> refused_ops;  // "resv", "listfiles", "listfiles-add", ...
   std::string log_path;
 };
+
+// True when a request with these OP and SUB values is to be refused.
+bool op_refused(const Options& options, const std::string& op, const std::string& sub);
 
 // nullopt with the reason in `error`.
 std::optional<Options> parse_options(const std::vector<std::string>& args, std::string& error);

@@ -9,6 +9,7 @@
 #include "core/query_string.h"
 #include "core/scrambler.h"
 #include "core/wire.h"
+#include "peers/morbnode/request_fields.h"
 #include "peers/morbnode/requests.h"
 
 namespace morbs::node {
@@ -87,7 +88,9 @@ void QueryService::handle(platform::TcpSocket client, const std::atomic<bool>& s
     return;
   }
   std::string reply;
-  if (options_.refuse_all) {
+  auto fields = Fields::parse(request);
+  if (options_.refuse_all ||
+      (fields && op_refused(options_, fields->get("OP"), fields->get("SUB")))) {
     reply = wire::refusal;
   } else {
     std::lock_guard<std::mutex> lock(state_mutex_);

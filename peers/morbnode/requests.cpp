@@ -4,10 +4,9 @@
 #include <ctime>
 #include <filesystem>
 
-#include "core/account.h"
-#include "core/number_text.h"
-#include "core/query_string.h"
 #include "core/wire.h"
+#include "peers/morbnode/names.h"
+#include "peers/morbnode/request_fields.h"
 
 namespace morbs::node {
 
@@ -17,27 +16,18 @@ namespace {
 
 const std::string refusal(wire::refusal);
 
-std::string field(const std::string& request, const char* key) {
-  std::string value;
-  select_value(request, key, value);
-  return value;
-}
-
-bool starts_with(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+// A list line holds at most 1022 characters before its line end.
+constexpr size_t max_list_line = 1022;
 
 std::string done(const std::string& re, const std::string& cp = "ok") {
   return "STATUS=done&RE=" + re + "&CP=" + cp + "&";
 }
 std::string refused(const std::string& cp) { return "STATUS=refused&RE=refused&CP=" + cp + "&"; }
 
-// A stored name is one plain file name of the form prefix:fname[:postfix].
-bool is_stored_name(const std::string& name) {
-  return !name.empty() && name.size() <= 255 && name.find(':') != std::string::npos &&
-         name.find('/') == std::string::npos && name.find('\0') == std::string::npos &&
-         name != "." && name != "..";
+// The request names one stored file of one area of one account, all checked.
+bool names_stored_file(const Fields& f, const char* name_key) {
+  return is_account_id(f.get("ID")) && is_area(f.get("DISK")) && is_stored_name(f.get(name_key));
 }
-
-bool is_account(const std::string& id) { return id.size() == 11 && check_PESEL(id, 0) == 1; }
 
 std::string local_stamp() {
   std::time_t now = std::time(nullptr);
@@ -48,12 +38,16 @@ std::string local_stamp() {
   return text;
 }
 
-// The value of CURR in a list line replaced.
-std::string with_flag(const std::string& line, const std::string& flag) {
-  size_t start = line.find("CURR=");
-  if (start == std::string::npos) return line + "CURR=" + flag + "&";
-  size_t end = line.find('&', start);
-  return line.substr(0, start + 5) + flag + (end == std::string::npos ? "&" : line.substr(end));
+// The line with its CURR value replaced; the other fields as they were.
+std::string with_flag(const Fields& line, const std::string& flag) {
+  std::string out;
+  bool replaced = false;
+  for (const auto& [key, value] : line.pairs()) {
+    const bool curr = key == "CURR";
+    out += key + "=" + (curr ? flag : value) + "&";
+    replaced = replaced || curr;
+  }
+  return replaced ? out : out + "CURR=" + flag + "&";
 }
 
 std::string time_precise() {
@@ -65,59 +59,65 @@ std::string time_precise() {
   return "TIME=" + std::to_string(last / 1000000000) + "&NANO=" + std::to_string(last % 1000000000) + "&";
 }
 
-std::string check_account(NodeStore& store, const std::string& request) {
-  std::string id = field(request, "ID");
-  if (!is_account(id)) return refusal;
+std::string check_account(NodeStore& store, const Fields& f) {
+  const std::string& id = f.get("ID");
+  if (!is_account_id(id)) return refusal;
   auto state = [&](const char* area) {
     return store.account_exists(id, area) ? std::string("ready") : std::string("noaccount");
   };
   return "ACCOUNTS=" + state("accounts") + "&ACCOUNTS1=" + state("accounts1") + "&";
 }
 
-std::string reserve(NodeStore& store, const std::string& request) {
-  Reservation r{field(request, "ID"), field(request, "DISK"), field(request, "FN"), 0};
-  auto size = to_int64(field(request, "FSZ"));
-  if (!is_account(r.id) || !is_area(r.area) || !is_stored_name(r.stored_name) || !size || *size < 0)
-    return refusal;
-  r.size = *size;
+std::string reserve(NodeStore& store, const Fields& f) {
+  auto size = parse_size(f.get("FSZ"));
+  if (!names_stored_file(f, "FN") || !size) return refusal;
+  const Reservation r{f.get("ID"), f.get("DISK"), f.get("FN"), *size};
   std::error_code ec;
   if (fs::exists(store.stored_file(r), ec) && !store.find_reservation(r.id, r.area, r.stored_name))
     return refused("file_exists");
-  if (store.free_space(r.area) < r.size) return refused("no_space");
+  // The old reservation of the same name is replaced: its space counts as free.
+  int64_t free = store.free_space(r.area);
+  if (auto old = store.find_reservation(r.id, r.area, r.stored_name)) {
+    const auto written = fs::file_size(store.stored_file(r), ec);
+    free = saturating_add(free, old->size - (ec ? 0 : std::min<int64_t>(static_cast<int64_t>(written), old->size)));
+  }
+  if (free < r.size) return refused("no_space");
   return store.reserve(r) ? done("reserved") : refused("error_resv");
 }
 
-std::string register_copy(NodeStore& store, const std::string& request) {
-  const std::string id = field(request, "ID"), area = field(request, "DISK"), name = field(request, "FN");
-  if (!is_account(id) || !is_area(area) || !is_stored_name(name)) return refusal;
+std::string register_copy(NodeStore& store, const Fields& f, const std::string& request) {
+  const std::string &id = f.get("ID"), &area = f.get("DISK"), &name = f.get("FN");
+  // The node writes the flag and the date; a request never sets them.
+  if (!names_stored_file(f, "FN") || f.has("CURR") || f.has("DATE")) return refusal;
+  const std::string line = request + "CURR=ishere&DATE=" + local_stamp() + "&";
+  if (line.size() > max_list_line) return refusal;
   auto reservation = store.find_reservation(id, area, name);
   if (!reservation) return refused("no_reservation");
   std::error_code ec;
   auto size = fs::file_size(store.stored_file(*reservation), ec);
   if (ec || static_cast<int64_t>(size) != reservation->size) return refused("error_size");
-  // The node writes the flag and the date; a request never sets them.
-  if (request.find("CURR=") != std::string::npos || request.find("DATE=") != std::string::npos)
-    return refusal;
-  for (const auto& line : store.read_list(store.files_list(id, area)))
-    if (field(line, "FN") == name) return refused("file_listed");
-  const std::string line = request + "CURR=ishere&DATE=" + local_stamp() + "&";
+  for (const auto& stored : store.read_list(store.files_list(id, area))) {
+    auto entry = Fields::parse(stored);
+    if (entry && entry->get("FN") == name) return refused("file_listed");
+  }
   if (!store.append_line(store.files_list(id, area), line)) return refused("error_list");
   store.release(id, area, name);
   return done("added");
 }
 
-std::string register_archive(NodeStore& store, const std::string& request) {
-  const std::string id = field(request, "ID"), area = field(request, "DISK"), name = field(request, "FN");
-  if (!is_account(id) || !is_area(area) || !is_stored_name(name)) return refusal;
-  if (!store.account_exists(id, area)) return refused("no_account");
+std::string register_archive(NodeStore& store, const Fields& f, const std::string& request) {
+  const std::string &id = f.get("ID"), &area = f.get("DISK");
+  if (!names_stored_file(f, "FN") || f.has("DATE")) return refusal;
   const std::string line = request + "DATE=" + local_stamp() + "&";
+  if (line.size() > max_list_line) return refusal;
+  if (!store.account_exists(id, area)) return refused("no_account");
   return store.append_line(store.archive_list(id, area), line) ? done("added") : refused("error_list");
 }
 
-std::string change_flag(NodeStore& store, const std::string& request) {
-  const std::string id = field(request, "ID"), area = field(request, "DISK"), name = field(request, "FN");
-  const std::string flag = field(request, "CURRNEW");
-  if (!is_account(id) || !is_area(area) || !is_stored_name(name) ||
+std::string change_flag(NodeStore& store, const Fields& f) {
+  const std::string &id = f.get("ID"), &area = f.get("DISK"), &name = f.get("FN");
+  const std::string& flag = f.get("CURRNEW");
+  if (!names_stored_file(f, "FN") ||
       (flag != "ishere" && flag != "archiv" && flag != "delete" && flag != "locked"))
     return refusal;
   const fs::path data = store.account_dir(id, area) / name;
@@ -126,8 +126,17 @@ std::string change_flag(NodeStore& store, const std::string& request) {
 
   std::vector<std::string> lines = store.read_list(list);
   std::string* entry = nullptr;
-  for (auto& line : lines)
-    if (field(line, "FN") == name) entry = &line;
+  std::optional<Fields> entry_fields;
+  bool any_locked = false;  // a list with the name twice: the lock wins
+  for (auto& line : lines) {
+    auto parsed = Fields::parse(line);
+    if (!parsed || parsed->get("FN") != name) continue;
+    any_locked = any_locked || parsed->get("CURR") == "locked";
+    if (!entry) {
+      entry = &line;
+      entry_fields = std::move(parsed);
+    }
+  }
   if (!entry) {
     // A copy reserved and never registered: an interrupted upload undone.
     if (flag == "delete" && store.find_reservation(id, area, name)) {
@@ -137,23 +146,27 @@ std::string change_flag(NodeStore& store, const std::string& request) {
     }
     return refused("error_rm_file");
   }
-  const std::string current = field(*entry, "CURR");
+  const std::string& current = entry_fields->get("CURR");
   if (current == flag) {
     // Already so: a delete reports that the flag was changed before.
     return flag == "delete" ? refused("end_chg") : done("unchanged");
   }
   if (current == "delete" || current == "archiv") return refused("file_removed");
-  if (current == "locked" && (flag == "delete" || flag == "archiv")) return refused("file_locked");
+  if ((current == "locked" || any_locked) && (flag == "delete" || flag == "archiv"))
+    return refused("file_locked");
+  // The list first: data is only removed once no entry says it is there.
+  *entry = with_flag(*entry_fields, flag);
+  if (!store.write_list(list, lines)) return refused("error_list");
   if (flag == "delete" || flag == "archiv") fs::remove(data, ec);
-  *entry = with_flag(*entry, flag);
-  return store.write_list(list, lines) ? done("changed") : refused("error_list");
+  return done("changed");
 }
 
-std::string check_file(NodeStore& store, const std::string& request) {
-  const std::string id = field(request, "ID"), area = field(request, "DISK"), name = field(request, "PFN");
-  if (!is_account(id) || !is_area(area) || !is_stored_name(name)) return refusal;
+std::string check_file(NodeStore& store, const Fields& f) {
+  if (!names_stored_file(f, "PFN")) return refusal;
   std::error_code ec;
-  auto size = fs::file_size(store.account_dir(id, area) / name, ec);
+  const fs::path file = store.account_dir(f.get("ID"), f.get("DISK")) / f.get("PFN");
+  if (!fs::is_regular_file(fs::symlink_status(file, ec))) return "STATUS=refused&FSIZE=null&CP=no_file&";
+  auto size = fs::file_size(file, ec);
   if (ec) return "STATUS=refused&FSIZE=null&CP=no_file&";
   return "STATUS=done&FSIZE=" + std::to_string(size) + "&CP=ok&";
 }
@@ -166,18 +179,25 @@ std::string space(NodeStore& store) {
 }  // namespace
 
 std::string answer(NodeStore& store, const Options& options, const std::string& request) {
+  auto parsed = Fields::parse(request);
+  if (!parsed) return refusal;
+  const Fields& f = *parsed;
+  const std::string& op = f.get("OP");
+  const std::string& sub = f.get("SUB");
+  const size_t count = f.pairs().size();
+  // Requests without arguments are those texts exactly.
   if (request == "TEST=H00&") return "SN=" + std::to_string(options.sn) + "&";
-  if (starts_with(request, "OP=chkaccount&")) return check_account(store, request);
-  if (request == "OP=currentspace&") return space(store);
-  if (request == "OP=sshpasswd&")
-    return "PA=" + options.user + ":" + options.password + "&PORT_SFTP=" +
-           std::to_string(options.sftp_port) + "&";
-  if (request == "OP=timeprec&") return time_precise();
-  if (starts_with(request, "OP=resv&")) return reserve(store, request);
-  if (starts_with(request, "OP=listfiles&SUB=add&")) return register_copy(store, request);
-  if (starts_with(request, "OP=listARCHI&SUB=add&")) return register_archive(store, request);
-  if (starts_with(request, "OP=listfiles&SUB=chg&")) return change_flag(store, request);
-  if (starts_with(request, "OP=chkfile&")) return check_file(store, request);
+  if (f.first_key() != "OP") return refusal;
+  if (op == "currentspace" && count == 1) return space(store);
+  if (op == "sshpasswd" && count == 1)
+    return "PA=" + options.user + ":" + options.password + "&PORT_SFTP=" + std::to_string(options.sftp_port) + "&";
+  if (op == "timeprec" && count == 1) return time_precise();
+  if (op == "chkaccount") return check_account(store, f);
+  if (op == "resv") return reserve(store, f);
+  if (op == "listfiles" && sub == "add" && f.pairs()[1].first == "SUB") return register_copy(store, f, request);
+  if (op == "listARCHI" && sub == "add" && f.pairs()[1].first == "SUB") return register_archive(store, f, request);
+  if (op == "listfiles" && sub == "chg") return change_flag(store, f);
+  if (op == "chkfile") return check_file(store, f);
   return refusal;
 }
 

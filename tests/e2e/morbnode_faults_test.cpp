@@ -2,6 +2,8 @@
 // bad options, a port in use, a clean stop.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "core/op_message.h"
 #include "core/query_string.h"
 #include "platform/clock.h"
@@ -58,6 +60,64 @@ TEST(MorbnodeFaults, CapacityPerArea) {
   std::string status;
   select_value(net.request(0, "OP=resv&ID=12345678903&DISK=accounts1&FN=1:a&FSZ=1&"), "STATUS", status);
   EXPECT_EQ(status, "refused");
+}
+
+// --refuse-op: the named operation is refused, every other one is served.
+TEST(MorbnodeFaults, RefuseOpRefusesOnlyThatOperation) {
+  const std::string id = "12345678903";
+  const std::string add = "OP=listfiles&SUB=add&FN=1:a&ID=" + id + "&UID32=u&ORG=0&PORT=1&DISK=accounts&";
+  const std::string chg = "OP=listfiles&SUB=chg&DISK=accounts&FN=1:a&ID=" + id + "&CURRNEW=locked&";
+  const std::vector<std::string> requests = {
+      "TEST=H00&", "OP=chkaccount&ID=" + id + "&", "OP=currentspace&", "OP=sshpasswd&", "OP=timeprec&",
+      "OP=resv&ID=" + id + "&DISK=accounts&FN=1:b&FSZ=1&", add, chg,
+      "OP=listARCHI&SUB=add&ID=" + id + "&DISK=accounts&FN=1:a&",
+      "OP=chkfile&ID=" + id + "&DISK=accounts&PFN=1:a&"};
+  struct Case {
+    std::vector<std::string> refused_ops;
+    std::vector<std::string> refused;  // the requests answered with the refusal
+  };
+  const Case cases[] = {
+      {{"resv"}, {requests[5]}},
+      {{"listfiles"}, {add, chg}},
+      {{"listfiles-add"}, {add}},
+      {{"listfiles-chg", "timeprec"}, {chg, "OP=timeprec&"}},
+      {{"sshpasswd", "chkaccount", "currentspace"}, {requests[1], requests[2], requests[3]}},
+      {{"listARCHI", "chkfile"}, {requests[8], requests[9]}},
+  };
+  TempDir dir("faults");
+  DataNet net(dir.path(), 1);
+  // The account exists, so that every request has something to answer.
+  net.store_copy(0, id, "accounts", "1:a", "x", "u", 0);
+  for (const auto& c : cases) {
+    std::vector<std::string> options;
+    for (const auto& op : c.refused_ops) options.insert(options.end(), {"--refuse-op", op});
+    net.start(0, options);
+    for (const auto& r : requests) {
+      const bool refused = std::find(c.refused.begin(), c.refused.end(), r) != c.refused.end();
+      // The exchange fails on the refusal and only on it.
+      EXPECT_EQ(net.request(0, r).empty(), refused) << c.refused_ops[0] << ": " << r;
+    }
+  }
+}
+
+TEST(MorbnodeFaults, SftpOffAdvertisesThePortButNothingListens) {
+  TempDir dir("faults");
+  DataNet net(dir.path(), 1, {{"--sftp-off"}});
+  EXPECT_EQ(net.request(0, "OP=sshpasswd&"),
+            "PA=node1:pass1&PORT_SFTP=" + std::to_string(net.sftp_port(0)) + "&");
+  platform::RunOptions options;
+  options.merge_standard_error = true;
+  options.timeout_ms = 20000;
+  auto curl = platform::run_process({"curl", "-sS", "-k", "--user", "node1:pass1", "-o",
+                                     (dir / "x").string(),
+                                     "sftp://127.0.0.1:" + std::to_string(net.sftp_port(0)) + "/home/"},
+                                    options).value_or(platform::RunResult{});
+  EXPECT_EQ(curl.exit_code, 7) << curl.output;  // could not connect
+  // Started again without the switch, the same node serves SFTP.
+  net.start(0);
+  platform::TcpSocket probe;
+  probe.open();
+  EXPECT_TRUE(probe.connect_within("127.0.0.1", net.sftp_port(0), 1, 0));
 }
 
 platform::RunResult run_node(const std::vector<std::string>& args) {
