@@ -7,11 +7,29 @@ namespace morbs {
 namespace {
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool is_ascii_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+bool is_path_or_field_character(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return c == '/' || c == '\\' || c == '.' || c == '&' || c == '=' || c == ' ' || u < 0x20 ||
+         u == 0x7F;
+}
 }  // namespace
+
+bool is_safe_account_id(std::string_view id) {
+  for (char c : id)
+    if (is_path_or_field_character(c)) return false;
+  return true;
+}
 
 int check_PESEL(std::string_view id, int verbose) {
   if (id.size() != account_id_length) {
     if (verbose) std::puts("\nInput: id has incorrect lenght");
+    return 0;
+  }
+  // The id becomes directories on a node and a field of every request: a
+  // character that could climb out of the account or cut the field is no id.
+  if (!is_safe_account_id(id)) {
+    if (verbose) std::puts("\nIncoreect PESEL number");
     return 0;
   }
   for (char c : id)
@@ -25,7 +43,7 @@ int check_PESEL(std::string_view id, int verbose) {
 }
 
 int make_path_pesel(std::string_view id, std::string_view area, std::string& out) {
-  if (id.size() != account_id_length) return -1;
+  if (id.size() != account_id_length || !is_safe_account_id(id)) return -1;
   std::string path = area == "accounts" ? "ACCOUNTS/" : "ACCOUNTS1/";
   for (size_t i = 0; i < account_id_length; i += 2) {
     path.append(id.substr(i, 2));

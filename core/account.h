@@ -9,12 +9,18 @@ namespace morbs {
 
 inline constexpr size_t account_id_length = 11;
 
+// True when no character of the id could change a storage path or a query
+// string: "/", "\\", ".", "&", "=", a blank or a control character.
+bool is_safe_account_id(std::string_view id);
+
 // 1 accepted, 0 refused. An all-digit id must pass the PESEL check digit;
-// an id with any other character is accepted unchecked.
+// an id with another character is accepted unchecked, unless it is one that
+// is_safe_account_id refuses (then "\nIncoreect PESEL number" when verbose).
 int check_PESEL(std::string_view id, int verbose);
 
 // "ACCOUNTS/" (area "accounts") or "ACCOUNTS1/" (any other text), then the id
-// cut into 2/2/2/2/2/1 directories. -1 (out untouched) unless 11 characters.
+// cut into 2/2/2/2/2/1 directories. -1 (out untouched) unless 11 characters
+// that is_safe_account_id accepts.
 int make_path_pesel(std::string_view id, std::string_view area, std::string& out);
 
 // Every character other than a digit, an ASCII letter, "." or "_" becomes

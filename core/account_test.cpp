@@ -34,6 +34,35 @@ TEST(CheckPesel, IdsAndMessages) {
   }
 }
 
+// Ids that would change a storage path or cut a request field: refused by
+// the check (with the id message) and by the path builder.
+TEST(CheckPesel, HostileIdsAreRefusedWherever) {
+  const std::string hostile[] = {
+      "........./p", "../../../..", "1234567890/", "1234567890\\", "12345.78903",
+      "12345&78903", "12345=78903", "12345 78903", std::string("12345\0" "78903", 11),
+      "1234567890\n", "1234567890\t", "\x1b[2J5678901", "1234567890\x7f",
+  };
+  for (const std::string& id : hostile) {
+    SCOPED_TRACE(::testing::PrintToString(id));
+    ASSERT_EQ(id.size(), 11u);
+    EXPECT_FALSE(is_safe_account_id(id));
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(check_PESEL(id, 1), 0);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "\nIncoreect PESEL number\n");
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(check_PESEL(id, 0), 0);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+    std::string out = "untouched";
+    EXPECT_EQ(make_path_pesel(id, "accounts", out), -1);
+    EXPECT_EQ(out, "untouched");
+  }
+  // Letters, other punctuation and bytes above 127 still pass unchecked.
+  for (const char* id : {"1234567890A", "abcdefghijk", "12345-78903", "1234567890\xC3"}) {
+    EXPECT_TRUE(is_safe_account_id(id)) << id;
+    EXPECT_EQ(check_PESEL(id, 0), 1) << id;
+  }
+}
+
 TEST(MakePathPesel, AreaDirectoryAndSplitId) {
   std::string out = "untouched";
   EXPECT_EQ(make_path_pesel("12345678903", "accounts", out), 0);
