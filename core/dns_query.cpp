@@ -57,6 +57,8 @@ int ngethostbyname(std::string_view host, const std::string& server, const DnsOp
   if (socket.receive(reply, dns_reply_limit, options.reply_wait_ms, error) < 0)
     return failed(error, alias);
 
+  // A datagram that does not answer this very query counts as no answer.
+  if (!answers_query(reply, query)) return -1;
   DnsAnswer answer = read_reply(reply, query.size() - dns_header_size);
   address = answer.address;
   alias = answer.alias;

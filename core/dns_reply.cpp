@@ -62,7 +62,21 @@ std::string dotted(std::span<const uint8_t> data) {
          std::to_string(data[2]) + '.' + std::to_string(data[3]);
 }
 
+uint8_t lower(uint8_t c) { return (c >= 'A' && c <= 'Z') ? static_cast<uint8_t>(c + 32) : c; }
+
 }  // namespace
+
+bool answers_query(std::span<const uint8_t> reply, std::span<const uint8_t> query) {
+  if (query.size() < dns_header_size || reply.size() < query.size()) return false;
+  constexpr uint8_t response_bit = 0x80, rcode_bits = 0x0F;
+  if (read_u16(reply, 0) != read_u16(query, 0)) return false;
+  if ((reply[2] & response_bit) == 0 || (reply[3] & rcode_bits) != 0) return false;
+  if (read_u16(reply, 4) != 1) return false;
+  // The question is the query's own bytes: name in label form, type, class.
+  for (size_t i = dns_header_size; i < query.size(); ++i)
+    if (lower(reply[i]) != lower(query[i])) return false;
+  return true;
+}
 
 DnsAnswer read_reply(std::span<const uint8_t> reply, size_t question_size) {
   if (reply.size() < dns_header_size || reply.size() - dns_header_size < question_size)

@@ -22,6 +22,12 @@ struct DnsAnswer {
   std::string alias = "null";
 };
 
+// True when `reply` answers `query`: the same ID, marked as a response, the
+// same single question (the name compared regardless of case, which name
+// servers may change) and RCODE 0. Any other datagram, a stray or forged one
+// or a name error, tells nothing about the address.
+bool answers_query(std::span<const uint8_t> reply, std::span<const uint8_t> query);
+
 // The answer of `reply`, whose question takes `question_size` bytes after the
 // header (the query's own name in label form, plus type and class). A reply
 // that is cut short, claims more records than it holds, or holds a name that

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -186,6 +187,56 @@ TEST(ReadReply, RefusesMalformedReplies) {
     EXPECT_EQ(answer.result, -1) << c.what;
     EXPECT_EQ(answer.address, "null") << c.what;
     EXPECT_EQ(answer.alias, "null") << c.what;
+  }
+}
+
+// The query for host.test with ID 0x1234, as build_query makes it.
+Bytes query_for_host_test() {
+  Bytes q;
+  put_u16(q, 0x1234);
+  put_u16(q, 0x0100);
+  put_u16(q, 1);
+  put_u16(q, 0);
+  put_u16(q, 0);
+  put_u16(q, 0);
+  q.insert(q.end(), question_name.begin(), question_name.end());
+  put_u16(q, 1);
+  put_u16(q, 1);
+  return q;
+}
+
+TEST(AnswersQuery, OnlyAReplyToThisVeryQueryCounts) {
+  const Bytes query = query_for_host_test();
+  Bytes good = header(1);
+  record(good, 1, address_data);
+  using Edit = std::function<void(Bytes&)>;
+  struct Case {
+    const char* what;
+    Edit edit;
+    bool counts;
+  } cases[] = {
+      {"the reply as sent", [](Bytes&) {}, true},
+      {"the name in other case", [](Bytes& r) { r[13] = 'H'; r[18] = 'T'; }, true},
+      {"recursion available and authoritative", [](Bytes& r) { r[2] |= 0x04; }, true},
+      {"another transaction id", [](Bytes& r) { r[1] ^= 0x01; }, false},
+      {"id bytes swapped", [](Bytes& r) { std::swap(r[0], r[1]); }, false},
+      {"not marked as a response", [](Bytes& r) { r[2] &= 0x7F; }, false},
+      {"name error", [](Bytes& r) { r[3] = (r[3] & 0xF0) | 3; }, false},
+      {"server failure", [](Bytes& r) { r[3] = (r[3] & 0xF0) | 2; }, false},
+      {"refused", [](Bytes& r) { r[3] = (r[3] & 0xF0) | 5; }, false},
+      {"no question", [](Bytes& r) { r[5] = 0; }, false},
+      {"two questions", [](Bytes& r) { r[5] = 2; }, false},
+      {"another name", [](Bytes& r) { r[14] = 'x'; }, false},
+      {"another type", [](Bytes& r) { r[24] = 28; }, false},
+      {"another class", [](Bytes& r) { r[26] = 3; }, false},
+      {"cut inside the question", [](Bytes& r) { r.resize(20); }, false},
+      {"header only", [](Bytes& r) { r.resize(12); }, false},
+      {"empty", [](Bytes& r) { r.clear(); }, false},
+  };
+  for (const Case& c : cases) {
+    Bytes reply = good;
+    c.edit(reply);
+    EXPECT_EQ(answers_query(reply, query), c.counts) << c.what;
   }
 }
 

@@ -281,6 +281,43 @@ TEST(Dns, MaliciousRepliesAreRefused) {
          record(r, 5, Bytes{0xFF, 0xF0});
          return r;
        }},
+      // Each of these carries a good address record: only the reply's own
+      // header and question make it no answer.
+      {"another transaction id",
+       [](const Bytes& q) {
+         Bytes r = reply_head(q, 1);
+         r[1] ^= 0x5A;
+         record(r, 1, Bytes{127, 0, 0, 66});
+         return r;
+       }},
+      {"name error with an address",
+       [](const Bytes& q) {
+         Bytes r = reply_head(q, 1);
+         r[3] |= 3;
+         record(r, 1, Bytes{127, 0, 0, 66});
+         return r;
+       }},
+      {"server failure with an address",
+       [](const Bytes& q) {
+         Bytes r = reply_head(q, 1);
+         r[3] |= 2;
+         record(r, 1, Bytes{127, 0, 0, 66});
+         return r;
+       }},
+      {"the answer to another name",
+       [](const Bytes& q) {
+         Bytes r = reply_head(q, 1);
+         r[13] = 'x';
+         record(r, 1, Bytes{127, 0, 0, 66});
+         return r;
+       }},
+      {"a query, not a reply",
+       [](const Bytes& q) {
+         Bytes r = reply_head(q, 1);
+         r[2] &= 0x7F;
+         record(r, 1, Bytes{127, 0, 0, 66});
+         return r;
+       }},
       {"alias of 300 bytes",
        [](const Bytes& q) {
          Bytes r = reply_head(q, 1);

@@ -21,6 +21,19 @@ void check_reply(std::span<const uint8_t> datagram, size_t question_size) {
   if (answer.alias.size() > morbs::dns_name_limit) __builtin_trap();
 }
 
+// A datagram counts as the answer only to a query whose header ID and
+// question it repeats; the query that built it never fails that test against
+// itself turned into a response.
+void check_answers_query(std::span<const uint8_t> datagram, size_t question_size) {
+  if (datagram.size() < morbs::dns_header_size + question_size) return;
+  std::vector<uint8_t> query(datagram.begin(),
+                             datagram.begin() + static_cast<long>(morbs::dns_header_size + question_size));
+  const bool counts = morbs::answers_query(datagram, query);
+  const bool response_without_error = (datagram[2] & 0x80) != 0 && (datagram[3] & 0x0F) == 0 &&
+                                      datagram[4] == 0 && datagram[5] == 1;
+  if (counts != response_without_error) __builtin_trap();
+}
+
 void check_name(std::span<const uint8_t> datagram, size_t position) {
   size_t consumed = 0;
   auto name = morbs::ReadName(datagram, position, consumed);
@@ -68,6 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::span<const uint8_t> datagram(data + 1, size - 1);
   check_reply(datagram, question_size);
   check_reply(datagram, 0);
+  check_answers_query(datagram, question_size);
   check_name(datagram, question_size);
   check_name(datagram, 12);
   check_round_trip(std::string_view(reinterpret_cast<const char*>(data + 1), size - 1));
