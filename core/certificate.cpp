@@ -12,6 +12,7 @@
 #include "core/query_string.h"
 #include "core/scrambler.h"
 #include "platform/clock.h"
+#include "platform/regular_file.h"
 
 namespace morbs {
 
@@ -128,6 +129,9 @@ int write_certificate(std::string_view local_id, std::string_view second_id,
 int read_certificate(std::string& local_id, std::string& second_id, std::string& message,
                      const std::string& path) {
   local_id = second_id = message = "null";
+  // A FIFO or a device named like the certificate would hold the reader for
+  // ever or feed it endless bytes: only a regular file is a certificate.
+  if (!platform::is_regular_file(path)) return refuse(message, "no created certificate");
   std::ifstream in(path, std::ios::binary);
   if (!in) return refuse(message, "no created certificate");
   CertificateBlock block{};

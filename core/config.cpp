@@ -5,6 +5,7 @@
 
 #include "core/number_text.h"
 #include "core/query_string.h"
+#include "platform/regular_file.h"
 
 namespace morbs {
 
@@ -84,6 +85,8 @@ bool apply_config_line(Settings& s, const std::string& line, const DnsOptions& d
 }
 
 int read_config(Settings& s, const std::string& path, const DnsOptions& dns_options) {
+  // A FIFO named client.config would hold the program before its first line.
+  if (!platform::is_regular_file(path)) return -1;
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "r"), std::fclose);
   if (!file) return -1;
   bool valid = false;

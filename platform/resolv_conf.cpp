@@ -3,6 +3,8 @@
 #include <fstream>
 #include <string_view>
 
+#include "platform/regular_file.h"
+
 namespace morbs::platform {
 
 namespace {
@@ -18,6 +20,7 @@ std::string_view trimmed(std::string_view text) {
 }
 
 std::string read_bounded(const std::string& path) {
+  if (!is_regular_file(path)) return {};
   std::ifstream file(path, std::ios::binary);
   if (!file) return {};
   std::string content(resolv_conf_read_limit, '\0');
