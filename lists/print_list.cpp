@@ -78,7 +78,10 @@ int print_list(const std::string& list, const std::string& type, const std::stri
   }
   const bool saving = is_saving_mode(mode);
   std::error_code ignored;
-  if (saving) std::filesystem::remove(tmp_list_save, ignored);
+  // A view file left by an interrupted run is never added to.
+  std::ofstream saved;
+  if (saving) saved.open(tmp_list_save, std::ios::binary | std::ios::trunc);
+  long records = 0;
   std::string line;
   long number = 0;
   while (next_list_line(in, line)) {
@@ -88,14 +91,26 @@ int print_list(const std::string& list, const std::string& type, const std::stri
     if (!selected(selection, curr, org, stored_date)) continue;
     if (refused_as_too_long(list, number, line)) continue;
     format_flags(curr, org);
-    if (print_string(mode, formatting_date(stored_date), org, curr, field_of(line, "FN")) < 0) {
+    int emitted = print_string(mode, formatting_date(stored_date), org, curr,
+                               field_of(line, "FN"), saving ? &saved : nullptr);
+    records += emitted > 0 ? 1 : 0;
+    if (emitted < 0) {
       std::printf("Error: can't write %s\n", tmp_list_save);
       std::filesystem::remove(tmp_list_save, ignored);
       return -1;
     }
   }
   in.close();
-  if (saving && !replace_list(list)) {
+  if (!saving) return 0;
+  saved.close();
+  if (saved.fail()) {
+    std::printf("Error: can't write %s\n", tmp_list_save);
+    std::filesystem::remove(tmp_list_save, ignored);
+    return -1;
+  }
+  // An empty view is no file: callers test for it.
+  if (records == 0) std::filesystem::remove(tmp_list_save, ignored);
+  if (!replace_list(list)) {
     std::printf("Error: can't write %s\n", list.c_str());
     return -1;
   }

@@ -184,6 +184,18 @@ TEST(PrintList, ASavingViewStartsAFreshViewFile) {
   EXPECT_EQ(read_file("list.q"), "DATE=2018-03-15  14:05:09&FN=" + fn + "&\n");
 }
 
+TEST(PrintList, AViewThatCannotBeSavedLeavesTheListAsItWas) {
+  test::WorkDir dir;
+  const std::string list = list_of({locked_part});
+  write_file("list.q", list);
+  std::filesystem::create_directory(tmp_list_save);  // no file can take this name
+  int result = 0;
+  std::string out = printed_by([&] { result = print_list("list.q", "ALL", "BOTH", "all", "all_save"); });
+  EXPECT_EQ(result, -1);
+  EXPECT_EQ(out, "Error: can't write tmp_list_save.q\n");
+  EXPECT_EQ(read_file("list.q"), list);
+}
+
 TEST(PrintList, AShortDateIsShownAsFarAsItGoes) {
   test::WorkDir dir;
   Entry short_date{fn, "0", "ishere", "201803"}, no_date{fn, "1", "ishere", ""};

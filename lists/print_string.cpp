@@ -64,7 +64,7 @@ bool is_saving_mode(std::string_view mode) {
 }
 
 int print_string(std::string_view mode_name, std::string_view date, std::string_view copy,
-                 std::string_view flag, std::string_view stored_name) {
+                 std::string_view flag, std::string_view stored_name, std::ostream* save_to) {
   const Mode* mode = find_mode(mode_name);
   if (!mode || !takes(*mode, flag)) return 0;
   std::string_view name = shown_name(stored_name);
@@ -83,7 +83,9 @@ int print_string(std::string_view mode_name, std::string_view date, std::string_
       record.append("DATE=").append(date).append("&FN=").append(name).append("&");
       break;
   }
-  return save_file(tmp_list_save, record) == 0 ? 1 : -1;
+  if (!save_to) return save_file(tmp_list_save, record) == 0 ? 1 : -1;
+  *save_to << record << '\n';
+  return *save_to ? 1 : -1;
 }
 
 }  // namespace morbs

@@ -1,6 +1,7 @@
 // One record of a view: printed, or saved to "tmp_list_save.q".
 #pragma once
 
+#include <ostream>
 #include <string>
 #include <string_view>
 
@@ -22,11 +23,13 @@ namespace morbs {
 //   "rep_print"     REPO                 prints as "all_print"
 //   any other       none                 nothing
 //
-// Saving appends one line to "tmp_list_save.q" with `save_file`.
+// Saving appends one line to "tmp_list_save.q" with `save_file`, or to
+// `save_to` when given: a view of many records keeps its file open.
 // 1 when a record was emitted, 0 when the mode takes nothing of this flag,
 // -1 when the record could not be saved.
 int print_string(std::string_view mode, std::string_view date, std::string_view copy,
-                 std::string_view flag, std::string_view stored_name);
+                 std::string_view flag, std::string_view stored_name,
+                 std::ostream* save_to = nullptr);
 
 // True for the modes that save instead of printing.
 bool is_saving_mode(std::string_view mode);
