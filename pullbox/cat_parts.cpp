@@ -1,0 +1,137 @@
+#include "pullbox/cat_parts.h"
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/regular_file.h"
+
+namespace morbs::pullbox {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr size_t block_size = 4096;
+// Attempts at a fresh name for the growing file.
+constexpr int temporary_names = 100;
+
+// A stream that is closed when it goes; `close` tells whether everything
+// written reached the file.
+class File {
+ public:
+  File() = default;
+  explicit File(std::FILE* f) : f_(f) {}
+  ~File() { close(); }
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  File(File&& other) noexcept : f_(other.f_) { other.f_ = nullptr; }
+
+  std::FILE* get() const { return f_; }
+  explicit operator bool() const { return f_ != nullptr; }
+  bool close() {
+    if (!f_) return true;
+    bool ok = std::fclose(f_) == 0;
+    f_ = nullptr;
+    return ok;
+  }
+
+ private:
+  std::FILE* f_ = nullptr;
+};
+
+// The joined file grows under a name of its own in fn_out's directory (so
+// the final rename stays on one file system); exclusive creation never
+// takes over a file that is there.
+File create_beside(const std::string& fn_out, fs::path& temporary) {
+  const fs::path directory = fs::path(fn_out).parent_path();
+  for (int n = 0; n < temporary_names; ++n) {
+    temporary = directory / (".pullbox_join_" + std::to_string(n));
+    if (std::FILE* f = std::fopen(temporary.c_str(), "wbx")) return File(f);
+    if (errno != EEXIST) break;
+  }
+  return File();
+}
+
+void report_failed(const char* what, std::FILE* stream, int test) {
+  if (test != 1) return;
+  std::puts("");
+  if (std::ferror(stream)) {
+    std::perror(what);
+  } else {
+    std::printf("%s: the part ended early\n", what);
+  }
+}
+
+// Copies exactly `size` bytes of `part` to `out`.
+bool copy_part(std::FILE* part, std::FILE* out, int64_t size, int test) {
+  std::array<char, block_size> block;
+  for (int64_t left = size; left > 0;) {
+    const size_t n = left < static_cast<int64_t>(block_size) ? static_cast<size_t>(left) : block_size;
+    if (std::fread(block.data(), 1, n, part) != n) {
+      report_failed("read blocks", part, test);
+      return false;
+    }
+    if (std::fwrite(block.data(), 1, n, out) != n) {
+      report_failed("write blocks", out, test);
+      return false;
+    }
+    left -= static_cast<int64_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+int64_t get_size_local_file(const std::string& path) {
+  if (!platform::is_regular_file(path)) return -1;
+  std::error_code ec;
+  const auto size = fs::file_size(path, ec);
+  return ec ? -1 : static_cast<int64_t>(size);
+}
+
+int cat_parts(const std::string& stem, const std::string& fn_out, int count, int test) {
+  fs::path temporary;
+  File out = create_beside(fn_out, temporary);
+  if (!out) {
+    if (test == 1) std::puts("\nError: can't open file for write");
+    return -1;
+  }
+  auto fail = [&] {
+    out.close();
+    std::error_code ec;
+    fs::remove(temporary, ec);
+    return -1;
+  };
+  for (int i = 0; i < count; ++i) {
+    const std::string name = stem + "_" + std::to_string(i);
+    const int64_t size = get_size_local_file(name);
+    File part(size < 0 ? nullptr : std::fopen(name.c_str(), "rb"));
+    if (!part) {
+      if (test == 1) std::printf("\nError: can't open part - %s\n", name.c_str());
+      return fail();
+    }
+    if (!copy_part(part.get(), out.get(), size, test)) return fail();
+    part.close();
+    std::remove(name.c_str());
+  }
+  // A full disk may show only when the last buffer goes out.
+  if (!out.close()) {
+    if (test == 1) {
+      std::puts("");
+      std::perror("write blocks");
+    }
+    return fail();
+  }
+  std::error_code ec;
+  fs::rename(temporary, fn_out, ec);
+  if (ec) {
+    if (test == 1) std::printf("\nError: can't write %s\n", fn_out.c_str());
+    return fail();
+  }
+  return 0;
+}
+
+}  // namespace morbs::pullbox

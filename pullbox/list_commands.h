@@ -1,0 +1,25 @@
+// pullbox -list and both forms of -ls.
+#pragma once
+
+#include <string>
+
+#include "pullbox/run.h"
+
+namespace morbs::pullbox {
+
+// -list id: list.q is removed first, whatever follows; then, for a valid
+// id, the account's lists are gathered into it. Nothing is printed on
+// success.
+void list_command(Run& run, const std::string& id);
+
+// -ls: every stored file of list.q, newest first, one line each.
+void ls_sorted_command();
+
+// -ls list-name type copy date: the lines of a list in file order, by
+// flag, copy and date. An unknown type reads as "IN_REPO", a list name over
+// 79 characters as "list.q", a date not of 4 to 8 characters as "all"; an
+// unknown copy is refused.
+void ls_command(const Run& run, const std::string& list, const std::string& type, const std::string& copy,
+                const std::string& date);
+
+}  // namespace morbs::pullbox

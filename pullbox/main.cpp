@@ -1,0 +1,46 @@
+// pullbox: fetches the account's file list, shows it, downloads a stored file.
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "core/certificate.h"
+#include "core/config.h"
+#include "pullbox/help.h"
+#include "pullbox/list_commands.h"
+#include "pullbox/read_command.h"
+#include "pullbox/run.h"
+
+namespace {
+
+constexpr size_t uid32_limit = 47;
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace morbs;
+  using namespace morbs::pullbox;
+  Run run;
+  if (test_UID(run.uid32, uid32_limit) == 0) {
+    std::puts("\n Incorrect access card");
+    return 0;
+  }
+  read_config(run.settings);
+  other_data_network();
+
+  // The form is told by the number of arguments; the option must then match.
+  const std::string_view option = argc > 1 ? argv[1] : "";
+  if (argc == 2 && option == "-ls") {
+    ls_sorted_command();
+  } else if (argc == 2 && option == "-h") {
+    if (run.settings.test == 1) print_help();
+  } else if (argc == 3 && option == "-list") {
+    list_command(run, argv[2]);
+  } else if (argc == 6 && option == "-ls") {
+    ls_command(run, argv[2], argv[3], argv[4], argv[5]);
+  } else if (argc == 5 && option == "-rd") {
+    read_command(run, argv[2], argv[3], argv[4]);
+  } else {
+    print_usage(run.settings);
+  }
+  return 0;
+}

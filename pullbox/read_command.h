@@ -1,0 +1,26 @@
+// pullbox -rd: one stored file, whole or in parts, back onto the local disk.
+#pragma once
+
+#include <string>
+
+#include "pullbox/run.h"
+
+namespace morbs::pullbox {
+
+// Downloads the stored file `fn_read` into `fn_out`. The lines to fetch come
+// from list.q (fetched first when it cannot be read, used as it stands
+// otherwise) through the read selection: one line per piece, each from its
+// basic copy where the list has one. Each piece is checked on its node,
+// fetched into "tmp_part_<k>" ("NR PART: k of fn_out" before each) and must
+// arrive with exactly the size its node reported; the pieces are then joined
+// into fn_out ("End download. SUCCESS!"). A failure leaves an existing fn_out
+// as it was. Once downloading has begun, list.q and "tmp_list.q" are removed
+// at the end, whatever the outcome.
+void read_command(Run& run, const std::string& id, const std::string& fn_read, const std::string& fn_out);
+
+// The query port of a list line's PORT: used as it is when it lies in
+// init_port..init_port+4, else taken as an old-style port counted from
+// init_port_p. 0 when the result is no port at all.
+int query_port_of(const Settings& settings, const std::string& port_text);
+
+}  // namespace morbs::pullbox
