@@ -1,0 +1,99 @@
+#include "transfer/concurrent_transfers.h"
+
+#include <cstdio>
+#include <deque>
+
+#include "core/query_string.h"
+#include "platform/child_set.h"
+#include "transfer/curl_runner.h"
+
+namespace morbs {
+
+namespace {
+
+std::string_view entry_at(const TransferTable& curl_table, std::string_view copy, int index) {
+  if (index < 0 || index >= node_count) return empty_slot;
+  return (copy == "basic" ? curl_table.basic_entries : curl_table.second_entries)[index];
+}
+
+// Several bars on one terminal would interleave: curl runs quietly, errors
+// still shown.
+std::vector<std::string> quiet(std::vector<std::string> argv) {
+  if (!argv.empty() && argv.back() == "--progress-bar") argv.back() = "-sS";
+  return argv;
+}
+
+}  // namespace
+
+TransferJob upload_job(const TransferTable& curl_table, std::string_view copy, int index,
+                       const std::string& source) {
+  TransferJob job;
+  job.argv = curl_arguments(entry_at(curl_table, copy, index), "-T", source, "--progress-bar");
+  job.label = std::string(copy) + " " + std::to_string(index);
+  return job;
+}
+
+TransferJob download_job(const TransferTable& curl_table, std::string_view copy, int index) {
+  std::string_view entry = entry_at(curl_table, copy, index);
+  std::string last = "--progress-bar";
+  if (entry != empty_slot && select_value(entry, "ST9", last) != 0) last = "--progress-bar";
+  TransferJob job;
+  job.argv = curl_arguments(entry, "-o", {}, last);
+  job.label = std::string(copy) + " " + std::to_string(index);
+  return job;
+}
+
+void run_transfers(std::vector<TransferJob>& jobs, int parallel, const char* attempt_line, int test,
+                   bool stop_on_failure) {
+  if (parallel < 1) parallel = 1;
+  const bool several = parallel > 1;
+  std::deque<size_t> waiting;
+  for (size_t i = 0; i < jobs.size(); ++i) {
+    jobs[i].result = -1;
+    jobs[i].not_started = false;
+    waiting.push_back(i);
+  }
+  std::vector<int> attempts(jobs.size(), 0);
+  platform::ChildSet children;
+  bool failed = false;
+  size_t finished = 0;
+
+  auto start_next = [&]() {
+    while (!waiting.empty() && children.running() < static_cast<size_t>(parallel) &&
+           !(failed && stop_on_failure)) {
+      size_t i = waiting.front();
+      waiting.pop_front();
+      ++attempts[i];
+      std::fflush(stdout);  // our lines stay in order with curl's
+      if (jobs[i].argv.empty() ||
+          !children.start(static_cast<int>(i), several ? quiet(jobs[i].argv) : jobs[i].argv)) {
+        jobs[i].not_started = true;
+        failed = true;
+        ++finished;
+      }
+    }
+  };
+
+  start_next();
+  while (auto ended = children.wait_any()) {
+    size_t i = static_cast<size_t>(ended->tag);
+    if (ended->exit_code == 0) {
+      jobs[i].result = 0;
+      ++finished;
+      if (several && test)
+        std::printf(" transfer %zu of %zu done: %s\n", finished, jobs.size(), jobs[i].label.c_str());
+    } else {
+      if (test) std::printf(attempt_line, attempts[i], transfer_attempts);
+      if (attempts[i] < transfer_attempts) {
+        waiting.push_front(i);  // retried alone, before the rest
+      } else {
+        failed = true;
+        ++finished;
+      }
+    }
+    start_next();
+  }
+  std::fflush(stdout);
+}
+
+}  // namespace morbs

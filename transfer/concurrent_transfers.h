@@ -1,0 +1,42 @@
+// Several curl transfers at once (client.config TRANSFERS above 1). Each
+// transfer keeps its own three attempts and its own attempt lines; a failed
+// one is retried alone while the others go on. curl stays the engine: one
+// child per transfer, the caller stays single-threaded.
+//
+// Progress: several progress bars on one terminal would overwrite each other,
+// so with more than one transfer at a time curl runs quietly ("-sS": errors
+// still shown) and one line per finished transfer is printed instead.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "transfer/curl_table.h"
+
+namespace morbs {
+
+struct TransferJob {
+  std::vector<std::string> argv;  // from curl_arguments; empty: cannot be started
+  std::string label;              // what the progress line names
+  int result = -1;                // 0 done, -1 failed (after its attempts)
+  bool not_started = false;       // curl could not be started (never retried)
+};
+
+// Runs every job, at most `parallel` at once (1: one after another, curl's
+// own progress bar shown). `attempt_line` is printf text with the attempt
+// number and the attempts in all, printed after each failed attempt when
+// `test` is on. Stops starting new jobs once one has failed for good when
+// `stop_on_failure`; jobs already running are waited for.
+void run_transfers(std::vector<TransferJob>& jobs, int parallel, const char* attempt_line, int test,
+                   bool stop_on_failure);
+
+// One upload job: entry `index` of the basic or second entries, sent from
+// `source`.
+TransferJob upload_job(const TransferTable& curl_table, std::string_view copy, int index,
+                       const std::string& source);
+
+// One download job: entry `index` into its ST8 file with its ST9 option.
+TransferJob download_job(const TransferTable& curl_table, std::string_view copy, int index);
+
+}  // namespace morbs

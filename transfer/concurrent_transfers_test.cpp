@@ -1,0 +1,152 @@
+#include "transfer/concurrent_transfers.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace morbs {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A stand-in for curl, first on PATH. Each transfer is named by the last
+// piece of its URL: it fails as often as "fails-NAME" says, records its
+// arguments in "args-NAME", and marks "running-NAME" while it runs so that
+// the test can see how many ran at once.
+const char* fake_curl = R"sh(#!/bin/sh
+d=$(dirname "$0")
+url=$2
+name=${url##*/}
+n=$(cat "$d/calls-$name" 2>/dev/null || echo 0)
+n=$((n + 1))
+echo "$n" > "$d/calls-$name"
+printf '%s\n' "$@" > "$d/args-$name"
+: > "$d/running-$name"
+ls "$d" | grep -c '^running-' >> "$d/at-once"
+sleep 0.2
+rm -f "$d/running-$name"
+if [ "$n" -le "$(cat "$d/fails-$name" 2>/dev/null || echo 0)" ]; then exit 7; fi
+exit 0
+)sh";
+
+std::string read_all(const fs::path& p) {
+  std::ifstream in(p);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class ConcurrentTransfers : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("concurrent_" + std::to_string(::getpid()) + "_" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    std::ofstream(dir_ / "curl") << fake_curl;
+    fs::permissions(dir_ / "curl", fs::perms(0755));
+    old_path_ = std::getenv("PATH") ? std::getenv("PATH") : "";
+    ::setenv("PATH", (dir_.string() + ":" + old_path_).c_str(), 1);
+    init_table(curl_table_);
+  }
+  void TearDown() override {
+    ::setenv("PATH", old_path_.c_str(), 1);
+    fs::remove_all(dir_);
+  }
+  void fails(const std::string& name, int count) { std::ofstream(dir_ / ("fails-" + name)) << count; }
+  std::vector<TransferJob> uploads(int count) {
+    std::vector<TransferJob> jobs;
+    for (int i = 0; i < count; ++i) {
+      curl_table_.basic_entries[i] = "ST4=sftp://127.0.0.1:1/home/u/part" + std::to_string(i) +
+                                     "&ST6=u:p&ST8=ignored&";
+      jobs.push_back(upload_job(curl_table_, "basic", i, "source file"));
+    }
+    return jobs;
+  }
+  int most_at_once() {
+    std::istringstream lines(read_all(dir_ / "at-once"));
+    int most = 0;
+    for (int n; lines >> n;) most = std::max(most, n);
+    return most;
+  }
+  fs::path dir_;
+  std::string old_path_;
+  TransferTable curl_table_;
+};
+
+TEST_F(ConcurrentTransfers, AllDoneWithAtMostTheAllowedNumberAtOnce) {
+  auto jobs = uploads(4);
+  testing::internal::CaptureStdout();
+  run_transfers(jobs, 2, "Error: upload file, attmpt[%d] from %d\n", 1, true);
+  std::string out = testing::internal::GetCapturedStdout();
+  for (const auto& job : jobs) EXPECT_EQ(job.result, 0);
+  EXPECT_EQ(most_at_once(), 2);
+  // Quiet curl and one line per transfer, never a bar of its own.
+  EXPECT_NE(read_all(dir_ / "args-part0").find("-sS\n"), std::string::npos);
+  EXPECT_NE(read_all(dir_ / "args-part0").find("-T\nsource file\n"), std::string::npos);
+  EXPECT_NE(out.find(" transfer 4 of 4 done: basic "), std::string::npos) << out;
+}
+
+TEST_F(ConcurrentTransfers, OneAtATimeKeepsCurlsOwnProgressBarAndPrintsNothingMore) {
+  auto jobs = uploads(2);
+  testing::internal::CaptureStdout();
+  run_transfers(jobs, 1, "Error: upload file, attmpt[%d] from %d\n", 1, true);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(most_at_once(), 1);
+  EXPECT_NE(read_all(dir_ / "args-part1").find("--progress-bar"), std::string::npos);
+}
+
+TEST_F(ConcurrentTransfers, AFailingTransferIsRetriedAloneWithItsOwnAttemptLines) {
+  fails("part1", 2);
+  auto jobs = uploads(3);
+  testing::internal::CaptureStdout();
+  run_transfers(jobs, 3, "Error: upload file, attmpt[%d] from %d\n", 1, true);
+  std::string out = testing::internal::GetCapturedStdout();
+  for (const auto& job : jobs) EXPECT_EQ(job.result, 0);
+  EXPECT_EQ(read_all(dir_ / "calls-part0"), "1\n");
+  EXPECT_EQ(read_all(dir_ / "calls-part1"), "3\n");
+  EXPECT_EQ(read_all(dir_ / "calls-part2"), "1\n");
+  EXPECT_NE(out.find("Error: upload file, attmpt[1] from 3\n"), std::string::npos);
+  EXPECT_NE(out.find("Error: upload file, attmpt[2] from 3\n"), std::string::npos);
+  EXPECT_EQ(out.find("attmpt[3]"), std::string::npos);
+}
+
+TEST_F(ConcurrentTransfers, AFinalFailureStopsNewStarts) {
+  fails("part0", 3);
+  auto jobs = uploads(3);
+  testing::internal::CaptureStdout();
+  run_transfers(jobs, 1, "Error: upload file, attmpt[%d] from %d\n", 0, true);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");  // test off: silent
+  EXPECT_EQ(jobs[0].result, -1);
+  EXPECT_FALSE(jobs[0].not_started);
+  EXPECT_EQ(read_all(dir_ / "calls-part0"), "3\n");
+  EXPECT_FALSE(fs::exists(dir_ / "calls-part1"));
+  EXPECT_EQ(jobs[1].result, -1);
+}
+
+TEST_F(ConcurrentTransfers, ARunningTransferIsWaitedForAfterAnotherFailed) {
+  fails("part0", 3);
+  fails("part1", 1);
+  auto jobs = uploads(2);
+  run_transfers(jobs, 2, "%d%d", 0, true);
+  EXPECT_EQ(jobs[0].result, -1);
+  EXPECT_EQ(jobs[1].result, 0);  // its retry still ran
+}
+
+TEST_F(ConcurrentTransfers, NoCurlOnThePathOrAnEmptyEntryIsNotStarted) {
+  auto jobs = uploads(1);
+  jobs.push_back(upload_job(curl_table_, "second", 0, "x"));  // entry still "null"
+  EXPECT_TRUE(jobs[1].argv.empty());
+  ::setenv("PATH", "/nonexistent", 1);
+  run_transfers(jobs, 2, "%d%d", 0, false);
+  EXPECT_TRUE(jobs[0].not_started);
+  EXPECT_TRUE(jobs[1].not_started);
+  EXPECT_EQ(jobs[0].result, -1);
+}
+
+}  // namespace
+}  // namespace morbs
