@@ -21,6 +21,11 @@ int clear_by_list_name(const Session& session, const std::string& list_name,
     if (diagnostics) std::puts("Error: incorrect mode");
     return -1;
   }
+  // Every name contains the empty pattern: never a request for all of them.
+  if (pattern.empty()) {
+    if (diagnostics) std::puts("Error: empty file name pattern");
+    return -1;
+  }
   MatchResult matches;
   if (!read_matches(list_name, pattern, diagnostics, matches)) {
     if (diagnostics) std::printf("Error: can't open file %s\n", list_name.c_str());

@@ -14,8 +14,8 @@ struct Session {
 };
 
 // 1 when every attempted node operation succeeded (also when none was);
-// 0 when one failed, and always for "archiv"; -1 for an unknown mode or a
-// list that cannot be opened.
+// 0 when one failed, and always for "archiv"; -1 for an unknown mode, an
+// empty pattern or a list that cannot be opened (or is no regular file).
 int clear_by_list_name(const Session& session, const std::string& list_name,
                        std::string_view pattern, std::string_view mode, int diagnostics);
 

@@ -50,6 +50,12 @@ int main(int argc, char** argv) {
     return 0;
   }
   const std::string_view pattern = argv[2];
+  // An empty pattern is contained in every name: it would act on every file
+  // of the list. Refused whatever TEST says, since nothing is done.
+  if (pattern.empty()) {
+    std::puts("[!] empty file name: erasebox changes nothing");
+    return 0;
+  }
   if (pattern.size() > pattern_limit) {
     if (settings.test == 1) std::printf("[!] too long lenght of [3] argument");
     return 0;

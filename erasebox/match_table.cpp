@@ -3,9 +3,11 @@
 #include <cstdio>
 #include <fstream>
 
+#include "core/account.h"
 #include "core/number_text.h"
 #include "core/query_string.h"
 #include "lists/stored_name.h"
+#include "platform/regular_file.h"
 
 namespace morbs::erasebox {
 
@@ -24,11 +26,15 @@ const Field text_fields[] = {
     {"UID32", &MatchEntry::uid32, uid32_limit},
 };
 
-// False with the name of the first field that does not fit.
+constexpr int lowest_port = 1;
+constexpr int highest_port = 65535;
+
+// False with why the line is refused: the first field that does not fit, an
+// id that could change a storage path, a port that is no port.
 bool fill_entry(const std::string& line, const std::string& stored_name, MatchEntry& entry,
-                std::string& too_long) {
+                std::string& reason) {
   if (stored_name.size() > stored_name_limit) {
-    too_long = "FN";
+    reason = "FN too long";
     return false;
   }
   entry.stored_name = stored_name;
@@ -36,21 +42,42 @@ bool fill_entry(const std::string& line, const std::string& stored_name, MatchEn
     std::string value;
     select_value(line, f.key, value);
     if (value.size() > f.limit) {
-      too_long = f.key;
+      reason = std::string(f.key) + " too long";
       return false;
     }
     entry.*(f.member) = value;
   }
+  if (!is_safe_account_id(entry.id)) {
+    reason = "ID not valid";
+    return false;
+  }
+  // Nothing is sent to a port the list line cannot name: the old reading
+  // wrapped -1 to 65535 and 74737 to 9201.
   std::string port;
   select_value(line, "PORT", port);
   entry.port = port == absent ? 0 : to_int(port);
+  if (entry.port < lowest_port || entry.port > highest_port) {
+    reason = "PORT not valid";
+    return false;
+  }
   return true;
+}
+
+// The start of a refused line, with control characters shown as "?": the
+// line may come from anywhere and must not drive the terminal.
+std::string shown(const std::string& line) {
+  std::string out = line.substr(0, 80);
+  for (char& c : out)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  return out;
 }
 
 }  // namespace
 
 bool read_matches(const std::string& list_path, std::string_view pattern, int diagnostics,
                   MatchResult& result) {
+  // Only a regular file is a list: a FIFO would hold erasebox for ever.
+  if (!platform::is_regular_file(list_path)) return false;
   std::ifstream list(list_path, std::ios::binary);
   if (!list) return false;
   std::string line;
@@ -59,16 +86,15 @@ bool read_matches(const std::string& list_path, std::string_view pattern, int di
     select_value(line, "FN", stored_name);
     if (stored_name.find(pattern) == std::string::npos) continue;
     MatchEntry entry;
-    std::string too_long;
-    if (line.size() > list_line_limit) too_long = "line";
-    if (too_long.empty() && fill_entry(line, stored_name, entry, too_long)) {
+    std::string reason;
+    if (line.size() > list_line_limit) reason = "line too long";
+    if (reason.empty() && fill_entry(line, stored_name, entry, reason)) {
       result.entries.push_back(std::move(entry));
       continue;
     }
     ++result.refused_lines;
     if (diagnostics)
-      std::printf("Error: list line refused, %s too long: %.80s\n", too_long.c_str(),
-                  line.c_str());
+      std::printf("Error: list line refused, %s: %s\n", reason.c_str(), shown(line).c_str());
   }
   return true;
 }

@@ -16,7 +16,9 @@ struct MatchEntry {
   std::string uid32;
 };
 
-// Widths of the entry fields; a line with a longer value is refused.
+// Widths of the entry fields; a line with a longer value is refused, as is a
+// line whose ID holds a path or field character or whose PORT is outside
+// 1..65535 (an absent PORT included).
 inline constexpr size_t id_limit = 14;
 inline constexpr size_t stored_name_limit = 256;
 inline constexpr size_t area_limit = 19;
@@ -25,11 +27,11 @@ inline constexpr size_t uid32_limit = 41;
 
 struct MatchResult {
   std::vector<MatchEntry> entries;  // every matching line: no fixed count
-  int refused_lines = 0;            // matching lines with a value too long
+  int refused_lines = 0;            // matching lines refused, nothing sent for them
 };
 
-// nullopt-like: false when the list cannot be opened. Refused lines are
-// reported (diagnostics on) with the field that is too long.
+// False when the list cannot be opened or is no regular file. Refused lines
+// are reported (diagnostics on) with the reason.
 bool read_matches(const std::string& list_path, std::string_view pattern, int diagnostics,
                   MatchResult& result);
 

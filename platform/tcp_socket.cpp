@@ -6,7 +6,6 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <sys/select.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -33,7 +32,7 @@ timeval to_timeval(long microseconds) {
 TcpSocket::~TcpSocket() { close(); }
 
 TcpSocket::TcpSocket(TcpSocket&& other) noexcept
-    : fd_(other.fd_), connect_refused_(other.connect_refused_) {
+    : fd_(other.fd_), connect_error_(other.connect_error_) {
   other.fd_ = -1;
 }
 
@@ -41,7 +40,7 @@ TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept {
   if (this != &other) {
     close();
     fd_ = other.fd_;
-    connect_refused_ = other.connect_refused_;
+    connect_error_ = other.connect_error_;
     other.fd_ = -1;
   }
   return *this;
@@ -78,59 +77,53 @@ bool TcpSocket::set_nonblocking(bool on) {
 
 void TcpSocket::start_connect(std::string_view dotted_address, int port) {
   sockaddr_in addr{};
-  connect_refused_ = !make_address(dotted_address, port, addr) ||
-                     !address_allowed(addr.sin_addr.s_addr);
-  if (connect_refused_) return;
-  (void)::connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  connect_error_ = 0;
+  if (!make_address(dotted_address, port, addr)) {
+    connect_error_ = EINVAL;
+  } else if (!address_allowed(addr.sin_addr.s_addr)) {
+    connect_error_ = EHOSTUNREACH;
+  } else if (::connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 &&
+             errno != EINPROGRESS) {
+    // Failed at once: an unconnected socket would look writable afterwards.
+    connect_error_ = errno;
+  }
 }
 
 bool TcpSocket::connect_within(std::string_view dotted_address, int port, long seconds,
                                long microseconds) {
-  sockaddr_in addr{};
-  if (!make_address(dotted_address, port, addr)) {
-    errno = EINVAL;
-    return false;
-  }
-  if (!address_allowed(addr.sin_addr.s_addr)) {
-    errno = EHOSTUNREACH;
-    return false;
-  }
+  // The same steps as every node exchange: start without blocking, wait.
   if (!set_nonblocking(true)) return false;
-  int rc = ::connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  if (rc != 0 && errno != EINPROGRESS) return false;
-  if (rc != 0) {
-    pollfd p{fd_, POLLOUT, 0};
-    long wait_ms = seconds * 1000 + microseconds / 1000;
-    int ready = poll(&p, 1, static_cast<int>(wait_ms < 0 ? 0 : wait_ms));
-    if (ready <= 0) {
-      errno = ready == 0 ? ETIMEDOUT : errno;
-      return false;
-    }
-    int error = 0;
-    socklen_t len = sizeof error;
-    if (getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &len) != 0) return false;
-    if (error != 0) {
-      errno = error;
-      return false;
-    }
-  }
+  start_connect(dotted_address, port);
+  if (!wait_writable(seconds, microseconds)) return false;
   return set_nonblocking(false);
 }
 
 bool TcpSocket::wait_writable(long seconds, long microseconds) {
-  if (fd_ < 0 || connect_refused_ || fd_ >= FD_SETSIZE) return false;
-  fd_set write_set, except_set;
-  FD_ZERO(&write_set);
-  FD_ZERO(&except_set);
-  FD_SET(fd_, &write_set);
-  FD_SET(fd_, &except_set);
-  timeval tv{seconds, microseconds};
-  if (select(fd_ + 1, nullptr, &write_set, &except_set, &tv) <= 0) return false;
-  if (!FD_ISSET(fd_, &write_set)) return false;
+  if (fd_ < 0) {
+    errno = EBADF;
+    return false;
+  }
+  if (connect_error_ != 0) {
+    errno = connect_error_;
+    return false;
+  }
+  pollfd p{fd_, POLLOUT, 0};
+  const long total_us = seconds < 0 || microseconds < 0 ? 0 : seconds * 1000000 + microseconds;
+  const timespec wait{total_us / 1000000, (total_us % 1000000) * 1000};
+  int ready;
+  do {
+    ready = ppoll(&p, 1, &wait, nullptr);
+  } while (ready < 0 && errno == EINTR);
+  if (ready == 0) errno = ETIMEDOUT;
+  if (ready <= 0) return false;
   int error = 0;
   socklen_t len = sizeof error;
   if (getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &len) != 0) return false;
-  return error == 0;
+  if (error != 0 || (p.revents & POLLOUT) == 0) {
+    errno = error != 0 ? error : ECONNREFUSED;
+    return false;
+  }
+  return true;
 }
 
 bool TcpSocket::wait_readable(long milliseconds) {
@@ -149,7 +142,7 @@ long TcpSocket::receive_all(void* data, size_t size) {
 void TcpSocket::close() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
-  connect_refused_ = false;
+  connect_error_ = 0;
 }
 
 std::string error_text() { return std::strerror(errno); }

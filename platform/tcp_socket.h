@@ -31,14 +31,16 @@ class TcpSocket {
   // makes wait_writable() fail as for an unreachable peer.
   void start_connect(std::string_view dotted_address, int port);
 
-  // Connects within the wait; false with errno set: ETIMEDOUT when the wait
-  // ran out, EHOSTUNREACH for a guarded address, EINVAL for a bad one, else
-  // the connection's own error. The socket is blocking again afterwards.
+  // start_connect and wait_writable on a non-blocking socket: the one connect
+  // path of every exchange, with the outcome in errno. The socket is blocking
+  // again afterwards when it connected.
   bool connect_within(std::string_view dotted_address, int port, long seconds,
                       long microseconds);
 
   // Waits until the connection is writable; false when it is not within the
-  // wait or when it failed (SO_ERROR set).
+  // wait or when it failed, with errno set: ETIMEDOUT when the wait ran out,
+  // EHOSTUNREACH for a guarded address, EINVAL for a bad one, else the
+  // connection's own error (SO_ERROR).
   bool wait_writable(long seconds, long microseconds);
 
   // Waits until data (or end of stream) can be read; false on time-out.
@@ -59,7 +61,7 @@ class TcpSocket {
 
  private:
   int fd_ = -1;
-  bool connect_refused_ = false;
+  int connect_error_ = 0;  // set by start_connect when it could not start
 };
 
 // The text of errno, as perror would print it after "prefix: ".

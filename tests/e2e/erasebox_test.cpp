@@ -1,6 +1,8 @@
 // erasebox, the real binary, against running nodes that hold the listed copies.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <chrono>
 
@@ -49,12 +51,12 @@ class Erasebox : public ::testing::Test {
     for (size_t at = log.find("SUB=chg&"); at != std::string::npos; at = log.find("SUB=chg&", at + 1)) ++count;
     return count;
   }
-  std::string run(std::vector<std::string> args) {
+  std::string run(std::vector<std::string> args, long timeout_ms = 30000) {
     std::vector<std::string> argv = {program("erasebox")};
     argv.insert(argv.end(), args.begin(), args.end());
     platform::RunOptions options;
     options.working_directory = dir_.str();
-    options.timeout_ms = 30000;
+    options.timeout_ms = timeout_ms;
     auto r = platform::run_process(argv, options);
     EXPECT_TRUE(r && r->exit_code == 0 && !r->timed_out);
     return r ? r->output : "";
@@ -158,16 +160,104 @@ TEST_F(Erasebox, ValuesThatFailValidationAreNotSent) {
   add_list_line("FN=2:a.txt&ID=12345678904&UID32=" + certificate_user + "&ORG=0&PORT=" + port + "&DISK=accounts&CURR=ishere&");
   add_list_line("FN=3:a.txt&ID=" + id + "&UID32=" + certificate_user + "&ORG=0&DISK=accounts&CURR=ishere&");
   add_list_line("FN=4:a.txt&ID=" + id + "&UID32=" + std::string(42, 'u') + "&ORG=0&PORT=" + port + "&DISK=accounts&CURR=ishere&");
-  // A value too long for its field refuses its line while the list is read.
+  // A value too long for its field, or a line without a port, refuses its
+  // line while the list is read.
   EXPECT_EQ(run({"-dtest", "a.txt"}),
+            "Error: list line refused, PORT not valid: FN=3:a.txt&ID=" + id + "&UID32=" + certificate_user +
+            "&ORG=0&DISK=accounts&CURR=ishere&\n"
             "Error: list line refused, UID32 too long: FN=4:a.txt&ID=" + id + "&UID32=" + std::string(42, 'u') +
             "&ORG=0\n"
             "Error chg_flag: incorrect disk\nThe file: 1:a.txt cannot be deleted\n"
             "\nIncoreect PESEL number\nThe file: 2:a.txt cannot be deleted\n"
-            "Error connect: Connection refused\nThe file: 3:a.txt cannot be deleted\n"
             "[!] erasebox isn't finished completely.\n");
   EXPECT_EQ(changes_sent_to(0), 0u);
   EXPECT_EQ(run({"-d", "a.txt"}), "[!] erasebox isn't finished completely.\n");
+}
+
+// Lines that would send a request out of the account tree or to a port the
+// line cannot name: each is refused as it is read, nothing is sent for it,
+// and the good line beside them is still done.
+TEST_F(Erasebox, HostileListLinesAreRefusedAndNothingIsSentForThem) {
+  start_nodes(1);
+  const std::string port = std::to_string(net_->query_port(0));
+  auto line = [&](const std::string& name, const std::string& line_id, const std::string& line_port) {
+    return "FN=" + name + "&ID=" + line_id + "&UID32=" + certificate_user + "&ORG=0" +
+           (line_port.empty() ? "" : "&PORT=" + line_port) + "&DISK=accounts&CURR=ishere&";
+  };
+  struct Case {
+    std::string id, port, reason, shown_id;
+  };
+  const Case cases[] = {
+      {"........./p", port, "ID not valid", ""},
+      {"../../../..", port, "ID not valid", ""},
+      {"12345678/03", port, "ID not valid", ""},
+      {"12345678\\03", port, "ID not valid", ""},
+      {"12345.78903", port, "ID not valid", ""},
+      {"12345=78903", port, "ID not valid", ""},
+      {"12345 78903", port, "ID not valid", ""},
+      {"12345\t78903", port, "ID not valid", "12345?78903"},
+      {"\x1b[2J5678901", port, "ID not valid", "?[2J5678901"},
+      {id, "0", "PORT not valid", ""},
+      {id, "-1", "PORT not valid", ""},
+      {id, "65536", "PORT not valid", ""},
+      {id, "74737", "PORT not valid", ""},
+      {id, "4294967318", "PORT not valid", ""},
+      {id, "port", "PORT not valid", ""},
+      {id, "", "PORT not valid", ""},
+  };
+  std::string expected;
+  int n = 0;
+  for (const Case& c : cases) {
+    const std::string name = std::to_string(100 + n++) + ":h.txt";
+    const std::string text = line(name, c.id, c.port);
+    add_list_line(text);
+    std::string shown = text.substr(0, 80);
+    if (!c.shown_id.empty()) shown = line(name, c.shown_id, c.port).substr(0, 80);
+    expected += "Error: list line refused, " + c.reason + ": " + shown + "\n";
+  }
+  store(0, "999:h.txt", 0);
+  EXPECT_EQ(run({"-ltest", "h.txt"}), expected + "[!] erasebox isn't finished completely.\n");
+  EXPECT_EQ(changes_sent_to(0), 1u);  // the good line only
+  EXPECT_EQ(flag_on(0, "999:h.txt"), "locked");
+  EXPECT_EQ(run({"-d", "h.txt"}), "[!] erasebox isn't finished completely.\n");
+  EXPECT_EQ(changes_sent_to(0), 2u);
+}
+
+TEST_F(Erasebox, AnEmptyPatternTouchesNothing) {
+  start_nodes(1);
+  store(0, file, 0);
+  for (const char* option : {"-d", "-dtest", "-l", "-ltest", "-u", "-utest", "-a"}) {
+    SCOPED_TRACE(option);
+    EXPECT_EQ(run({option, ""}), "[!] empty file name: erasebox changes nothing\n");
+  }
+  dir_.write("client.config", "IP_ADDR=127.0.0.1&INIT_PORT_Q=" + std::to_string(net_->base_port()) + "&TEST=0&\n");
+  EXPECT_EQ(run({"-d", ""}), "[!] empty file name: erasebox changes nothing\n");
+  EXPECT_EQ(changes_sent_to(0), 0u);
+  EXPECT_EQ(flag_on(0, file), "ishere");
+  EXPECT_TRUE(std::filesystem::exists(net_->account_dir(0, id, "accounts") / file));
+}
+
+// Input files that are FIFOs: erasebox reads none of them and ends at once.
+// No node runs and no list line exists, so nothing could be sent anywhere.
+TEST_F(Erasebox, FifosInPlaceOfItsInputFilesDoNotHoldIt) {
+  const std::string config = "IP_ADDR=127.0.0.1&INIT_PORT_Q=1&TEST=1&\n";
+  dir_.write("client.config", config);
+  auto fifo = [&](const std::string& name) {
+    std::filesystem::remove(dir_ / name);
+    ASSERT_EQ(::mkfifo((dir_ / name).c_str(), 0600), 0);
+  };
+  fifo("list.q");
+  EXPECT_EQ(run({"-dtest", file}, 10000),
+            "Error: can't open file list.q\n[!] erasebox isn't finished completely.\n");
+  fifo("crt.tmp");
+  const std::string no_card = "CERTYFICATE: no created certificate\n\n Incorrect access card\n";
+  EXPECT_EQ(run({"-d", file}, 10000), no_card);
+  std::filesystem::remove(dir_ / "crt.tmp");
+  copy_certificate_to(dir_.path());
+  fifo("client.config");
+  std::filesystem::remove(dir_ / "list.q");
+  // The defaults stay (TEST 1); with no list nothing is sent.
+  EXPECT_EQ(run({"-d", file}, 10000), "[!] erasebox isn't finished completely.\n");
 }
 
 TEST_F(Erasebox, EveryMatchIsProcessedBeyondTwentyFour) {
@@ -187,6 +277,7 @@ TEST_F(Erasebox, ArgumentsListAndCertificate) {
   EXPECT_EQ(run({"-d"}), usage);
   EXPECT_EQ(run({"-d", std::string(257, 'p')}), "[!] too long lenght of [3] argument");
   EXPECT_EQ(run({"-d", std::string(256, 'p')}), "END... success!\n");
+  EXPECT_EQ(run({"-d", ""}), "[!] empty file name: erasebox changes nothing\n");
   EXPECT_EQ(run({"-d", "nothing-matches"}), "END... success!\n");
   EXPECT_EQ(run({"-a", file}), "[!] erasebox isn't finished completely.\n");
   EXPECT_EQ(run({"-atest", file}), "[!] erasebox isn't finished completely.\n");
