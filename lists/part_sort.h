@@ -21,9 +21,11 @@ struct SortLimit {
 bool comes_before(const SortLimit& a, const SortLimit& b);
 
 // Scans the selection from its current position (the caller rewinds it) and
-// keeps the first line that comes after `limit` in that order; the kept line
+// keeps the line that comes next after `limit` in that order: the largest
+// value below it, or its own value further down the list. The kept line
 // goes to `line` and its place to `limit`. False, with both unchanged, when
-// no line comes after `limit`.
+// no line comes after `limit`. Repeated from the default limit, one scan
+// per line, it writes the whole selection newest first.
 bool part_sort(std::istream& selection, SortLimit& limit, std::string& line);
 
 }  // namespace morbs
