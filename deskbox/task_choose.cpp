@@ -1,0 +1,105 @@
+// Download, delete, lock and unlock share their steps: fetch the list, show
+// the files the task can act on, and run one child per chosen file.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "deskbox/children.h"
+#include "deskbox/list_views.h"
+#include "deskbox/prepared_list.h"
+#include "deskbox/selection_line.h"
+#include "deskbox/tasks.h"
+#include "deskbox/work_files.h"
+
+namespace morbs::deskbox {
+
+namespace {
+
+struct ChooseTask {
+  View view;
+  const std::string& empty_text;
+  const char* list_kind;
+  // The child run for one chosen file.
+  std::vector<std::string> (*command)(const std::string& id, const StoredSelection& chosen);
+  bool download;
+};
+
+std::vector<std::string> read_command(const std::string& id, const StoredSelection& chosen) {
+  return {"pullbox", "-rd", id, chosen.stored_name, download_dir + "/" + chosen.user_name};
+}
+std::vector<std::string> delete_command(const std::string&, const StoredSelection& chosen) {
+  return {"erasebox", "-dtest", chosen.stored_name};
+}
+std::vector<std::string> lock_command(const std::string&, const StoredSelection& chosen) {
+  return {"erasebox", "-ltest", chosen.stored_name};
+}
+std::vector<std::string> unlock_command(const std::string&, const StoredSelection& chosen) {
+  return {"erasebox", "-utest", chosen.stored_name};
+}
+
+void run_choose_task(const std::string& id, const ChooseTask& task) {
+  fetch_list(id);
+  if (!file_exists(list_file)) {
+    show_info(text_account_empty);
+    return;
+  }
+  prepare_view(task.view);
+  if (!file_exists(prepared_list_file)) {
+    show_info(task.empty_text);
+    return;
+  }
+  const Rewritten rewritten = rewrite_prepared_list(false);
+  if (!rewritten.created) {
+    show_info(text_write_problem);
+    return;
+  }
+  if (rewritten.lines == 0) {
+    show_info(task.empty_text);
+    return;
+  }
+  remove_file(prepared_list_file);
+  std::rename(scratch_file.c_str(), prepared_list_file.c_str());
+  show_task({"--list", task.list_kind, prepared_list_file});
+  if (task.download) {
+    std::error_code ignored;  // an existing directory is used as it is
+    std::filesystem::create_directory(download_dir, ignored);
+  }
+  std::ifstream chosen(scratch_file, std::ios::binary);
+  if (!chosen) {
+    show_info(text_nothing_chosen);
+    return;
+  }
+  // The console stays visible on this platform: nothing to restore.
+  // list.q stays while the children run: erasebox finds the copies in it.
+  for (std::string line; std::getline(chosen, line);) {
+    auto selection = line.size() <= selection_line_limit ? parse_selection_line(line) : std::nullopt;
+    if (!selection) {
+      std::printf(" No stored file name in the chosen line, skipped: %.300s\n", line.c_str());
+      continue;
+    }
+    run_child(task.command(id, *selection));
+  }
+  chosen.close();
+  remove_file(scratch_file);
+  remove_file(list_file);
+  remove_file(prepared_list_file);
+  pause_milliseconds(2000);
+}
+
+}  // namespace
+
+void task_read(const std::string& id) {
+  run_choose_task(id, {View::read, text_account_empty, "READ", read_command, true});
+}
+void task_delete(const std::string& id) {
+  run_choose_task(id, {View::lock, text_account_empty, "DELETE", delete_command, false});
+}
+void task_lock(const std::string& id) {
+  run_choose_task(id, {View::lock, text_account_empty, "LOCK", lock_command, false});
+}
+void task_unlock(const std::string& id) {
+  run_choose_task(id, {View::unlock, text_no_locked_files, "UNLOCK", unlock_command, false});
+}
+
+}  // namespace morbs::deskbox

@@ -1,0 +1,50 @@
+#include <cstdio>
+#include <fstream>
+
+#include "deskbox/children.h"
+#include "deskbox/tasks.h"
+#include "deskbox/upload_name.h"
+#include "deskbox/work_files.h"
+#include "platform/terminal.h"
+
+namespace morbs::deskbox {
+
+namespace {
+
+// Says why a chosen path is not uploaded; false for a path that goes.
+bool refused(const std::string& path, const UploadName& upload) {
+  switch (upload.refusal) {
+    case UploadRefusal::none: return false;
+    case UploadRefusal::empty_path: return true;
+    case UploadRefusal::name_too_long: std::printf(" Too long name of file !"); return true;
+    case UploadRefusal::path_too_long: std::printf(" Too long path of file !"); return true;
+    case UploadRefusal::no_name: std::printf(" No name of file in the path: %s\n", path.c_str()); return true;
+  }
+  return true;
+}
+
+}  // namespace
+
+void task_write(const std::string& id) {
+  remove_file(scratch_file);
+  show_task({"--open"});
+  std::ifstream chosen(scratch_file, std::ios::binary);
+  if (!chosen) {
+    show_info(text_nothing_to_upload);
+    return;
+  }
+  remove_file(upload_errors_file);
+  // The console stays visible on this platform: nothing to restore.
+  for (std::string path; std::getline(chosen, path);) {
+    const UploadName upload = upload_name(path);
+    if (refused(path, upload)) continue;
+    platform::clear_terminal();
+    run_child({"pushbox", id, path, upload.name});
+    pause_milliseconds(100);
+  }
+  chosen.close();
+  remove_file(scratch_file);
+  pause_milliseconds(2000);
+}
+
+}  // namespace morbs::deskbox
