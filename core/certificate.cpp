@@ -32,6 +32,10 @@ int refuse(std::string& message, const char* reason) {
 bool write_whole_file(const std::string& path, const CertificateBlock& block) {
   // Written aside and renamed, so that no reader ever sees half a certificate.
   const std::string part = path + ".part";
+  // A leftover of that name, a FIFO above all, would hold or mislead the
+  // write: it goes first.
+  std::error_code stale;
+  std::filesystem::remove(part, stale);
   {
     std::ofstream out(part, std::ios::binary | std::ios::trunc);
     if (!out) return false;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "core/certificate.h"
@@ -77,6 +78,29 @@ TEST(Gatekeep, ReportsWhyItCouldNotWrite) {
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_EQ(r.output, " can't open file to write\n");
   EXPECT_FALSE(std::filesystem::exists(dir / "crt.tmp.part"));
+}
+
+// A FIFO in place of the certificate or of its scratch file holds nobody:
+// gatekeep writes aside and renames, erasebox reads only a regular file.
+TEST(Gatekeep, FifosInTheWayOfTheCertificate) {
+  for (const char* name : {"crt.tmp", "crt.tmp.part"}) {
+    SCOPED_TRACE(name);
+    TempDir dir("gatekeep");
+    dir.write("client.config", "IP_ADDR=127.0.0.1&\nINIT_PORT_Q=1&\nTEST=1&\n");
+    ASSERT_EQ(::mkfifo((dir / name).c_str(), 0600), 0);
+    if (std::string(name) == "crt.tmp") {
+      auto refused = run_in(dir, {program("erasebox"), "-d", "x"});
+      EXPECT_FALSE(refused.timed_out);
+      EXPECT_EQ(refused.output, "CERTYFICATE: no created certificate\n\n Incorrect access card\n");
+    }
+    auto written = run_in(dir, {program("gatekeep"), "-local", "--local-id", certificate_user});
+    EXPECT_FALSE(written.timed_out);
+    EXPECT_EQ(written.exit_code, 0) << written.output;
+    EXPECT_EQ(dir.read("crt.tmp").size(), 4096u);
+    EXPECT_FALSE(std::filesystem::exists(dir / "crt.tmp.part"));
+    auto accepted = run_in(dir, {program("erasebox")});
+    EXPECT_EQ(accepted.output, "USE: erasebox [-h] for help\n");
+  }
 }
 
 TEST(Gatekeep, CommandLine) {
