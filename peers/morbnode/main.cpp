@@ -1,5 +1,8 @@
 // morbnode: one storage node of a local data network. A query port and an
 // SFTP service over a directory of its own.
+#include <sys/resource.h>
+
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdlib>
@@ -33,6 +36,29 @@ int ask(const std::vector<std::string>& args) {
   return 0;
 }
 
+// The descriptors the node may use, shared out so that neither service can
+// starve the other: each SFTP session may hold its socket and its handles.
+struct Budget {
+  int query_connections, sftp_sessions;
+};
+
+Budget descriptor_budget(const morbs::node::Options& options) {
+  rlimit limit{};
+  getrlimit(RLIMIT_NOFILE, &limit);
+  if (limit.rlim_cur < limit.rlim_max) {
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &limit);
+    getrlimit(RLIMIT_NOFILE, &limit);
+  }
+  constexpr long reserve = 32;  // standard streams, listeners, pipes, files being written
+  const long total = static_cast<long>(std::min<rlim_t>(limit.rlim_cur, 100000)) - reserve;
+  const bool sftp = options.sftp_port != 0 && !options.sftp_off;
+  const long per_session = morbs::node::sftp_session_descriptors;
+  const long sessions = sftp ? std::clamp<long>(total / 3 / per_session, 1, morbs::node::max_sftp_sessions) : 0;
+  const long query = std::clamp<long>(total - sessions * per_session, 8, 1024);
+  return {static_cast<int>(query), static_cast<int>(sessions)};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -55,12 +81,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "morbnode: %s\n%s", error.c_str(), usage_text);
     return 2;
   }
+  const Budget budget = descriptor_budget(*options);
   NodeStore store(*options);
-  QueryService queries(*options, store);
-  SftpService sftp(*options, store.root());
+  QueryService queries(*options, store, budget.query_connections);
+  SftpService sftp(*options, store, budget.sftp_sessions);
   // --sftp-off: the port stays advertised, so clients meet a refused connection.
   const bool run_sftp = !options->sftp_off;
-  if (!store.open(error) || !queries.listen(error) || (run_sftp && !sftp.listen(error))) {
+  // The query port last: a node that answers there serves SFTP as well.
+  if (!store.open(error) || (run_sftp && !sftp.listen(error)) || !queries.listen(error)) {
     std::fprintf(stderr, "morbnode: %s\n", error.c_str());
     return 1;
   }

@@ -10,21 +10,22 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 
-#include <thread>
-
-#include "peers/morbnode/node_store.h"
-#include "peers/morbnode/sftp_session.h"
+#include <chrono>
 
 namespace morbs::node {
 
 namespace {
 
+// After the descriptors ran out, accepting waits this long instead of spinning.
+constexpr int accept_pause_ms = 100;
+
 // The host key, made at the first start and kept with the node's state.
 ssh_key host_key(const std::filesystem::path& root, std::string& error) {
-  std::filesystem::create_directories(root / private_dir_name);
+  std::error_code ec;
+  std::filesystem::create_directories(root / private_dir_name, ec);
   const std::string path = (root / private_dir_name / "host_ed25519").string();
   ssh_key key = nullptr;
-  if (std::filesystem::exists(path) &&
+  if (std::filesystem::exists(path, ec) &&
       ssh_pki_import_privkey_file(path.c_str(), nullptr, nullptr, nullptr, &key) == SSH_OK)
     return key;
   if (ssh_pki_generate(SSH_KEYTYPE_ED25519, 0, &key) != SSH_OK) {
@@ -46,16 +47,17 @@ ssh_key host_key(const std::filesystem::path& root, std::string& error) {
 
 }  // namespace
 
-SftpService::SftpService(const Options& options, std::filesystem::path root)
-    : options_(options), root_(std::move(root)) {}
+SftpService::SftpService(const Options& options, NodeStore& store, int max_sessions)
+    : options_(options), store_(store), max_sessions_(std::max(1, max_sessions)) {}
 
 SftpService::~SftpService() {
+  reap(true);
   if (bind_) ssh_bind_free(bind_);
 }
 
 bool SftpService::listen(std::string& error) {
   if (options_.sftp_port == 0) return true;
-  ssh_key key = host_key(root_, error);
+  ssh_key key = host_key(store_.root(), error);
   if (!key) return false;
   bind_ = ssh_bind_new();
   bool no = false;
@@ -71,44 +73,67 @@ bool SftpService::listen(std::string& error) {
   return true;
 }
 
+// Joins the session threads that have ended (all of them when `all`).
+void SftpService::reap(bool all) {
+  for (auto it = sessions_.begin(); it != sessions_.end();) {
+    if (all || (*it)->done) {
+      (*it)->thread.join();
+      it = sessions_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+// A client that has not logged in within the limit, or has gone quiet, frees
+// its slot: its session sees the connection end and finishes.
+void SftpService::send_away_idle() {
+  const int64_t now = steady_ms();
+  for (auto& r : sessions_) {
+    const int64_t quiet = now - r->socket.last_activity_ms;
+    if ((!r->socket.logged_in && quiet > login_limit_ms) || quiet > idle_limit_ms) r->socket.shutdown();
+  }
+}
+
 void SftpService::serve(const std::atomic<bool>& stop) {
   if (!bind_) return;
   const Login login{options_.user, options_.password};
   while (!stop) {
+    reap(false);
+    send_away_idle();
     pollfd p{ssh_bind_get_fd(bind_), POLLIN, 0};
     if (poll(&p, 1, 100) <= 0) continue;
     ssh_session session = ssh_new();
+    if (!session) {
+      poll(nullptr, 0, accept_pause_ms);
+      continue;
+    }
     if (ssh_bind_accept(bind_, session) != SSH_OK) {
+      // Out of descriptors: the connection stays queued; try again later.
       ssh_free(session);
+      poll(nullptr, 0, accept_pause_ms);
+      continue;
+    }
+    if (static_cast<int>(sessions_.size()) >= max_sessions_) {
+      ssh_free(session);  // full: the client sees the connection closed
       continue;
     }
     // Without it every small SFTP packet waits for the peer's acknowledgement.
-    int one = 1;
-    setsockopt(ssh_get_fd(session), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     const int fd = ssh_get_fd(session);
-    {
-      std::lock_guard<std::mutex> lock(sessions_mutex_);
-      session_fds_.insert(fd);
-    }
-    std::thread([this, session, login, root = root_, fd] {
-      run_sftp_session(session, login, root);
-      std::lock_guard<std::mutex> lock(sessions_mutex_);
-      session_fds_.erase(fd);
-    }).detach();
+    int one = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    auto running = std::make_unique<Running>(fd);
+    Running* r = running.get();
+    running->thread = std::thread([this, session, login, r] {
+      run_sftp_session(session, login, store_, r->socket);
+      r->done = true;
+    });
+    sessions_.push_back(std::move(running));
   }
-  // Ending the connections makes every session's next read fail, so the
-  // session threads, which use this object, end before it goes.
-  {
-    std::lock_guard<std::mutex> lock(sessions_mutex_);
-    for (int fd : session_fds_) shutdown(fd, SHUT_RDWR);
-  }
-  for (int waited = 0; waited < 5000; waited += 20) {
-    {
-      std::lock_guard<std::mutex> lock(sessions_mutex_);
-      if (session_fds_.empty()) return;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
+  // Ending the connections makes every session's next read fail, so each
+  // session thread ends and is joined here.
+  for (auto& r : sessions_) r->socket.shutdown();
+  reap(true);
 }
 
 }  // namespace morbs::node

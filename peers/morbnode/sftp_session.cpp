@@ -7,6 +7,7 @@
 #include <libssh/sftp.h>
 
 #include <dirent.h>
+#include <sys/socket.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,10 +25,10 @@ namespace morbs::node {
 namespace {
 
 constexpr uint32_t read_cap = 256 * 1024;
-constexpr int setup_limit_ms = 30000;
 
 struct Context {
   Login login;
+  SessionSocket* socket = nullptr;
   ssh_channel channel = nullptr;
   bool sftp_requested = false;
   int failed_logins = 0;
@@ -36,7 +37,10 @@ struct Context {
 
 int on_password(ssh_session, const char* user, const char* password, void* data) {
   auto* c = static_cast<Context*>(data);
-  if (c->login.user == user && c->login.password == password) return SSH_AUTH_SUCCESS;
+  if (c->login.user == user && c->login.password == password) {
+    c->socket->logged_in = true;
+    return SSH_AUTH_SUCCESS;
+  }
   ++c->failed_logins;
   return SSH_AUTH_DENIED;
 }
@@ -57,12 +61,6 @@ ssh_channel on_channel_open(ssh_session session, void* data) {
   ssh_callbacks_init(&c->channel_callbacks);
   ssh_set_channel_callbacks(c->channel, &c->channel_callbacks);
   return c->channel;
-}
-
-// The lists are the node's own records: clients fetch them, never change them.
-bool is_node_list(const std::filesystem::path& local) {
-  const auto name = local.filename();
-  return name == "files_list.q" || name == "archive_list.q";
 }
 
 uint32_t status_of_errno(int e) {
@@ -101,6 +99,7 @@ class Handles {
     int fd = -1;
     DIR* dir = nullptr;
     std::string path;
+    bool writable = false;  // opened for writing under a reservation
   };
   ~Handles() {
     for (auto& [id, e] : entries_) close(e);
@@ -108,7 +107,7 @@ class Handles {
   // nullptr when the session holds too many: a client cannot use up the
   // node's descriptors.
   ssh_string add(Entry e) {
-    if (entries_.size() >= max_open) {
+    if (entries_.size() >= max_open_handles) {
       close(e);
       return nullptr;
     }
@@ -144,7 +143,6 @@ class Handles {
     e.dir = nullptr;
     return ok;
   }
-  static constexpr size_t max_open = 64;
   std::map<uint32_t, Entry> entries_;
   uint32_t next_ = 1;
 };
@@ -153,12 +151,38 @@ void status(sftp_client_message msg, uint32_t code, const char* text) {
   sftp_reply_status(msg, code, text);
 }
 
+// Every request that can change a file asks here. One rule: a client writes
+// only a stored file under its reservation and only up to the reserved size
+// (which the area's capacity has granted). So the lists, the private
+// directory, the account directories and everything above them can be read
+// but never written, linked to, replaced, renamed or removed.
+class WritePolicy {
+ public:
+  explicit WritePolicy(NodeStore& store) : store_(store) {}
+  // The size the file at `local` may reach, or nullopt: not writable.
+  std::optional<int64_t> limit(const std::filesystem::path& local) const {
+    std::lock_guard<std::mutex> lock(store_.mutex());
+    auto r = store_.reservation_at(local);
+    if (!r) return std::nullopt;
+    return r->size;
+  }
+
+ private:
+  NodeStore& store_;
+};
+
+bool beyond(int64_t limit, uint64_t offset, uint64_t length) {
+  return offset > static_cast<uint64_t>(limit) || length > static_cast<uint64_t>(limit) - offset;
+}
+
 class SftpServer {
  public:
-  SftpServer(sftp_session sftp, const std::filesystem::path& root) : sftp_(sftp), paths_(root) {}
+  SftpServer(sftp_session sftp, NodeStore& store, SessionSocket& socket)
+      : sftp_(sftp), paths_(store.root()), policy_(store), socket_(socket) {}
 
   void run() {
     while (sftp_client_message msg = sftp_get_client_message(sftp_)) {
+      socket_.touch();
       handle(msg);
       sftp_client_message_free(msg);
     }
@@ -169,6 +193,7 @@ class SftpServer {
     status(msg, status_of_errno(errno), std::strerror(errno));
   }
   void reply_ok(sftp_client_message msg) { status(msg, SSH_FX_OK, "ok"); }
+  void deny(sftp_client_message msg) { status(msg, SSH_FX_PERMISSION_DENIED, "not writable: no reservation"); }
 
   std::optional<std::filesystem::path> path_of(sftp_client_message msg, const char* client) {
     auto local = paths_.local(client ? client : "");
@@ -213,8 +238,16 @@ class SftpServer {
         if (fstat(e->fd, &st) != 0) return reply_errno(msg);
         return reply_stat(msg, st);
       }
-      case SSH_FXP_SETSTAT:
-      case SSH_FXP_FSETSTAT: return reply_ok(msg);  // times and modes are not kept
+      case SSH_FXP_SETSTAT: {
+        auto local = path_of(msg, name);
+        if (!local) return;
+        return set_stat(msg, *local, -1);
+      }
+      case SSH_FXP_FSETSTAT: {
+        Handles::Entry* e = handles_.find(msg->handle);
+        if (!e) return status(msg, SSH_FX_FAILURE, "bad handle");
+        return set_stat(msg, e->path, e->writable ? e->fd : -1);
+      }
       case SSH_FXP_OPENDIR: {
         auto local = path_of(msg, name);
         if (!local) return;
@@ -223,22 +256,19 @@ class SftpServer {
         return reply_handle(msg, handles_.add({-1, dir, local->string()}));
       }
       case SSH_FXP_READDIR: return read_dir(msg);
-      case SSH_FXP_MKDIR: {
+      case SSH_FXP_MKDIR:
+      case SSH_FXP_RMDIR:
+      case SSH_FXP_SYMLINK: {
+        // The node makes and removes the directories itself; links could
+        // lead a write past the policy.
         auto local = path_of(msg, name);
         if (!local) return;
-        if (mkdir(local->c_str(), 0755) != 0) return reply_errno(msg);
-        return reply_ok(msg);
-      }
-      case SSH_FXP_RMDIR: {
-        auto local = path_of(msg, name);
-        if (!local) return;
-        if (rmdir(local->c_str()) != 0) return reply_errno(msg);
-        return reply_ok(msg);
+        return status(msg, SSH_FX_PERMISSION_DENIED, "not allowed on this node");
       }
       case SSH_FXP_REMOVE: {
         auto local = path_of(msg, name);
         if (!local) return;
-        if (is_node_list(*local)) return status(msg, SSH_FX_PERMISSION_DENIED, "the node's list");
+        if (!policy_.limit(*local)) return deny(msg);
         if (unlink(local->c_str()) != 0) return reply_errno(msg);
         return reply_ok(msg);
       }
@@ -246,7 +276,8 @@ class SftpServer {
       case SSH_FXP_EXTENDED: {
         const char* sub = sftp_client_message_get_submessage(msg);
         if (sub && std::strcmp(sub, "posix-rename@openssh.com") == 0) return rename(msg, name, true);
-        if (sub && std::strcmp(sub, "hardlink@openssh.com") == 0) return hard_link(msg, name);
+        if (sub && std::strcmp(sub, "hardlink@openssh.com") == 0)
+          return status(msg, SSH_FX_PERMISSION_DENIED, "not allowed on this node");
         return status(msg, SSH_FX_OP_UNSUPPORTED, "unsupported");
       }
       default: return status(msg, SSH_FX_OP_UNSUPPORTED, "unsupported");
@@ -257,26 +288,25 @@ class SftpServer {
     auto local = path_of(msg, name);
     if (!local) return;
     const uint32_t f = sftp_client_message_get_flags(msg);
+    const bool writing = f & (SSH_FXF_WRITE | SSH_FXF_APPEND | SSH_FXF_TRUNC | SSH_FXF_CREAT);
+    if (writing && !policy_.limit(*local)) return deny(msg);
     int flags = O_CLOEXEC | O_NOFOLLOW;
-    if ((f & SSH_FXF_READ) && (f & SSH_FXF_WRITE)) flags |= O_RDWR;
-    else if (f & SSH_FXF_WRITE) flags |= O_WRONLY;
+    if ((f & SSH_FXF_READ) && writing) flags |= O_RDWR;
+    else if (writing) flags |= O_WRONLY;
     else flags |= O_RDONLY;
     if (f & SSH_FXF_APPEND) flags |= O_APPEND;
     if (f & SSH_FXF_CREAT) flags |= O_CREAT;
     if (f & SSH_FXF_TRUNC) flags |= O_TRUNC;
     if (f & SSH_FXF_EXCL) flags |= O_EXCL;
-    if ((f & (SSH_FXF_WRITE | SSH_FXF_APPEND | SSH_FXF_TRUNC)) && is_node_list(*local))
-      return status(msg, SSH_FX_PERMISSION_DENIED, "the node's list");
-    mode_t mode = 0644;
-    if (msg->attr && (msg->attr->flags & SSH_FILEXFER_ATTR_PERMISSIONS)) mode = msg->attr->permissions & 0777;
-    int fd = ::open(local->c_str(), flags, mode);
+    int fd = ::open(local->c_str(), flags, 0644);
     if (fd < 0) return reply_errno(msg);
     struct stat st {};
-    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (writing && st.st_nlink > 1)) {
+      // A directory, a device, or a file that is also known by another name.
       ::close(fd);
-      return status(msg, SSH_FX_FAILURE, "is a directory");
+      return status(msg, writing ? SSH_FX_PERMISSION_DENIED : SSH_FX_FAILURE, "not a plain file");
     }
-    reply_handle(msg, handles_.add({fd, nullptr, local->string()}));
+    reply_handle(msg, handles_.add({fd, nullptr, local->string(), writing}));
   }
 
   void reply_handle(sftp_client_message msg, ssh_string handle) {
@@ -288,6 +318,7 @@ class SftpServer {
   void read(sftp_client_message msg) {
     Handles::Entry* e = handles_.find(msg->handle);
     if (!e || e->fd < 0) return status(msg, SSH_FX_FAILURE, "bad handle");
+    if (msg->offset > static_cast<uint64_t>(INT64_MAX)) return status(msg, SSH_FX_EOF, nullptr);
     std::vector<char> buffer(std::min(msg->len, read_cap));
     ssize_t got = pread(e->fd, buffer.data(), buffer.size(), static_cast<off_t>(msg->offset));
     if (got < 0) return reply_errno(msg);
@@ -298,16 +329,47 @@ class SftpServer {
   void write(sftp_client_message msg) {
     Handles::Entry* e = handles_.find(msg->handle);
     if (!e || e->fd < 0 || !msg->data) return status(msg, SSH_FX_FAILURE, "bad handle");
+    if (!e->writable) return status(msg, SSH_FX_PERMISSION_DENIED, "opened for reading");
+    // Asked at every write: once the copy is registered its reservation is
+    // gone, and so is the right to change it.
+    auto limit = policy_.limit(e->path);
+    if (!limit) return deny(msg);
     // The data is binary: taken from the string itself, never as a C text.
     const char* data = static_cast<const char*>(ssh_string_data(msg->data));
     size_t left = ssh_string_len(msg->data);
-    off_t offset = static_cast<off_t>(msg->offset);
+    uint64_t at = msg->offset;
+    if (fcntl(e->fd, F_GETFL) & O_APPEND) {
+      struct stat st {};
+      if (fstat(e->fd, &st) != 0) return reply_errno(msg);
+      at = static_cast<uint64_t>(st.st_size);
+    }
+    if (beyond(*limit, at, left)) return status(msg, SSH_FX_FAILURE, "beyond the reserved size");
+    off_t offset = static_cast<off_t>(at);
     while (left > 0) {
       ssize_t put = pwrite(e->fd, data, left, offset);
       if (put < 0) return reply_errno(msg);
       data += put;
       left -= static_cast<size_t>(put);
       offset += put;
+    }
+    reply_ok(msg);
+  }
+
+  // Size and times of a reserved file; nothing else is kept, nothing else changed.
+  void set_stat(sftp_client_message msg, const std::filesystem::path& local, int fd) {
+    auto limit = policy_.limit(local);
+    if (!limit) return deny(msg);
+    const sftp_attributes attr = msg->attr;
+    if (attr && (attr->flags & SSH_FILEXFER_ATTR_SIZE)) {
+      if (attr->size > static_cast<uint64_t>(*limit)) return status(msg, SSH_FX_FAILURE, "beyond the reserved size");
+      const int done = fd >= 0 ? ftruncate(fd, static_cast<off_t>(attr->size))
+                               : truncate(local.c_str(), static_cast<off_t>(attr->size));
+      if (done != 0) return reply_errno(msg);
+    }
+    if (attr && (attr->flags & SSH_FILEXFER_ATTR_ACMODTIME)) {
+      timespec times[2] = {{static_cast<time_t>(attr->atime), 0}, {static_cast<time_t>(attr->mtime), 0}};
+      const int done = fd >= 0 ? futimens(fd, times) : utimensat(AT_FDCWD, local.c_str(), times, AT_SYMLINK_NOFOLLOW);
+      if (done != 0) return reply_errno(msg);
     }
     reply_ok(msg);
   }
@@ -336,40 +398,37 @@ class SftpServer {
     return std::string(static_cast<const char*>(ssh_string_data(msg->data)), ssh_string_len(msg->data));
   }
 
+  // Between two reserved names only, and only what fits the target's reservation.
   void rename(sftp_client_message msg, const char* name, bool replace) {
     auto from = path_of(msg, name);
     if (!from) return;
     auto to = path_of(msg, second_path(msg).c_str());
     if (!to) return;
-    if (is_node_list(*from) || is_node_list(*to))
-      return status(msg, SSH_FX_PERMISSION_DENIED, "the node's list");
+    auto to_limit = policy_.limit(*to);
+    if (!policy_.limit(*from) || !to_limit) return deny(msg);
     struct stat st {};
+    if (lstat(from->c_str(), &st) != 0) return reply_errno(msg);
+    if (!S_ISREG(st.st_mode) || st.st_size > *to_limit)
+      return status(msg, SSH_FX_FAILURE, "beyond the reserved size");
     if (!replace && lstat(to->c_str(), &st) == 0)
       return status(msg, SSH_FX_FILE_ALREADY_EXISTS, "exists");
     if (::rename(from->c_str(), to->c_str()) != 0) return reply_errno(msg);
     reply_ok(msg);
   }
 
-  void hard_link(sftp_client_message msg, const char* name) {
-    auto from = path_of(msg, name);
-    if (!from) return;
-    auto to = path_of(msg, second_path(msg).c_str());
-    if (!to) return;
-    if (::link(from->c_str(), to->c_str()) != 0) return reply_errno(msg);
-    reply_ok(msg);
-  }
-
   sftp_session sftp_;
   PathMap paths_;
+  WritePolicy policy_;
+  SessionSocket& socket_;
   Handles handles_;
 };
 
-// Runs the SSH event loop until the client asked for the sftp subsystem.
+// Runs the SSH event loop until the client has asked for the sftp subsystem
+// on a channel. False when the client went away or failed to log in.
 bool wait_for_sftp(ssh_session session, Context& c) {
   ssh_event event = ssh_event_new();
   ssh_event_add_session(event, session);
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(setup_limit_ms);
-  while (!c.sftp_requested && c.failed_logins < 5 && std::chrono::steady_clock::now() < deadline) {
+  while (!c.sftp_requested && c.failed_logins < 5) {
     if (ssh_event_dopoll(event, 100) == SSH_ERROR) break;
     if (ssh_get_status(session) & (SSH_CLOSED | SSH_CLOSED_ERROR)) break;
   }
@@ -378,11 +437,42 @@ bool wait_for_sftp(ssh_session session, Context& c) {
   return c.sftp_requested && c.channel;
 }
 
+void close_channel(Context& c) {
+  // Closing even after the client has: without it curl waits before it ends.
+  if (!ssh_channel_is_closed(c.channel)) {
+    ssh_channel_send_eof(c.channel);
+    ssh_channel_close(c.channel);
+  }
+  ssh_channel_free(c.channel);
+  c.channel = nullptr;
+  c.sftp_requested = false;
+}
+
 }  // namespace
 
-void run_sftp_session(ssh_session session, const Login& login, const std::filesystem::path& root) {
+int64_t steady_ms() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+SessionSocket::SessionSocket(int fd) : last_activity_ms(steady_ms()), fd_(fd) {}
+
+void SessionSocket::touch() { last_activity_ms = steady_ms(); }
+
+void SessionSocket::shutdown() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (fd_ >= 0) ::shutdown(fd_, SHUT_RDWR);
+}
+
+void SessionSocket::forget() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  fd_ = -1;
+}
+
+void run_sftp_session(ssh_session session, const Login& login, NodeStore& store, SessionSocket& socket) {
   Context c;
   c.login = login;
+  c.socket = &socket;
   ssh_server_callbacks_struct callbacks{};
   callbacks.userdata = &c;
   callbacks.auth_password_function = on_password;
@@ -391,17 +481,19 @@ void run_sftp_session(ssh_session session, const Login& login, const std::filesy
   ssh_set_server_callbacks(session, &callbacks);
   ssh_set_auth_methods(session, SSH_AUTH_METHOD_PASSWORD);
 
-  if (ssh_handle_key_exchange(session) == SSH_OK && wait_for_sftp(session, c)) {
-    sftp_session sftp = sftp_server_new(session, c.channel);
-    if (sftp && sftp_server_init(sftp) == 0) SftpServer(sftp, root).run();
-    if (sftp) sftp_server_free(sftp);
+  // One channel after the other until the client ends the connection: a
+  // client that keeps its connection for the next transfer finds it open.
+  if (ssh_handle_key_exchange(session) == SSH_OK) {
+    while (wait_for_sftp(session, c)) {
+      socket.touch();
+      sftp_session sftp = sftp_server_new(session, c.channel);
+      if (sftp && sftp_server_init(sftp) == 0) SftpServer(sftp, store, socket).run();
+      if (sftp) sftp_server_free(sftp);
+      close_channel(c);
+    }
   }
-  if (c.channel) {
-    // Closing even after the client has: without it curl waits before it ends.
-    ssh_channel_send_eof(c.channel);
-    ssh_channel_close(c.channel);
-    ssh_channel_free(c.channel);
-  }
+  if (c.channel) close_channel(c);
+  socket.forget();
   ssh_disconnect(session);
   ssh_free(session);
 }

@@ -117,7 +117,7 @@ TEST(MorbnodeFaults, SftpOffAdvertisesThePortButNothingListens) {
   net.start(0);
   platform::TcpSocket probe;
   probe.open();
-  EXPECT_TRUE(probe.connect_within("127.0.0.1", net.sftp_port(0), 1, 0));
+  EXPECT_TRUE(probe.connect_within("127.0.0.1", net.sftp_port(0), 1, 0));  // up before the query port
 }
 
 platform::RunResult run_node(const std::vector<std::string>& args) {
