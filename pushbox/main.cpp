@@ -10,7 +10,7 @@
 #include "core/node_selection.h"
 #include "core/node_table.h"
 #include "transfer/curl_table.h"
-#include "transfer/transliteration.h"
+#include "transfer/write_planning.h"
 #include "pushbox/disaster.h"
 #include "pushbox/upload.h"
 
@@ -66,7 +66,9 @@ int main(int argc, char** argv) {
     return 0;
   }
   const bool matrix = upload.size > settings.min_fsize;
-  decode_win(upload.name);
+  // Arguments come as UTF-8 here, or as single-byte text from older callers:
+  // both become the plain name the nodes store.
+  upload.name = stored_file_name_of(upload.name);
   parser_file_name(upload.name);
   std::printf("\nFile REPO:  %s\n\n", upload.name.c_str());
   std::printf("File size:\t\t%lld\n", static_cast<long long>(upload.size));

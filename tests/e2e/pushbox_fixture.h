@@ -1,0 +1,159 @@
+// What the pushbox end-to-end tests share: a data network in a directory of
+// the test's own, pushbox run there, and readers of what the nodes hold.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/query_string.h"
+#include "platform/process.h"
+#include "tests/e2e/support/certificate_fixture.h"
+#include "tests/e2e/support/datanet.h"
+#include "tests/e2e/support/temp_dir.h"
+
+namespace morbs::e2e {
+
+inline const std::string push_id = "12345678903";
+
+inline std::string field(const std::string& line, const char* key) {
+  std::string v;
+  select_value(line, key, v);
+  return v;
+}
+
+inline std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);)
+    if (!line.empty()) out.push_back(line);
+  return out;
+}
+
+// Bytes of every value, in an order that differs from part to part.
+inline std::string content_of(size_t size, unsigned seed = 1) {
+  std::string s(size, '\0');
+  uint32_t x = seed * 2654435761u + 1;
+  for (size_t i = 0; i < size; ++i) {
+    x = x * 1664525u + 1013904223u;
+    s[i] = static_cast<char>(x >> 24);
+  }
+  return s;
+}
+
+// The path of the real curl, looked up once before any test changes PATH.
+inline std::string real_curl() {
+  static const std::string path = [] {
+    std::istringstream dirs(std::getenv("PATH") ? std::getenv("PATH") : "");
+    for (std::string d; std::getline(dirs, d, ':');)
+      if (!d.empty() && ::access((d + "/curl").c_str(), X_OK) == 0) return d + "/curl";
+    return std::string("/usr/bin/curl");
+  }();
+  return path;
+}
+
+class PushboxTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    real_curl();
+    copy_certificate_to(dir_.path());
+  }
+  void TearDown() override {
+    if (!old_path_.empty()) ::setenv("PATH", old_path_.c_str(), 1);
+  }
+
+  // `nodes` nodes; each gets a fixed capacity so that free space can be
+  // compared before and after (node i: `capacity` + i*1000 bytes per area,
+  // unless `extra` says otherwise).
+  void start_nodes(int nodes, std::vector<std::vector<std::string>> extra = {}, int64_t capacity = 50000000) {
+    extra.resize(static_cast<size_t>(nodes));
+    for (int i = 0; i < nodes; ++i) {
+      auto& e = extra[static_cast<size_t>(i)];
+      bool has_capacity = false;
+      for (const auto& a : e) has_capacity = has_capacity || a.rfind("--capacity", 0) == 0;
+      if (!has_capacity) e.insert(e.begin(), {"--capacity", std::to_string(capacity + i * 1000)});
+    }
+    net_ = std::make_unique<DataNet>(dir_.path(), nodes, std::move(extra));
+    node_count_ = nodes;
+    config("");
+  }
+  // client.config for the network, with further lines.
+  void config(const std::string& more) {
+    dir_.write("client.config", "IP_ADDR=127.0.0.1&\nINIT_PORT_Q=" + std::to_string(net_ ? net_->base_port() : 9) +
+                                    "&\nTEST=1&\n" + more);
+  }
+  // A stand-in curl first on PATH for the rest of the test: a shell script
+  // body that may end by running the real one ("$REAL_CURL").
+  void fake_curl(const std::string& body) {
+    std::filesystem::create_directories(dir_ / "fakebin");
+    write_file(dir_ / "fakebin" / "curl", "#!/bin/sh\nREAL_CURL='" + real_curl() + "'\n" + body);
+    std::filesystem::permissions(dir_ / "fakebin" / "curl", std::filesystem::perms(0755));
+    if (old_path_.empty()) old_path_ = std::getenv("PATH");
+    ::setenv("PATH", ((dir_ / "fakebin").string() + ":" + old_path_).c_str(), 1);
+  }
+
+  std::string run(const std::vector<std::string>& args, long timeout_ms = 60000) {
+    std::vector<std::string> argv = {program("pushbox")};
+    argv.insert(argv.end(), args.begin(), args.end());
+    platform::RunOptions options;
+    options.working_directory = dir_.str();
+    options.timeout_ms = timeout_ms;
+    options.merge_standard_error = true;
+    auto r = platform::run_process(argv, options);
+    if (!r) return "<pushbox did not start>";
+    EXPECT_FALSE(r->timed_out) << r->output;
+    EXPECT_EQ(r->exit_code, 0) << r->output;
+    return r->output;
+  }
+  std::string upload(const std::string& local, const std::string& name) {
+    return run({push_id, local, name});
+  }
+
+  std::string list_file(int i, const std::string& area, const char* file) const {
+    return read_file(net_->account_dir(i, push_id, area) / file);
+  }
+  std::vector<std::string> list_lines(int i, const std::string& area) const {
+    return lines_of(list_file(i, area, "files_list.q"));
+  }
+  std::vector<std::string> archive_lines(int i, const std::string& area) const {
+    return lines_of(list_file(i, area, "archive_list.q"));
+  }
+  std::string stored(int i, const std::string& area, const std::string& fn) const {
+    return read_file(net_->account_dir(i, push_id, area) / fn);
+  }
+  // Free bytes of both areas of every node, as the nodes report them.
+  std::vector<std::string> free_space() const {
+    std::vector<std::string> out;
+    for (int i = 0; i < nodes(); ++i) out.push_back(net_->request(i, "OP=currentspace&"));
+    return out;
+  }
+  int nodes() const { return node_count_; }
+  std::vector<std::string> resv_requests(int i) const {
+    std::vector<std::string> out;
+    for (const auto& l : lines_of(net_->log(i)))
+      if (l.rfind("OP=resv&", 0) == 0) out.push_back(l);
+    return out;
+  }
+  std::vector<std::string> files_named(const std::string& part) const {
+    std::vector<std::string> out;
+    for (const auto& e : std::filesystem::directory_iterator(dir_.path())) {
+      std::string n = e.path().filename().string();
+      if (n.find(part) != std::string::npos) out.push_back(n);
+    }
+    return out;
+  }
+
+  TempDir dir_{"pushbox"};
+  std::unique_ptr<DataNet> net_;
+  int node_count_ = 0;
+  std::string old_path_;
+};
+
+}  // namespace morbs::e2e

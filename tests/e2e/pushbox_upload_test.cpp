@@ -1,0 +1,206 @@
+// pushbox, the real binary with real curl, uploading into running nodes.
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "tests/e2e/pushbox_fixture.h"
+
+namespace morbs::e2e {
+namespace {
+
+const std::regex stored_whole("[0-9]{19}:(.*)");
+
+// Where one stored copy went.
+struct Copy {
+  int node = -1;
+  std::string area, list_line, archive_line;
+};
+
+class PushboxUpload : public PushboxTest {
+ protected:
+  // The copies of `fn` registered on every node, basic (ORG=0) first.
+  std::vector<Copy> copies_of(const std::string& fn) const {
+    std::vector<Copy> basic, second;
+    for (int i = 0; i < nodes(); ++i)
+      for (const std::string area : {"accounts", "accounts1"})
+        for (const auto& line : list_lines(i, area)) {
+          if (field(line, "FN") != fn) continue;
+          Copy c{i, area, line, ""};
+          for (const auto& a : archive_lines(i, area))
+            if (field(a, "FN") == fn && field(a, "ORG") == field(line, "ORG")) c.archive_line = a;
+          (field(line, "ORG") == "0" ? basic : second).push_back(c);
+        }
+    basic.insert(basic.end(), second.begin(), second.end());
+    return basic;
+  }
+  // The stored names registered anywhere.
+  std::vector<std::string> stored_names() const {
+    std::vector<std::string> out;
+    for (int i = 0; i < nodes(); ++i)
+      for (const std::string area : {"accounts", "accounts1"})
+        for (const auto& line : list_lines(i, area)) out.push_back(field(line, "FN"));
+    return out;
+  }
+  void expect_registered(const Copy& c, const std::string& fn, int org) const {
+    SCOPED_TRACE(c.list_line);
+    const std::string port = std::to_string(net_->query_port(c.node));
+    EXPECT_EQ(c.list_line.rfind("OP=listfiles&SUB=add&FN=" + fn + "&ID=" + push_id + "&UID32=" + certificate_user +
+                                    "&ORG=" + std::to_string(org) + "&PORT=" + port + "&DISK=" + c.area +
+                                    "&CURR=ishere&DATE=", 0),
+              0u);
+    EXPECT_EQ(c.archive_line.rfind("OP=listARCHI&SUB=add&ID=" + push_id + "&DISK=" + c.area + "&FN=" + fn +
+                                       "&DIRF=auto&ORG=" + std::to_string(org) + "&PORT=" + port + "&DATE=",
+                                   0),
+              0u);
+  }
+};
+
+TEST_F(PushboxUpload, SingularBothCopiesArriveAndAreRegistered) {
+  start_nodes(4);
+  const std::string content = content_of(3000);
+  dir_.write("report.pdf", content);
+  const std::string out = upload("report.pdf", "report.pdf");
+  EXPECT_NE(out.find("\nFile REPO:  report.pdf\n\nFile size:\t\t3000\nMatrix lev:\t\t1000000\nMode:\t\t\tsingular\n"
+                     " ...wait a moment\n\n"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("\n Upload in singular-mode\n\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("\n End upload in singualar-mode. SUCCESS!\n\n"), std::string::npos) << out;
+
+  const auto names = stored_names();
+  ASSERT_EQ(names.size(), 2u) << out;
+  const std::string fn = names[0];
+  std::smatch m;
+  ASSERT_TRUE(std::regex_match(fn, m, stored_whole)) << fn;
+  EXPECT_EQ(m[1], "report.pdf");
+  const auto copies = copies_of(fn);
+  ASSERT_EQ(copies.size(), 2u);
+  EXPECT_NE(copies[0].node, copies[1].node);
+  for (int org = 0; org < 2; ++org) {
+    const Copy& c = copies[static_cast<size_t>(org)];
+    expect_registered(c, fn, org);
+    EXPECT_EQ(stored(c.node, c.area, fn), content);
+    // The reservation went to this very place, with the file's size.
+    const auto resv = resv_requests(c.node);
+    ASSERT_EQ(resv.size(), 1u);
+    EXPECT_EQ(resv[0], "OP=resv&ID=" + push_id + "&DISK=" + c.area + "&FN=" + fn + "&FSZ=3000&");
+  }
+  EXPECT_TRUE(files_named(".disater").empty());
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "zz-errors.txt"));
+}
+
+TEST_F(PushboxUpload, ThresholdChoosesTheMode) {
+  start_nodes(2);
+  config("MIN_SIZE=4000&\n");
+  struct Case {
+    size_t size;
+    const char* mode;
+    size_t registered;
+  };
+  for (const Case& c : {Case{4000, "Mode:\t\t\tsingular\n", 2}, Case{4001, "Mode:\t\t\tmatrix\n", 4 + 2}}) {
+    SCOPED_TRACE(c.size);
+    dir_.write("f" + std::to_string(c.size), content_of(c.size));
+    const std::string out = upload("f" + std::to_string(c.size), "f" + std::to_string(c.size));
+    EXPECT_NE(out.find(c.mode), std::string::npos) << out;
+    EXPECT_NE(out.find("SUCCESS!"), std::string::npos) << out;
+    EXPECT_EQ(stored_names().size(), c.registered);
+  }
+}
+
+// Matrix mode over 4, 3 and 2 nodes: part k's basic copy on slot k, its
+// second copy on slot k+1, the last part's second copy on slot 0.
+class PushboxMatrix : public PushboxUpload, public ::testing::WithParamInterface<int> {};
+
+TEST_P(PushboxMatrix, PartsGoWhereThePlanSays) {
+  {
+    const int n = GetParam();
+    start_nodes(n);
+    config("MIN_SIZE=1000&\n");
+    // The plan as it is written to the disaster file, seen by curl's first run.
+    fake_curl("[ -f seen.disater.copy ] || cat *-matrix.disater > seen.disater.copy\nexec \"$REAL_CURL\" \"$@\"\n");
+    const size_t size = 10007;
+    const std::string content = content_of(size, static_cast<unsigned>(n));
+    dir_.write("big.bin", content);
+    const std::string out = upload("big.bin", "big.bin");
+    ASSERT_NE(out.find("\n End upload in matrix-mode. SUCCESS!\n\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("\n Upload in matrix-mode, nr nodes: " + std::to_string(n) + "\n\n"), std::string::npos);
+    const int64_t part = static_cast<int64_t>(size) / n, last = static_cast<int64_t>(size) % n + part;
+    for (int k = 0; k < n; ++k)
+      EXPECT_NE(out.find(" File part: " + std::to_string(k) + " size: " + std::to_string(k < n - 1 ? part : last) +
+                         "\n"),
+                std::string::npos)
+          << out;
+
+    const auto names = stored_names();
+    EXPECT_EQ(names.size(), static_cast<size_t>(2 * n));
+    std::string prefix = names.empty() ? "" : names[0].substr(0, 20);
+    std::string joined;
+    std::vector<std::string> plan;
+    for (int k = 0; k < n; ++k) {
+      const std::string fn = prefix + "big.bin:" + std::to_string(k);
+      const int64_t sz = k < n - 1 ? part : last;
+      const std::string piece = content.substr(static_cast<size_t>(k * part), static_cast<size_t>(sz));
+      const auto copies = copies_of(fn);
+      ASSERT_EQ(copies.size(), 2u) << fn;
+      EXPECT_EQ(copies[0].node, k);
+      EXPECT_EQ(copies[1].node, (k + 1) % n);
+      for (int org = 0; org < 2; ++org) {
+        const Copy& c = copies[static_cast<size_t>(org)];
+        expect_registered(c, fn, org);
+        EXPECT_EQ(stored(c.node, c.area, fn), piece);
+      }
+      joined += stored(k, copies[0].area, fn);
+    }
+    EXPECT_EQ(joined, content);
+    size_t archived = 0;
+    for (int i = 0; i < n; ++i) archived += archive_lines(i, "accounts").size();
+    EXPECT_EQ(archived, static_cast<size_t>(2 * n));
+
+    // Reservations in the written order: basic 0..n-2, second 0..n-2, then
+    // the last part's basic and second copies.
+    auto line = [&](int k, int slot, int64_t sz) {
+      return "OP=resv&ID=" + push_id + "&DISK=accounts&FN=" + prefix + "big.bin:" + std::to_string(k) +
+             "&FSZ=" + std::to_string(sz) + "&IPADDR=127.0.0.1&PORT=" + std::to_string(net_->query_port(slot)) + "&";
+    };
+    for (int k = 0; k < n - 1; ++k) plan.push_back(line(k, k, part));
+    for (int k = 1; k < n; ++k) plan.push_back(line(k - 1, k, part));
+    plan.push_back(line(n - 1, n - 1, last));
+    plan.push_back(line(n - 1, 0, last));
+    EXPECT_EQ(lines_of(dir_.read("seen.disater.copy")), plan);
+    EXPECT_TRUE(files_named("tmp_mfile").empty());
+    EXPECT_TRUE(files_named("-matrix.disater").empty());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Nodes, PushboxMatrix, ::testing::Values(4, 3, 2));
+
+TEST_F(PushboxUpload, OddPathsAndNamesArriveIntact) {
+  start_nodes(2);
+  struct Case {
+    std::string local, name, shown;
+  };
+  const Case cases[] = {
+      {"my 'odd' \"file\" $HOME & `id` #|.bin", "odd.bin", "odd.bin"},
+      {"plain.bin", "Zażółć gęślą jaźń.txt", "Zazolc_gesla_jazn.txt"},
+      {"cp.bin", "\xbf\xf3\xb3w \x9c", "zolw_s"},
+      {"long.bin", std::string(126, 'n'), std::string(126, 'n')},
+  };
+  unsigned seed = 7;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.local + " / " + c.shown);
+    const std::string content = content_of(1500, ++seed);
+    dir_.write(c.local, content);
+    const auto before = stored_names();
+    const std::string out = upload(c.local, c.name);
+    EXPECT_NE(out.find("\nFile REPO:  " + c.shown + "\n\n"), std::string::npos) << out;
+    ASSERT_NE(out.find("SUCCESS!"), std::string::npos) << out;
+    auto after = stored_names();
+    ASSERT_EQ(after.size(), before.size() + 2);
+    const std::string fn = after.back();
+    EXPECT_EQ(fn.substr(20), c.shown);
+    for (const Copy& copy : copies_of(fn)) EXPECT_EQ(stored(copy.node, copy.area, fn), content);
+  }
+}
+
+}  // namespace
+}  // namespace morbs::e2e
