@@ -44,7 +44,7 @@ TransferJob download_job(const TransferTable& curl_table, std::string_view copy,
 }
 
 void run_transfers(std::vector<TransferJob>& jobs, int parallel, const char* attempt_line, int test,
-                   bool stop_on_failure) {
+                   bool stop_on_failure, const std::function<void(size_t)>& on_done) {
   if (parallel < 1) parallel = 1;
   const bool several = parallel > 1;
   std::deque<size_t> waiting;
@@ -82,6 +82,7 @@ void run_transfers(std::vector<TransferJob>& jobs, int parallel, const char* att
       ++finished;
       if (several && test)
         std::printf(" transfer %zu of %zu done: %s\n", finished, jobs.size(), jobs[i].label.c_str());
+      if (on_done) on_done(i);
     } else {
       if (test) std::printf(attempt_line, attempts[i], transfer_attempts);
       if (attempts[i] < transfer_attempts) {

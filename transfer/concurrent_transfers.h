@@ -8,6 +8,7 @@
 // still shown) and one line per finished transfer is printed instead.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,9 +28,10 @@ struct TransferJob {
 // own progress bar shown). `attempt_line` is printf text with the attempt
 // number and the attempts in all, printed after each failed attempt when
 // `test` is on. Stops starting new jobs once one has failed for good when
-// `stop_on_failure`; jobs already running are waited for.
+// `stop_on_failure`; jobs already running are waited for. `on_done` (when
+// set) is called with a job's index as soon as it is done.
 void run_transfers(std::vector<TransferJob>& jobs, int parallel, const char* attempt_line, int test,
-                   bool stop_on_failure);
+                   bool stop_on_failure, const std::function<void(size_t)>& on_done = {});
 
 // One upload job: entry `index` of the basic or second entries, sent from
 // `source`.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -80,10 +81,14 @@ class ConcurrentTransfers : public ::testing::Test {
 
 TEST_F(ConcurrentTransfers, AllDoneWithAtMostTheAllowedNumberAtOnce) {
   auto jobs = uploads(4);
+  std::vector<size_t> done;
   testing::internal::CaptureStdout();
-  run_transfers(jobs, 2, "Error: upload file, attmpt[%d] from %d\n", 1, true);
+  run_transfers(jobs, 2, "Error: upload file, attmpt[%d] from %d\n", 1, true,
+                [&](size_t i) { done.push_back(i); });
   std::string out = testing::internal::GetCapturedStdout();
   for (const auto& job : jobs) EXPECT_EQ(job.result, 0);
+  std::sort(done.begin(), done.end());
+  EXPECT_EQ(done, (std::vector<size_t>{0, 1, 2, 3}));
   EXPECT_EQ(most_at_once(), 2);
   // Quiet curl and one line per transfer, never a bar of its own.
   EXPECT_NE(read_all(dir_ / "args-part0").find("-sS\n"), std::string::npos);
