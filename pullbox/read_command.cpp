@@ -88,11 +88,6 @@ int download_pieces(Run& run, std::ifstream& selection, const std::string& id, c
     if (fetch_piece(run, id, line, k, fn_out) != 0) return -1;
     platform::sleep_microseconds(step_pause_us);
   }
-  // Joining nothing would empty fn_out and call it a download.
-  if (k == 0) {
-    std::puts("No file in id-account to download");
-    return -1;
-  }
   return cat_parts(part_stem, fn_out, k, run.settings.test);
 }
 
@@ -129,7 +124,8 @@ void read_command(Run& run, const std::string& id, const std::string& fn_read, c
   platform::sleep_microseconds(step_pause_us);
   std::ifstream selection;
   if (platform::is_regular_file(tmp_list)) selection.open(tmp_list);
-  if (!selection) {
+  // An empty selection is no file either: joining nothing would empty fn_out.
+  if (!selection || selection.peek() == std::ifstream::traits_type::eof()) {
     std::puts("No file in id-account to download");
     return;
   }

@@ -1,0 +1,124 @@
+// The working directory of a pullbox run: certificate, a local data network,
+// pushbox to store files into it and pullbox to get them back.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/query_string.h"
+#include "platform/process.h"
+#include "tests/e2e/support/certificate_fixture.h"
+#include "tests/e2e/support/datanet.h"
+#include "tests/e2e/support/temp_dir.h"
+
+namespace morbs::e2e {
+
+class PullboxTest : public ::testing::Test {
+ protected:
+  static inline const std::string id = "12345678903";
+
+  void SetUp() override { copy_certificate_to(dir_.path()); }
+
+  // Starts `count` nodes; `config` lines go after the loopback settings
+  // (each line sets TEST as well: 0 unless it says TEST=1&).
+  void start_nodes(int count, const std::string& config = "", std::vector<std::vector<std::string>> extra = {}) {
+    nodes_ = count;
+    net_ = std::make_unique<DataNet>(dir_.path(), count, std::move(extra));
+    add_config(config);
+  }
+  void add_config(const std::string& lines) {
+    dir_.write("client.config", dir_.read("client.config") + lines);
+  }
+
+  platform::RunResult run(const std::string& name, const std::vector<std::string>& args, long timeout_ms = 120000) {
+    std::vector<std::string> argv = {program(name)};
+    argv.insert(argv.end(), args.begin(), args.end());
+    platform::RunOptions options;
+    options.working_directory = dir_.str();
+    options.timeout_ms = timeout_ms;
+    auto r = platform::run_process(argv, options);
+    EXPECT_TRUE(r && r->exit_code == 0 && !r->timed_out) << name;
+    return r ? *r : platform::RunResult{};
+  }
+  // pullbox's standard output.
+  std::string pull(const std::vector<std::string>& args) { return run("pullbox", args).output; }
+
+  // Uploads `content` under `name` with pushbox; the stored name
+  // ("prefix:name") it got.
+  std::string push(const std::string& name, const std::string& content) {
+    const std::string local = "upload-" + name;
+    dir_.write(local, content);
+    const std::string out = run("pushbox", {id, local, name}).output;
+    std::filesystem::remove(dir_ / local);
+    const std::string fn = stored_name_of(name);
+    EXPECT_FALSE(fn.empty()) << out;
+    return fn;
+  }
+
+  // The name a file was stored under, found in the nodes' lists.
+  std::string stored_name_of(const std::string& name) const {
+    for (int i = 0; i < nodes_; ++i)
+      for (const char* area : {"accounts", "accounts1"})
+        for (const std::string& line : lines(node_list(i, area))) {
+          std::string fn;
+          select_value(line, "FN", fn);
+          const size_t at = fn.find(":" + name);
+          if (at != std::string::npos) return fn.substr(0, at + 1 + name.size());
+        }
+    return "";
+  }
+  std::string node_list(int i, const std::string& area) const {
+    return read_file(net_->account_dir(i, id, area) / "files_list.q");
+  }
+  static std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> all;
+    size_t start = 0;
+    while (start < text.size()) {
+      size_t end = text.find('\n', start);
+      if (end == std::string::npos) end = text.size();
+      all.push_back(text.substr(start, end - start));
+      start = end + 1;
+    }
+    return all;
+  }
+  // The list lines of every node that hold `text`, in node order.
+  std::vector<std::string> list_lines_with(const std::string& text) const {
+    std::vector<std::string> found;
+    for (int i = 0; i < nodes_; ++i)
+      for (const char* area : {"accounts", "accounts1"})
+        for (const std::string& line : lines(node_list(i, area)))
+          if (line.find(text) != std::string::npos) found.push_back(line);
+    return found;
+  }
+  bool exists(const std::string& name) const { return std::filesystem::exists(dir_ / name); }
+  // Files pullbox leaves behind in the working directory.
+  std::vector<std::string> leftovers() const {
+    std::vector<std::string> found;
+    for (const auto& e : std::filesystem::directory_iterator(dir_.path())) {
+      const std::string n = e.path().filename().string();
+      if (n.rfind("tmp", 0) == 0 || n.rfind("list", 0) == 0 || n.rfind(".pullbox", 0) == 0) found.push_back(n);
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+  }
+  // A byte pattern that shows any shift, loss or doubling.
+  static std::string pattern(size_t size, unsigned seed) {
+    std::string s(size, '\0');
+    uint32_t x = seed * 2654435761u + 1;
+    for (size_t i = 0; i < size; ++i) {
+      x = x * 1103515245u + 12345u;
+      s[i] = static_cast<char>(x >> 24);
+    }
+    return s;
+  }
+
+  TempDir dir_{"pullbox"};
+  std::unique_ptr<DataNet> net_;
+  int nodes_ = 0;
+};
+
+}  // namespace morbs::e2e

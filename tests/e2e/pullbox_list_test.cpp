@@ -1,0 +1,72 @@
+// pullbox -list: the account's lists of every node gathered into list.q.
+#include "tests/e2e/pullbox_fixture.h"
+
+namespace morbs::e2e {
+namespace {
+
+using PullboxList = PullboxTest;
+
+TEST_F(PullboxList, GathersTheListsInNodeOrderAccountsFirst) {
+  start_nodes(3);
+  // Copies placed so that every node holds a different mix of areas.
+  net_->store_copy(2, id, "accounts", "1514764800000000001:c.txt", "c", certificate_user, 0);
+  net_->store_copy(1, id, "accounts1", "1514764800000000002:b.txt", "b", certificate_user, 1);
+  net_->store_copy(0, id, "accounts1", "1514764800000000003:a.txt", "a", certificate_user, 1);
+  net_->store_copy(0, id, "accounts", "1514764800000000004:d.txt", "d", certificate_user, 0);
+  net_->store_copy(0, id, "accounts", "1514764800000000005:e.txt", "e", certificate_user, 0);
+  dir_.write("list.q", "stale line of an older fetch&\n");
+  EXPECT_EQ(pull({"-list", id}), "");
+  const std::string expected = node_list(0, "accounts") + node_list(0, "accounts1") + node_list(1, "accounts1") +
+                               node_list(2, "accounts");
+  EXPECT_EQ(lines(expected).size(), 5u);
+  EXPECT_EQ(dir_.read("list.q"), expected);
+  EXPECT_EQ(leftovers(), std::vector<std::string>{"list.q"});
+
+  net_->stop(0);  // a node that is down contributes nothing
+  EXPECT_EQ(pull({"-list", id}), "");
+  EXPECT_EQ(dir_.read("list.q"), node_list(1, "accounts1") + node_list(2, "accounts"));
+}
+
+TEST_F(PullboxList, NoListToFetch) {
+  start_nodes(2);
+  // The account is on no node: they answer, but hold no list for it.
+  dir_.write("list.q", "old&\n");
+  EXPECT_EQ(pull({"-list", id}), "Error: no files_list\n");
+  EXPECT_FALSE(exists("list.q"));
+  // No node answers at all: nothing is printed, nothing is written.
+  net_->stop(0);
+  net_->stop(1);
+  EXPECT_EQ(pull({"-list", id}), "");
+  EXPECT_TRUE(leftovers().empty());
+}
+
+TEST_F(PullboxList, IdsAreCheckedAfterTheOldListIsGone) {
+  start_nodes(1);
+  struct Case {
+    std::string id, printed;
+  } cases[] = {
+      {"1234567890", "Incorrect lenght of id-account\n"},
+      {"123456789012", "Incorrect lenght of id-account\n"},
+      {"12345678904", "\nIncoreect PESEL number\nUSE: pullbox -h \n"},
+      {"1234567890/", "\nIncoreect PESEL number\nUSE: pullbox -h \n"},
+  };
+  for (const Case& c : cases) {
+    dir_.write("list.q", "old&\n");
+    EXPECT_EQ(pull({"-list", c.id}), c.printed) << c.id;
+    EXPECT_FALSE(exists("list.q")) << c.id;
+  }
+  EXPECT_EQ(net_->log(0), "");  // no node was asked
+}
+
+TEST_F(PullboxList, AListFetchThatFailsLeavesNoListQ) {
+  // Node 1 advertises an SFTP port where nothing listens.
+  start_nodes(2, "", {{}, {"--sftp-off"}});
+  net_->store_copy(0, id, "accounts", "1514764800000000001:a.txt", "a", certificate_user, 0);
+  net_->store_copy(1, id, "accounts", "1514764800000000001:a.txt", "a", certificate_user, 1);
+  EXPECT_EQ(pull({"-list", id}), "Error: download file, attmpt[1] from 3\nError: download file, attmpt[2] from 3\n"
+                                 "Error: download file, attmpt[3] from 3\n");
+  EXPECT_FALSE(exists("list.q"));
+}
+
+}  // namespace
+}  // namespace morbs::e2e

@@ -1,0 +1,254 @@
+// pullbox -rd: files stored by pushbox come back byte for byte, or the
+// download fails and the user's file stays as it was.
+#include "core/op_message.h"
+#include "core/scripted_node.h"
+#include "tests/e2e/pullbox_fixture.h"
+
+namespace morbs::e2e {
+namespace {
+
+std::string nr_parts(int count, const std::string& out) {
+  std::string s;
+  for (int k = 1; k <= count; ++k) s += "NR PART: " + std::to_string(k) + " of " + out + "\n";
+  return s;
+}
+
+const std::string success = "End download. SUCCESS!\n";
+const std::string three_failed_attempts =
+    "Error: download file, attmpt[1] from 3\nError: download file, attmpt[2] from 3\n"
+    "Error: download file, attmpt[3] from 3\n";
+
+size_t count_of(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+std::string value(const std::string& line, const char* key) {
+  std::string v;
+  select_value(line, key, v);
+  return v;
+}
+
+// Split uploads need a small threshold.
+const std::string matrix_config = "MIN_SIZE=1000&TEST=1&\n";
+
+// Node i's index from a list line's port.
+int node_of(const DataNet& net, const std::string& line) { return std::stoi(value(line, "PORT")) - net.base_port(); }
+
+class PullboxRead : public PullboxTest {};
+
+// A split file of one part per node.
+class PullboxReadSplit : public PullboxTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(PullboxReadSplit, ComesBackByteForByte) {
+  const int nodes = GetParam();
+  start_nodes(nodes, matrix_config);
+  const std::string content = pattern(50003, static_cast<unsigned>(nodes));
+  const std::string fn = push("split.bin", content);
+  ASSERT_EQ(list_lines_with(fn + ":").size(), static_cast<size_t>(2 * nodes));
+  // Without list.q the list is fetched first.
+  EXPECT_EQ(pull({"-rd", id, fn, "out.bin"}), nr_parts(nodes, "out.bin") + success);
+  EXPECT_EQ(dir_.read("out.bin"), content);
+  EXPECT_TRUE(leftovers().empty());
+  // Every part came from its basic copy.
+  for (int i = 0; i < nodes; ++i) EXPECT_EQ(count_of(net_->log(i), "OP=chkfile&"), 1u) << i;
+}
+
+TEST_P(PullboxReadSplit, APartWhoseBasicNodeIsDownComesFromItsSecondCopy) {
+  const int nodes = GetParam();
+  start_nodes(nodes, matrix_config);
+  const std::string content = pattern(9001, 7);
+  const std::string fn = push("split.bin", content);
+  net_->stop(1);
+  EXPECT_EQ(pull({"-list", id}), "");
+  EXPECT_EQ(pull({"-rd", id, fn, "out.bin"}), nr_parts(nodes, "out.bin") + success);
+  EXPECT_EQ(dir_.read("out.bin"), content);
+  // Part 1's second copy lives on the next node.
+  EXPECT_NE(net_->log((2) % nodes).find("PFN=" + fn + ":1&"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Parts, PullboxReadSplit, ::testing::Values(4, 3, 2));
+
+TEST_F(PullboxRead, AWholeFileAndItsSecondCopy) {
+  start_nodes(2);
+  const std::string content = pattern(3000, 1);
+  const std::string fn = push("small.txt", content);
+  EXPECT_EQ(pull({"-rd", id, fn, "out.txt"}), nr_parts(1, "out.txt") + success);
+  EXPECT_EQ(dir_.read("out.txt"), content);
+  EXPECT_TRUE(leftovers().empty());
+
+  // With the basic copy's node down when the list is fetched, the list has
+  // only the second copy, and that one is read.
+  const auto copies = list_lines_with(fn);
+  ASSERT_EQ(copies.size(), 2u);
+  const std::string& basic = value(copies[0], "ORG") == "0" ? copies[0] : copies[1];
+  const std::string& second = value(copies[0], "ORG") == "0" ? copies[1] : copies[0];
+  ASSERT_NE(node_of(*net_, basic), node_of(*net_, second));
+  net_->stop(node_of(*net_, basic));
+  std::filesystem::remove(dir_ / "out.txt");
+  EXPECT_EQ(pull({"-rd", id, fn, "out.txt"}), nr_parts(1, "out.txt") + success);
+  EXPECT_EQ(dir_.read("out.txt"), content);
+  EXPECT_NE(net_->log(node_of(*net_, second)).find("OP=chkfile&ID=" + id + "&DISK=" + value(second, "DISK")),
+            std::string::npos);
+}
+
+TEST_F(PullboxRead, EmptyFile) {
+  start_nodes(2);
+  const std::string fn = "1514764800000000005:empty.txt";
+  net_->store_copy(0, id, "accounts", fn, "", certificate_user, 0);
+  net_->store_copy(1, id, "accounts", fn, "", certificate_user, 1);
+  dir_.write("out", "old content");
+  EXPECT_EQ(pull({"-rd", id, fn, "out"}), nr_parts(1, "out") + success);
+  EXPECT_EQ(dir_.read("out"), "");
+}
+
+TEST_F(PullboxRead, AStaleListIsUsedAsItStandsAndRemoved) {
+  start_nodes(2);
+  const std::string content = pattern(2000, 3);
+  const std::string fn = push("stale.txt", content);
+  // A list.q that knows only the second copy.
+  std::string second;
+  for (const auto& line : list_lines_with(fn))
+    if (value(line, "ORG") == "1") second = line;
+  dir_.write("list.q", second + "\n");
+  const int second_node = node_of(*net_, second);
+  EXPECT_EQ(pull({"-rd", id, fn, "out.txt"}), nr_parts(1, "out.txt") + success);
+  EXPECT_EQ(dir_.read("out.txt"), content);
+  EXPECT_FALSE(exists("list.q"));
+  EXPECT_EQ(count_of(net_->log(second_node), "OP=chkfile&"), 1u);
+  EXPECT_EQ(count_of(net_->log(1 - second_node), "OP=chkfile&"), 0u);
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(count_of(net_->log(i), "OP=chkaccount&"), 0u);  // no fetch
+}
+
+TEST_F(PullboxRead, OutputNamesArriveIntact) {
+  start_nodes(2);
+  const std::string content = pattern(1500, 4);
+  const std::string fn = push("odd.txt", content);
+  for (const std::string out : {"my file 'single' \"double\" $HOME & `id` ;|#.txt", "-starts-with-dash",
+                                "sub dir/out file"}) {
+    std::filesystem::create_directories(dir_ / "sub dir");
+    EXPECT_EQ(pull({"-rd", id, fn, out}), nr_parts(1, out) + success) << out;
+    EXPECT_EQ(read_file(dir_ / out), content) << out;
+  }
+  EXPECT_TRUE(leftovers().empty());
+}
+
+TEST_F(PullboxRead, SFTPDownOnTheNodeFailsAndKeepsTheUsersFile) {
+  start_nodes(2);
+  const std::string fn = push("sftp.txt", pattern(1200, 5));
+  EXPECT_EQ(pull({"-list", id}), "");
+  std::string basic;
+  for (const auto& line : list_lines_with(fn))
+    if (value(line, "ORG") == "0") basic = line;
+  net_->start(node_of(*net_, basic), {"--sftp-off"});
+  dir_.write("out.txt", "the user's own file");
+  EXPECT_EQ(pull({"-rd", id, fn, "out.txt"}), nr_parts(1, "out.txt") + three_failed_attempts + "download error\n");
+  EXPECT_EQ(dir_.read("out.txt"), "the user's own file");
+  EXPECT_FALSE(exists("list.q"));
+  EXPECT_FALSE(exists("tmp_list.q"));
+}
+
+// A node whose query port says a part has another size than the one its
+// SFTP service sends: every request goes on to the real node, only FSIZE
+// is changed on the way back.
+class SizeLiar {
+ public:
+  SizeLiar(int real_port, int64_t delta)
+      : node_([real_port, delta](const std::string& request) {
+          std::string message = request;
+          if (op_message("127.0.0.1", real_port, message, 0, {1, 0}) != 0) return std::string("I love you.");
+          std::string fsize;
+          if (request.rfind("OP=chkfile&", 0) == 0 && select_value(message, "FSIZE", fsize) == 0) {
+            const std::string field = "FSIZE=" + fsize + "&";
+            message.replace(message.find(field), field.size(),
+                            "FSIZE=" + std::to_string(std::stoll(fsize) + delta) + "&");
+          }
+          return message;
+        }) {}
+  int port() const { return node_.port(); }
+
+ private:
+  morbs::testing::ScriptedNode node_;
+};
+
+TEST_F(PullboxRead, APartOfAnotherSizeThanItsNodeSaidFails) {
+  start_nodes(1);
+  const std::string fn = "1514764800000000005:sized.bin";
+  net_->store_copy(0, id, "accounts", fn, pattern(5000, 6), certificate_user, 0);
+  for (int64_t delta : {1, -1, -5000}) {
+    SCOPED_TRACE(delta);
+    SizeLiar liar(net_->query_port(0), delta);
+    dir_.write("client.config", "IP_ADDR=127.0.0.1&\nINIT_PORT_Q=" + std::to_string(liar.port()) + "&\nTEST=1&\n");
+    std::string line = net_->list_line(0, id, "accounts", fn);
+    const std::string port = "PORT=" + std::to_string(net_->query_port(0)) + "&";
+    line.replace(line.find(port), port.size(), "PORT=" + std::to_string(liar.port()) + "&");
+    dir_.write("list.q", line + "\n");
+    dir_.write("out.bin", "the user's own file");
+    EXPECT_EQ(pull({"-rd", id, fn, "out.bin"}), nr_parts(1, "out.bin") + "download error\n");
+    EXPECT_EQ(dir_.read("out.bin"), "the user's own file");
+    EXPECT_FALSE(exists("list.q"));
+  }
+}
+
+TEST_F(PullboxRead, AListWithoutOneOfThePartsFailsBeforeJoining) {
+  start_nodes(3, matrix_config);
+  const std::string fn = push("gap.bin", pattern(6000, 8));
+  EXPECT_EQ(pull({"-list", id}), "");
+  std::string list;
+  for (const auto& line : lines(dir_.read("list.q")))
+    if (line.find(fn + ":1&") == std::string::npos) list += line + "\n";
+  dir_.write("list.q", list);
+  dir_.write("out.bin", "the user's own file");
+  EXPECT_EQ(pull({"-rd", id, fn, "out.bin"}), nr_parts(1, "out.bin") + "Part 2 of the file is not in the list\n");
+  EXPECT_EQ(dir_.read("out.bin"), "the user's own file");
+  EXPECT_FALSE(exists("list.q"));
+}
+
+TEST_F(PullboxRead, OldStylePortsAreMappedOntoTheQueryPorts) {
+  start_nodes(2);
+  const std::string fn = "1514764800000000005:mapped.txt";
+  net_->store_copy(1, id, "accounts", fn, "mapped content", certificate_user, 0);
+  const int init_port_p = net_->base_port() + 1000;
+  add_config("INIT_PORT_P=" + std::to_string(init_port_p) + "&TEST=1&\n");
+  std::string line = net_->list_line(1, id, "accounts", fn);
+  const std::string port = "PORT=" + std::to_string(net_->query_port(1)) + "&";
+  line.replace(line.find(port), port.size(), "PORT=" + std::to_string(init_port_p + 1) + "&");
+  dir_.write("list.q", line + "\n");
+  EXPECT_EQ(pull({"-rd", id, fn, "out.txt"}), nr_parts(1, "out.txt") + success);
+  EXPECT_EQ(dir_.read("out.txt"), "mapped content");
+}
+
+TEST_F(PullboxRead, ArgumentsAndSelectionRefusals) {
+  dir_.write("client.config", "IP_ADDR=127.0.0.1&\nINIT_PORT_Q=1&\nTEST=1&\n");
+  const std::string listed = "FN=1514764800000000005:x.txt&ORG=0&PORT=1&DISK=accounts&CURR=ishere&\n"
+                             "FN=1514764800000000006:x.bin:0&ORG=0&PORT=1&DISK=accounts&CURR=ishere&";
+  struct Case {
+    std::string id, fn_read, fn_out, printed;
+    bool list_stays;
+  } cases[] = {
+      {"1234567890", "x.txt", "out", "Incorrect lenght of id-account\n", true},
+      {"12345678904", "x.txt", "out", "\nIncoreect PESEL number\nUSE: pullbox -h \n", true},
+      {id, std::string(257, 'f'), "out", "Incorrect lenght of file name in nodes\n", true},
+      {id, "x.txt", std::string(1025, 'o'), "Incorrect lenght of local file name\n", true},
+      {id, std::string(256, 'f'), "out", "No file name in the list\n", true},
+      {id, "y.txt", std::string(1024, 'o'), "No file name in the list\n", true},
+      {id, "1514764800000000005:x.txt:0", "out", "No file name in the list\n", true},
+      // A part name finds candidates but no part of it: nothing to download.
+      {id, "1514764800000000006:x.bin:0", "out", "No file in id-account to download\n", true},
+  };
+  for (const Case& c : cases) {
+    dir_.write("list.q", listed + "\n");
+    EXPECT_EQ(pull({"-rd", c.id, c.fn_read, c.fn_out}), c.printed) << c.printed;
+    EXPECT_EQ(exists("list.q"), c.list_stays) << c.printed;
+    EXPECT_FALSE(exists("out"));
+  }
+  // A node that is not there: the download ends after its part line.
+  dir_.write("list.q", listed + "\n");
+  EXPECT_EQ(pull({"-rd", id, "1514764800000000005:x.txt", "out"}), nr_parts(1, "out"));
+  EXPECT_FALSE(exists("list.q"));
+  EXPECT_FALSE(exists("out"));
+}
+
+}  // namespace
+}  // namespace morbs::e2e
