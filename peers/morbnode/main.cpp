@@ -81,6 +81,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "morbnode: %s\n%s", error.c_str(), usage_text);
     return 2;
   }
+  if (options->disk_full_at) {
+    // A write past the limit fails with EFBIG instead of ending the process.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit size{static_cast<rlim_t>(*options->disk_full_at), static_cast<rlim_t>(*options->disk_full_at)};
+    setrlimit(RLIMIT_FSIZE, &size);
+  }
   const Budget budget = descriptor_budget(*options);
   NodeStore store(*options);
   QueryService queries(*options, store, budget.query_connections);

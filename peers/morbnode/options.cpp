@@ -22,6 +22,7 @@ const char* const usage_text =
     "                          NAME: chkaccount currentspace sshpasswd timeprec resv\n"
     "                          listfiles listfiles-add listfiles-chg listARCHI chkfile\n"
     "  --sftp-off              advertise --sftp-port but run no SFTP service\n"
+    "  --disk-full-at B        no file the node writes grows beyond B bytes, as on a full disk\n"
     "  --log FILE              append every request received, one per line\n"
     "usage: morbnode --ask PORT REQUEST\n"
     "  Sends one request to the node on 127.0.0.1:PORT and prints the reply.\n";
@@ -76,7 +77,11 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
     else if (a == "--sftp-port")
       ok = value(v) && to_number(v, o.sftp_port) && o.sftp_port >= 0 && o.sftp_port < 65536;
     else if (a == "--answer-delay-ms") ok = value(v) && to_number(v, o.answer_delay_ms) && o.answer_delay_ms >= 0;
-    else if (a == "--capacity" || a == "--capacity-accounts" || a == "--capacity-accounts1") {
+    else if (a == "--disk-full-at") {
+      int64_t b = 0;
+      ok = value(v) && to_number(v, b) && b >= 0;
+      if (ok) o.disk_full_at = b;
+    } else if (a == "--capacity" || a == "--capacity-accounts" || a == "--capacity-accounts1") {
       int64_t c = 0;
       ok = value(v) && to_number(v, c) && c >= 0;
       if (ok && a != "--capacity-accounts1") o.capacity_accounts = c;

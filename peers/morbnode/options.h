@@ -22,7 +22,8 @@ struct Options {
   bool never_answer = false;
   bool close_without_answer = false;
   bool sftp_off = false;             // the port is advertised, nothing listens on it
-  std::set<std::string> refused_ops;  // "resv", "listfiles", "listfiles-add", ...
+  std::set<std::string> refused_ops;
+  std::optional<int64_t> disk_full_at;  // no file the node writes grows beyond this  // "resv", "listfiles", "listfiles-add", ...
   std::string log_path;
 };
 
