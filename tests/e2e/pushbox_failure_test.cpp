@@ -1,0 +1,264 @@
+// pushbox when something fails: whatever it reserved is given back, and the
+// disaster file is kept exactly when that could not be done.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <chrono>
+#include <thread>
+
+#include "tests/e2e/pushbox_fixture.h"
+
+namespace morbs::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+using Options = std::vector<std::vector<std::string>>;
+
+// Node 0 has the most room and node 1 the second most: a whole file goes to
+// node 0 (basic copy) and node 1 (second copy). `faults[i]` are further
+// switches of node i.
+Options places(Options faults, int nodes = 4) {
+  faults.resize(static_cast<size_t>(nodes));
+  for (int i = 0; i < nodes; ++i) {
+    const int64_t capacity = i == 0 ? 3000000 : i == 1 ? 2000000 : 1000000 + i * 1000;
+    auto& f = faults[static_cast<size_t>(i)];
+    f.insert(f.begin(), {"--capacity", std::to_string(capacity)});
+  }
+  return faults;
+}
+
+class PushboxFailure : public PushboxTest {
+ protected:
+  void start(Options faults, int nodes = 4) {
+    start_nodes(nodes, places(std::move(faults), nodes));
+    config("MIN_SIZE=100000&\n");
+    before_ = free_space();
+  }
+  // Stored data of every node (the lists aside).
+  std::vector<std::string> data_files() const {
+    std::vector<std::string> out;
+    for (int i = 0; i < nodes(); ++i) {
+      std::error_code ec;
+      for (auto it = fs::recursive_directory_iterator(net_->root(i), ec); it != fs::recursive_directory_iterator();
+           it.increment(ec)) {
+        const std::string p = it->path().string();
+        if (it->is_regular_file() && p.find("/ACCOUNTS") != std::string::npos && p.substr(p.size() - 2) != ".q")
+          out.push_back(p);
+      }
+    }
+    return out;
+  }
+  std::vector<std::string> listed_as(const std::string& flag) const {
+    std::vector<std::string> out;
+    for (int i = 0; i < nodes(); ++i)
+      for (const std::string area : {"accounts", "accounts1"})
+        for (const auto& l : list_lines(i, area))
+          if (field(l, "CURR") == flag) out.push_back(l);
+    return out;
+  }
+  // Nothing is reserved or stored any more, and no disaster file is left.
+  void expect_all_given_back(const std::string& out) {
+    EXPECT_EQ(free_space(), before_) << out;
+    EXPECT_TRUE(data_files().empty()) << out;
+    EXPECT_TRUE(listed_as("ishere").empty()) << out;
+    EXPECT_TRUE(files_named(".disater").empty()) << out;
+    EXPECT_TRUE(files_named("tmp_mfile").empty()) << out;
+    EXPECT_EQ(out.find("SUCCESS"), std::string::npos) << out;
+  }
+  std::string upload_sized(size_t size) {
+    dir_.write("data.bin", content_of(size));
+    return upload("data.bin", "data.bin");
+  }
+
+  std::vector<std::string> before_;
+};
+
+constexpr size_t whole = 3000, split = 200003;
+
+TEST_F(PushboxFailure, SftpServiceDownOnAChosenNode) {
+  for (size_t size : {whole, split}) {
+    SCOPED_TRACE(size);
+    start({{}, {"--sftp-off"}});
+    fs::remove(dir_ / "zz-errors.txt");
+    const std::string out = upload_sized(size);
+    EXPECT_NE(out.find("Error: upload file, attmpt[1] from 3\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("Error: upload file, attmpt[3] from 3\n"), std::string::npos) << out;
+    EXPECT_EQ(dir_.read("zz-errors.txt"), "data.bin\n");
+    expect_all_given_back(out);
+  }
+}
+
+TEST_F(PushboxFailure, ANodeRefusesTheReservation) {
+  // Whole file: node 0 reserved before node 1 refused. Split file: basic
+  // copies of parts 0 and 1 reserved before node 2 refused.
+  for (auto [size, refusing] : {std::pair{whole, 1}, std::pair{split, 2}}) {
+    SCOPED_TRACE(size);
+    Options faults(4);
+    faults[static_cast<size_t>(refusing)] = {"--refuse-op", "resv"};
+    start(faults);
+    const std::string out = upload_sized(size);
+    EXPECT_NE(out.find("\n connection to data-network is interrupted\n"), std::string::npos) << out;
+    EXPECT_FALSE(resv_requests(0).empty());
+    expect_all_given_back(out);
+  }
+}
+
+TEST_F(PushboxFailure, ARegistrationRefused) {
+  struct Case {
+    size_t size;
+    int node;
+    const char* op;
+    const char* printed;
+  };
+  const Case cases[] = {
+      {whole, 1, "listARCHI", ""},
+      {split, 2, "listfiles-add", "Error: second write to listfiles 1\n"},
+      {split, 3, "listARCHI", "Error: second write to listARCHI 2\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.op) + " on node " + std::to_string(c.node));
+    Options faults(4);
+    faults[static_cast<size_t>(c.node)] = {"--refuse-op", c.op};
+    start(faults);
+    const std::string out = upload_sized(c.size);
+    EXPECT_NE(out.find(c.printed), std::string::npos) << out;
+    // What had been registered is marked deleted.
+    EXPECT_FALSE(listed_as("delete").empty()) << out;
+    expect_all_given_back(out);
+  }
+}
+
+TEST_F(PushboxFailure, NoNodeHasRoom) {
+  struct Case {
+    size_t size;
+    const char* printed;
+  };
+  for (const Case& c : {Case{whole, "\n no free space in nodes or nodes are closed\n"},
+                        Case{split, "\n not enough free space in nodes for write in matrix-mode\n"}}) {
+    SCOPED_TRACE(c.size);
+    start_nodes(4, {}, static_cast<int64_t>(c.size / 5));
+    config("MIN_SIZE=100000&\n");
+    before_ = free_space();
+    const std::string out = upload_sized(c.size);
+    EXPECT_NE(out.find(c.printed), std::string::npos) << out;
+    for (int i = 0; i < 4; ++i) EXPECT_TRUE(resv_requests(i).empty());
+    expect_all_given_back(out);
+  }
+}
+
+TEST_F(PushboxFailure, ANodeDownBeforePlanning) {
+  start({});
+  net_->stop(0);
+  std::string out = upload_sized(whole);
+  EXPECT_NE(out.find("SUCCESS!"), std::string::npos) << out;
+  EXPECT_FALSE(list_lines(1, "accounts").empty());
+  EXPECT_FALSE(list_lines(3, "accounts").empty());  // the next with most room
+
+  net_->stop(2);
+  out = upload_sized(split);
+  EXPECT_NE(out.find("\n Upload in matrix-mode, nr nodes: 2\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("SUCCESS!"), std::string::npos) << out;
+  EXPECT_EQ(list_lines(1, "accounts").size(), 1u + 2u);
+  EXPECT_EQ(list_lines(3, "accounts").size(), 1u + 2u);
+}
+
+TEST_F(PushboxFailure, CurlFailsTwiceThenSucceeds) {
+  start({});
+  fake_curl("n=$(cat calls 2>/dev/null || echo 0); n=$((n+1)); echo $n > calls\n"
+            "[ $n -le 2 ] && exit 7\nexec \"$REAL_CURL\" \"$@\"\n");
+  const std::string content = content_of(whole);
+  dir_.write("data.bin", content);
+  const std::string out = upload("data.bin", "data.bin");
+  EXPECT_NE(out.find("Error: upload file, attmpt[1] from 3\nError: upload file, attmpt[2] from 3\n"),
+            std::string::npos)
+      << out;
+  EXPECT_EQ(out.find("attmpt[3]"), std::string::npos) << out;
+  EXPECT_NE(out.find("SUCCESS!"), std::string::npos) << out;
+  EXPECT_EQ(dir_.read("calls"), "4\n");
+  const std::string fn = field(list_lines(0, "accounts").at(0), "FN");
+  EXPECT_EQ(stored(0, "accounts", fn), content);
+  EXPECT_EQ(stored(1, "accounts", fn), content);
+  EXPECT_FALSE(fs::exists(dir_ / "zz-errors.txt"));
+}
+
+// Killed in the middle of a transfer, then -clear_disaster gives it all back.
+TEST_F(PushboxFailure, KilledDuringATransferThenCleared) {
+  start({});
+  fake_curl("echo $$ > curl.pid\n: > started\nexec sleep 60\n");
+  dir_.write("data.bin", content_of(split));
+  platform::BackgroundProcess pushbox;
+  ASSERT_TRUE(pushbox.start({program("pushbox"), push_id, "data.bin", "data.bin"}, dir_.str(),
+                            (dir_ / "pushbox.out").string()));
+  for (int waited = 0; waited < 20000 && !fs::exists(dir_ / "started"); waited += 50)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ASSERT_TRUE(fs::exists(dir_ / "started")) << read_file(dir_ / "pushbox.out");
+  ::kill(pushbox.pid(), SIGKILL);
+  pushbox.stop();
+  const int curl_pid = std::atoi(dir_.read("curl.pid").c_str());
+  if (curl_pid > 0) ::kill(curl_pid, SIGKILL);
+
+  ASSERT_EQ(files_named(".disater"), std::vector<std::string>{"data.bin-matrix.disater"});
+  EXPECT_EQ(lines_of(dir_.read("data.bin-matrix.disater")).size(), 8u);
+  EXPECT_NE(free_space(), before_);
+  const std::string out = run({"-clear_disaster"});
+  EXPECT_NE(out.find("data.bin-matrix.disater"), std::string::npos) << out;
+  EXPECT_EQ(free_space(), before_);
+  EXPECT_TRUE(files_named(".disater").empty());
+  EXPECT_TRUE(data_files().empty());
+}
+
+TEST_F(PushboxFailure, OfTwoDisasterFilesTheUnreachableOneIsKept) {
+  start({});
+  const std::string fn = "1514764800000000005:kept.bin";
+  ASSERT_NE(net_->request(0, "OP=resv&ID=" + push_id + "&DISK=accounts&FN=" + fn + "&FSZ=5000&").find("STATUS=done"),
+            std::string::npos);
+  const std::string line0 = "OP=resv&ID=" + push_id + "&DISK=accounts&FN=" + fn +
+                            "&FSZ=5000&IPADDR=127.0.0.1&PORT=" + std::to_string(net_->query_port(0)) + "&\n";
+  const std::string line1 = "OP=resv&ID=" + push_id + "&DISK=accounts&FN=1514764800000000006:x.bin" +
+                            "&FSZ=5000&IPADDR=127.0.0.1&PORT=" + std::to_string(net_->query_port(1)) + "&\n";
+  dir_.write("good.bin-singular.disater", line0);
+  dir_.write("lost.disater.old", line1);
+  net_->stop(1);
+  const std::string out = run({"-clear_disaster"});
+  EXPECT_NE(out.find("Error[!]: abort connection clear-disaster[0]"), std::string::npos) << out;
+  EXPECT_EQ(files_named(".disater"), std::vector<std::string>{"lost.disater.old"});
+  EXPECT_EQ(dir_.read("lost.disater.old"), line1);
+  EXPECT_EQ(free_space()[0], before_[0]);
+}
+
+TEST_F(PushboxFailure, MalformedDisasterLinesKeepTheirFile) {
+  start({});
+  const std::string port = std::to_string(net_->query_port(0));
+  struct Case {
+    const char* name;
+    std::string content;
+    const char* printed;
+  };
+  const Case cases[] = {
+      {"empty.disater", "", nullptr},
+      {"nofn.disater", "OP=resv&ID=" + push_id + "&DISK=accounts&FSZ=1&IPADDR=127.0.0.1&PORT=" + port + "&\n",
+       "Error[!]: incorrect disaster-string [1]"},
+      {"noaddr.disater", "OP=resv&ID=" + push_id + "&DISK=accounts&FN=1:a&FSZ=1&PORT=" + port + "&\n",
+       "Error[!]: incorrect disaster-string [2]"},
+      {"port0.disater", "OP=resv&ID=" + push_id + "&DISK=accounts&FN=1:a&FSZ=1&IPADDR=127.0.0.1&PORT=0&\n",
+       "Error[!]: incorrect disaster-string [3]"},
+      {"portbig.disater", "OP=resv&ID=" + push_id + "&DISK=accounts&FN=1:a&FSZ=1&IPADDR=127.0.0.1&PORT=70000&\n",
+       "Error[!]: incorrect disaster-string [3]"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    dir_.write(c.name, c.content);
+    const std::string out = run({"-clear_disaster"});
+    if (c.printed) {
+      EXPECT_NE(out.find(c.printed), std::string::npos) << out;
+      EXPECT_TRUE(fs::exists(dir_ / c.name));
+      fs::remove(dir_ / c.name);
+    } else {
+      EXPECT_FALSE(fs::exists(dir_ / c.name)) << out;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace morbs::e2e
