@@ -1,10 +1,10 @@
 #include "pullbox/cat_parts.h"
 
-#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 #include "platform/regular_file.h"
 
@@ -14,7 +14,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr size_t block_size = 4096;
+// Large blocks: a join copies as many bytes as the download brought, and
+// small ones made it cost as much as a transfer.
+constexpr size_t block_size = 1 << 20;
 // Attempts at a fresh name for the growing file.
 constexpr int temporary_names = 100;
 
@@ -28,6 +30,14 @@ class File {
   File(const File&) = delete;
   File& operator=(const File&) = delete;
   File(File&& other) noexcept : f_(other.f_) { other.f_ = nullptr; }
+  File& operator=(File&& other) noexcept {
+    if (this != &other) {
+      close();
+      f_ = other.f_;
+      other.f_ = nullptr;
+    }
+    return *this;
+  }
 
   std::FILE* get() const { return f_; }
   explicit operator bool() const { return f_ != nullptr; }
@@ -65,9 +75,20 @@ void report_failed(const char* what, std::FILE* stream, int test) {
   }
 }
 
+// Part 0 becomes the start of the joined file by a rename where it can (a
+// plain file on the same file system): a whole file is then not copied at
+// all. The empty file made beside fn_out is replaced, so its name stays
+// ours. False when the part has to be copied instead.
+bool take_first_part(const std::string& part, const fs::path& temporary) {
+  std::error_code ec;
+  if (!fs::is_regular_file(fs::symlink_status(part, ec))) return false;
+  fs::rename(part, temporary, ec);
+  return !ec;
+}
+
 // Copies exactly `size` bytes of `part` to `out`.
 bool copy_part(std::FILE* part, std::FILE* out, int64_t size, int test) {
-  std::array<char, block_size> block;
+  std::vector<char> block(block_size);
   for (int64_t left = size; left > 0;) {
     const size_t n = left < static_cast<int64_t>(block_size) ? static_cast<size_t>(left) : block_size;
     if (std::fread(block.data(), 1, n, part) != n) {
@@ -105,7 +126,17 @@ int cat_parts(const std::string& stem, const std::string& fn_out, int count, int
     fs::remove(temporary, ec);
     return -1;
   };
-  for (int i = 0; i < count; ++i) {
+  int first = 0;
+  if (count > 0) {
+    out.close();
+    if (take_first_part(stem + "_0", temporary)) first = 1;
+    out = File(std::fopen(temporary.c_str(), "ab"));
+    if (!out) {
+      if (test == 1) std::puts("\nError: can't open file for write");
+      return fail();
+    }
+  }
+  for (int i = first; i < count; ++i) {
     const std::string name = stem + "_" + std::to_string(i);
     const int64_t size = get_size_local_file(name);
     File part(size < 0 ? nullptr : std::fopen(name.c_str(), "rb"));

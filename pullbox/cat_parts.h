@@ -12,8 +12,8 @@ namespace morbs::pullbox {
 int64_t get_size_local_file(const std::string& path);
 
 // Joins `count` parts into `fn_out`. Each part is copied for the size the
-// file system reports before its copy, in blocks of 4096 bytes, and deleted
-// once copied. The result grows under a fresh hidden name beside `fn_out`
+// file system reports before its copy and deleted once copied; part 0 is
+// moved rather than copied where the file system allows. The result grows under a fresh hidden name beside `fn_out`
 // and takes its name only when every part is in, so a failure leaves an
 // existing `fn_out` as it was and no half-written file anywhere; the part
 // that failed and all later ones stay on disk. A count of 0 makes `fn_out`

@@ -61,12 +61,25 @@ TEST_F(CatParts, JoinsThePartsInOrderAndDeletesThem) {
 }
 
 TEST_F(CatParts, BlockBoundaries) {
-  for (size_t size : {size_t{0}, size_t{1}, size_t{4095}, size_t{4096}, size_t{4097}, size_t{8192}, size_t{12289}}) {
+  const size_t mib = size_t{1} << 20;
+  for (size_t size : {size_t{0}, size_t{1}, size_t{4095}, size_t{4096}, size_t{4097}, mib - 1, mib, mib + 1,
+                      3 * mib - 1}) {
+    // Part 0 is moved; the later ones are copied.
     const std::string content = pattern(size, 'q');
-    write("tmp_part_0", content);
-    ASSERT_EQ(cat_parts(stem(), path("out"), 1, 0), 0) << size;
-    EXPECT_EQ(read("out"), content) << size;
+    write("tmp_part_0", "head");
+    write("tmp_part_1", content);
+    ASSERT_EQ(cat_parts(stem(), path("out"), 2, 0), 0) << size;
+    EXPECT_EQ(read("out"), "head" + content) << size;
   }
+}
+
+TEST_F(CatParts, AFirstPartThatIsALinkIsCopiedNotMoved) {
+  write("target", "linked bytes");
+  fs::create_symlink(path("target"), path("tmp_part_0"));
+  EXPECT_EQ(cat_parts(stem(), path("out"), 1, 0), 0);
+  EXPECT_EQ(read("out"), "linked bytes");
+  EXPECT_FALSE(fs::is_symlink(path("out")));
+  EXPECT_EQ(read("target"), "linked bytes");
 }
 
 TEST_F(CatParts, AMissingPartLeavesTheUsersFileAsItWas) {

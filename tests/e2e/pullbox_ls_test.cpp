@@ -40,6 +40,9 @@ TEST_F(PullboxLs, SortedNewestFirstOneLinePerFile) {
   EXPECT_EQ(pull({"-ls"}), shown_gone1 + shown_old0 + shown_notes0 + shown_report0);
   EXPECT_EQ(dir_.read("list.q"), list);
   EXPECT_EQ(leftovers(), std::vector<std::string>{"list.q"});
+  std::filesystem::remove(dir_ / "list.q");
+  EXPECT_EQ(pull({"-ls"}), "");  // nothing to sort: silent
+  EXPECT_TRUE(leftovers().empty());
 }
 
 TEST_F(PullboxLs, FilteredInFileOrder) {

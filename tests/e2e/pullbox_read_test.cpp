@@ -194,15 +194,21 @@ TEST_F(PullboxRead, APartOfAnotherSizeThanItsNodeSaidFails) {
 TEST_F(PullboxRead, AListWithoutOneOfThePartsFailsBeforeJoining) {
   start_nodes(3, matrix_config);
   const std::string fn = push("gap.bin", pattern(6000, 8));
-  EXPECT_EQ(pull({"-list", id}), "");
-  std::string list;
-  for (const auto& line : lines(dir_.read("list.q")))
-    if (line.find(fn + ":1&") == std::string::npos) list += line + "\n";
-  dir_.write("list.q", list);
-  dir_.write("out.bin", "the user's own file");
-  EXPECT_EQ(pull({"-rd", id, fn, "out.bin"}), nr_parts(1, "out.bin") + "Part 2 of the file is not in the list\n");
-  EXPECT_EQ(dir_.read("out.bin"), "the user's own file");
-  EXPECT_FALSE(exists("list.q"));
+  // A later upload of the same name: its part 1 must not stand in for the
+  // missing one when the name is given without its prefix.
+  push("gap.bin", pattern(6000, 9));
+  for (const std::string wanted : {fn, std::string("gap.bin")}) {
+    SCOPED_TRACE(wanted);
+    EXPECT_EQ(pull({"-list", id}), "");
+    std::string list;
+    for (const auto& line : lines(dir_.read("list.q")))
+      if (line.find(fn + ":1&") == std::string::npos) list += line + "\n";
+    dir_.write("list.q", list);
+    dir_.write("out.bin", "the user's own file");
+    EXPECT_EQ(pull({"-rd", id, wanted, "out.bin"}), nr_parts(1, "out.bin") + "Part 2 of the file is not in the list\n");
+    EXPECT_EQ(dir_.read("out.bin"), "the user's own file");
+    EXPECT_FALSE(exists("list.q"));
+  }
 }
 
 TEST_F(PullboxRead, OldStylePortsAreMappedOntoTheQueryPorts) {
