@@ -44,7 +44,27 @@ void RSA_srand(GeneratorState& state, uint32_t seed) {
   state.init_seed = static_cast<int32_t>(seed);
 }
 
+namespace {
+// For a state of ordinary digits the texts are exact arithmetic: s^6 mod M,
+// computed here without the texts. Pinned to the text path by the tests.
+int64_t sixth_power_mod(int64_t s) {
+  using wide = unsigned __int128;
+  const wide m = static_cast<wide>(wire::modulus);
+  wide acc = static_cast<wide>(s) % m;
+  const wide base = acc;
+  for (int i = 0; i < 5; ++i) acc = acc * base % m;
+  return static_cast<int64_t>(acc);
+}
+}  // namespace
+
 int32_t RSA_rand(GeneratorState& state) {
+  if (state.init_seed >= 0) {
+    const int64_t r = sixth_power_mod(state.init_seed);
+    state.init_seed = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(r)));
+    return state.init_seed;
+  }
+  // A negative state takes "-" into the digit arithmetic: only the texts say
+  // what that gives.
   const std::string s = std::to_string(state.init_seed);
   std::string acc = s;
   for (int i = 0; i < 5; ++i) acc = multiply(acc, s);

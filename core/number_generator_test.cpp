@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "core/wire.h"
 
 namespace morbs {
@@ -50,6 +53,23 @@ TEST(RsaRand, NegativeStateFollowsTheDigitRules) {
   EXPECT_EQ(RSA_rand(g), static_cast<int32_t>(static_cast<uint32_t>(r)));
   // (-29)^6 = 594823321 written in twelve columns.
   EXPECT_EQ(r, 594823321);
+}
+
+// The shortcut for non-negative states against the digit-text arithmetic
+// it replaces, over the edges of the range and a spread of states between.
+TEST(RsaRand, NonNegativeStatesAgreeWithTheDigitTexts) {
+  std::vector<int32_t> states = {0, 1, 2, 9, 10, 99, 46340, 65535, 65536, 2147483646, 2147483647};
+  for (uint32_t x = 12345; states.size() < 300; x = x * 1103515245u + 12345u)
+    states.push_back(static_cast<int32_t>(x & 0x7FFFFFFF));
+  for (int32_t s : states) {
+    const std::string text = std::to_string(s);
+    std::string acc = text;
+    for (int i = 0; i < 5; ++i) acc = multiply(acc, text);
+    const int32_t by_text = static_cast<int32_t>(static_cast<uint32_t>(mod(acc, wire::modulus)));
+    GeneratorState g;
+    RSA_srand(g, static_cast<uint32_t>(s));
+    EXPECT_EQ(RSA_rand(g), by_text) << s;
+  }
 }
 
 TEST(Atoui, ConvertsOrRefuses) {
