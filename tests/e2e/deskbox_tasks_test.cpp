@@ -1,6 +1,6 @@
-// deskbox, the real binary, doing its tasks against running nodes: the
-// listing, the choices of files, and delete, lock and unlock through the real
-// erasebox; the write and read tasks with pushbox and pullbox.
+// deskbox, the real binary, doing its tasks against running nodes with the
+// real pushbox, pullbox and erasebox: write, listing, read, delete, lock and
+// unlock, and the choices of files.
 #include "core/query_string.h"
 #include "tests/e2e/deskbox_fixture_test.h"
 #include "tests/e2e/support/datanet.h"
@@ -13,15 +13,7 @@ const std::string file = "1514764800000000005:report.pdf";
 
 class DeskboxTasks : public DeskboxRun {
  protected:
-  void start_nodes(int count) {
-    net_ = std::make_unique<DataNet>(dir_.path(), count);
-    // Until pullbox is built: "-list" gathers the nodes' lists as it does.
-    std::string gather = "if [ \"$1\" = -list ]; then cat";
-    for (int i = 0; i < count; ++i)
-      for (const char* area : {"accounts", "accounts1"})
-        gather += " '" + (net_->account_dir(i, id, area) / "files_list.q").string() + "'";
-    shim("pullbox", "", gather + " > list.q 2>/dev/null; fi; exit 0");
-  }
+  void start_nodes(int count) { net_ = std::make_unique<DataNet>(dir_.path(), count); }
   // A whole file stored as uploads store it: basic copy on node 0, second on node 1.
   void store(const std::string& name, const std::string& content = "content") {
     net_->store_copy(0, id, "accounts", name, content, login_name(), 0);
@@ -151,6 +143,90 @@ TEST_F(DeskboxTasks, AChosenLineWithoutAStoredNameIsSkipped) {
   EXPECT_EQ(children_named("erasebox"), std::vector<std::string>{"erasebox\t-dtest\t" + file + "\t(list.q)"});
   EXPECT_EQ(flag(0, "5:plain.txt"), "ishere");
   EXPECT_EQ(flag(0, file), "delete");
+}
+
+}  // namespace
+}  // namespace morbs::e2e
+
+namespace morbs::e2e {
+namespace {
+
+// The stored files of node i's area whose names end in ":NAME".
+std::vector<std::filesystem::path> stored_as(const std::filesystem::path& dir, const std::string& name) {
+  std::vector<std::filesystem::path> found;
+  std::error_code ignored;
+  for (const auto& entry : std::filesystem::directory_iterator(dir, ignored)) {
+    const std::string stored = entry.path().filename().string();
+    if (stored.size() > name.size() + 1 && stored.compare(stored.size() - name.size() - 1, std::string::npos, ":" + name) == 0)
+      found.push_back(entry.path());
+  }
+  return found;
+}
+
+TEST_F(DeskboxTasks, WriteUploadsEveryChosenFileUnderItsBaseName) {
+  start_nodes(2);
+  TempDir source("deskbox-source");
+  const std::string blanks = (source / "my file.txt").string();
+  const std::string tricky = (source / "a&b #|$`q` \"x\".txt").string();
+  const std::string too_long = (source / (std::string(116, 'n') + ".txt")).string();  // 120 characters
+  write_file(blanks, "file with blanks in its name\n");
+  write_file(tricky, "file with & # | $ ` and quotes\n");
+  write_file(too_long, "never uploaded\n");
+  dir_.write("zz-test.txt", "left from before\n");
+
+  Outcome outcome = cycle("write", "open " + blanks + "\t" + too_long + "\t" + tricky + "\n");
+  EXPECT_EQ(children_named("pushbox"),
+            (std::vector<std::string>{"pushbox\t-clear_disaster", "pushbox\t" + id + "\t" + blanks + "\tmy_file.txt",
+                                      "pushbox\t" + id + "\t" + tricky + "\ta&b_#|$`q`_\"x\".txt",
+                                      "pushbox\t-clear_disaster"}));
+  EXPECT_NE(outcome.output.find(" Too long name of file !"), std::string::npos);
+  EXPECT_FALSE(exists("zz-test.txt"));
+  EXPECT_FALSE(exists("tmp"));
+  EXPECT_EQ(calls(), (std::vector<std::string>{"--account", "--task", "--open", "--account"}));
+
+  // Both copies of each arrived, byte for byte.
+  std::vector<std::filesystem::path> all;
+  for (int i = 0; i < 2; ++i)
+    for (const char* area : {"accounts", "accounts1"})
+      for (const auto& p : stored_as(net_->account_dir(i, id, area), "my_file.txt")) all.push_back(p);
+  ASSERT_GE(all.size(), 2u) << outcome.output;
+  for (const auto& p : all) EXPECT_EQ(read_file(p), "file with blanks in its name\n");
+  size_t tricky_copies = 0;
+  for (int i = 0; i < 2; ++i)
+    for (const char* area : {"accounts", "accounts1"})
+      for (const auto& p : stored_as(net_->account_dir(i, id, area), "a_b_____q___x_.txt")) {
+        EXPECT_EQ(read_file(p), "file with & # | $ ` and quotes\n");
+        ++tricky_copies;
+      }
+  EXPECT_EQ(tricky_copies, 2u) << outcome.output;
+}
+
+TEST_F(DeskboxTasks, WriteWithNothingChosen) {
+  start_nodes(1);
+  cycle("write", "open\n");
+  EXPECT_EQ(calls(), (std::vector<std::string>{"--account", "--task", "--open",
+                                               info("Nie wybrano pliku do zapisu w ARCHI"), "--account"}));
+  EXPECT_EQ(children_named("pushbox").size(), 2u);  // the clean-ups of two cycles only
+}
+
+TEST_F(DeskboxTasks, ReadBringsTheFileIntoTemp) {
+  start_nodes(2);
+  std::string content;
+  for (int i = 0; i < 5000; ++i) content += static_cast<char>((i * 7919) % 256);
+  store(file, content);
+  store("1514764800000000009:other.txt");
+  std::filesystem::create_directory(dir_ / "TEMP");
+  dir_.write("TEMP/kept.txt", "an existing TEMP is used as it is\n");
+
+  Outcome outcome = cycle("read", "list ~report\n");
+  EXPECT_EQ(children_named("pullbox"),
+            (std::vector<std::string>{"pullbox\t-list\t" + id, "pullbox\t-rd\t" + id + "\t" + file + "\tTEMP/report.pdf"}));
+  EXPECT_EQ(dir_.read("TEMP/report.pdf"), content) << outcome.output;
+  EXPECT_EQ(dir_.read("TEMP/kept.txt"), "an existing TEMP is used as it is\n");
+  EXPECT_FALSE(exists("TEMP/other.txt"));
+  EXPECT_FALSE(exists("list.q"));
+  EXPECT_FALSE(exists("tmp_list.q"));
+  EXPECT_FALSE(exists("tmp"));
 }
 
 }  // namespace
