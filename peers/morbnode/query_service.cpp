@@ -32,6 +32,9 @@ using std::chrono::milliseconds;
 constexpr milliseconds first_byte_wait{1000};
 constexpr milliseconds request_wait{2000};
 constexpr milliseconds send_wait{2000};
+// A request still unanswered after this long is dropped unread: its client has
+// given up, and under a flood the workers catch up instead of falling behind.
+constexpr milliseconds answer_wait{10000};
 constexpr milliseconds never_answer_hold{30000};
 // After the descriptors ran out, accepting waits this long instead of spinning.
 constexpr milliseconds accept_pause{100};
@@ -97,7 +100,7 @@ class QueryService::Loop {
         if (c.step == Step::reading || c.step == Step::holding) events = POLLIN;
         if (c.step == Step::sending && now >= c.send_at) events = POLLOUT;
         if (c.step == Step::sending && now < c.send_at) next = std::min(next, c.send_at);
-        if (c.step != Step::working) next = std::min(next, c.deadline);
+        next = std::min(next, c.deadline);
         if (events == 0) continue;
         polls.push_back({c.fd, events, 0});
         ids.push_back(id);
@@ -176,8 +179,10 @@ class QueryService::Loop {
       c.got += static_cast<size_t>(got);
       if (c.got < c.in.size()) return;
       c.step = Step::working;
+      const auto now = Clock::now();
+      c.deadline = now + answer_wait + milliseconds(100);
       std::lock_guard<std::mutex> lock(s_.jobs_mutex_);
-      s_.jobs_.push_back({id, c.in});
+      s_.jobs_.push_back({id, c.in, now});
       s_.jobs_ready_.notify_one();
     } else if (c.step == Step::sending) {
       ssize_t sent = ::send(c.fd, c.out.data() + c.sent, c.out_size - c.sent, MSG_NOSIGNAL);
@@ -225,7 +230,7 @@ class QueryService::Loop {
     const auto now = Clock::now();
     for (auto it = connections_.begin(); it != connections_.end();) {
       auto next = std::next(it);
-      if (it->second.step != Step::working && now >= it->second.deadline) drop(it);
+      if (now >= it->second.deadline) drop(it);
       it = next;
     }
   }
@@ -293,12 +298,9 @@ void QueryService::work() {
 }
 
 QueryService::Done QueryService::answer_job(Job& job) {
+  if (Clock::now() - job.queued > answer_wait) return {job.connection, Verdict::close, {}, 0};
   PlainBlock plain{};
-  {
-    // The scrambler keeps its generator in process-wide state.
-    std::lock_guard<std::mutex> lock(scrambler_mutex_);
-    decodeV1(job.block, 0, plain);
-  }
+  decodeV1(job.block, 0, plain);
   const std::string request(until_nul(std::string_view(plain.data(), plain.size())));
   log(request);
 
@@ -323,7 +325,6 @@ QueryService::Done QueryService::answer_job(Job& job) {
   if (reply == wire::refusal) {
     std::memcpy(done.block.data(), wire::refusal.data(), wire::refusal.size());
   } else {
-    std::lock_guard<std::mutex> lock(scrambler_mutex_);
     codeV1(reply, 0, done.block);
   }
   return done;

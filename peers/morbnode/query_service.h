@@ -8,6 +8,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -39,6 +40,7 @@ class QueryService {
   struct Job {
     uint64_t connection;
     MessageBlock block;
+    std::chrono::steady_clock::time_point queued;
   };
   enum class Verdict { reply, close, hold };
   struct Done {
@@ -59,7 +61,7 @@ class QueryService {
   int listen_fd_ = -1;
   int wake_fds_[2] = {-1, -1};  // workers tell the loop that answers are ready
 
-  std::mutex jobs_mutex_, done_mutex_, log_mutex_, scrambler_mutex_;
+  std::mutex jobs_mutex_, done_mutex_, log_mutex_;
   std::condition_variable jobs_ready_;
   std::deque<Job> jobs_;
   std::deque<Done> done_;
