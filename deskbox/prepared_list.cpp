@@ -7,6 +7,7 @@
 #include "core/query_string.h"
 #include "deskbox/selection_line.h"
 #include "deskbox/work_files.h"
+#include "platform/regular_file.h"
 
 namespace morbs::deskbox {
 
@@ -18,7 +19,8 @@ constexpr size_t date_limit = 79, flag_limit = 47, fn_limit = 255;
 
 Rewritten rewrite_prepared_list(bool with_flag) {
   Rewritten result;
-  std::ifstream in(prepared_list_file, std::ios::binary);
+  std::ifstream in;
+  if (platform::is_regular_file(prepared_list_file)) in.open(prepared_list_file, std::ios::binary);
   std::ofstream out(scratch_file, std::ios::trunc | std::ios::binary);
   if (!out) return result;
   result.created = true;

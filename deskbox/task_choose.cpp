@@ -11,6 +11,7 @@
 #include "deskbox/selection_line.h"
 #include "deskbox/tasks.h"
 #include "deskbox/work_files.h"
+#include "platform/regular_file.h"
 
 namespace morbs::deskbox {
 
@@ -65,8 +66,10 @@ void run_choose_task(const std::string& id, const ChooseTask& task) {
     std::error_code ignored;  // an existing directory is used as it is
     std::filesystem::create_directory(download_dir, ignored);
   }
-  std::ifstream chosen(scratch_file, std::ios::binary);
-  if (!chosen) {
+  // Only a regular file is an answer: a FIFO named "tmp" would hold deskbox.
+  std::ifstream chosen;
+  if (platform::is_regular_file(scratch_file)) chosen.open(scratch_file, std::ios::binary);
+  if (!chosen.is_open()) {
     show_info(text_nothing_chosen);
     return;
   }

@@ -5,6 +5,7 @@
 #include "deskbox/tasks.h"
 #include "deskbox/upload_name.h"
 #include "deskbox/work_files.h"
+#include "platform/regular_file.h"
 #include "platform/terminal.h"
 
 namespace morbs::deskbox {
@@ -28,8 +29,10 @@ bool refused(const std::string& path, const UploadName& upload) {
 void task_write(const std::string& id) {
   remove_file(scratch_file);
   show_task({"--open"});
-  std::ifstream chosen(scratch_file, std::ios::binary);
-  if (!chosen) {
+  // Only a regular file is an answer: a FIFO named "tmp" would hold deskbox.
+  std::ifstream chosen;
+  if (platform::is_regular_file(scratch_file)) chosen.open(scratch_file, std::ios::binary);
+  if (!chosen.is_open()) {
     show_info(text_nothing_to_upload);
     return;
   }
