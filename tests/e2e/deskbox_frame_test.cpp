@@ -130,3 +130,28 @@ TEST_F(DeskboxRun, WithoutPromptwinItEndsWithOneAndLeavesTheFiles) {
 
 }  // namespace
 }  // namespace morbs::e2e
+
+namespace morbs::e2e {
+namespace {
+
+TEST_F(DeskboxRun, AnAnswerFileThatIsNoRegularFileIsNoAnswer) {
+  // A dialog program that leaves a FIFO named "tmp" must not hold deskbox.
+  const auto stand_in = tools_ / "bin" / "promptwin";
+  write_file(stand_in,
+             "#!/bin/sh\n"
+             "case \"$1\" in\n"
+             "  --account) echo 12345678903 ;;\n"
+             "  --task) if [ -e task.done ]; then echo; else touch task.done; echo write; fi ;;\n"
+             "  --open) mkfifo tmp ;;\n"
+             "  --info) printf '%s\\n' \"$2\" >> infos ;;\n"
+             "esac\n");
+  std::filesystem::permissions(stand_in, std::filesystem::perms::owner_all);
+  Outcome outcome = run_deskbox(false, 30000);
+  EXPECT_EQ(outcome.exit_code, 0);
+  EXPECT_EQ(dir_.read("infos"), "'Nie wybrano pliku do zapisu w ARCHI'\n");
+  // The clean-ups of two cycles, no upload.
+  EXPECT_EQ(children_named("pushbox"), (std::vector<std::string>(2, "pushbox\t-clear_disaster")));
+}
+
+}  // namespace
+}  // namespace morbs::e2e
