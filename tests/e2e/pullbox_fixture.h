@@ -28,7 +28,9 @@ class PullboxTest : public ::testing::Test {
   void start_nodes(int count, const std::string& config = "", std::vector<std::vector<std::string>> extra = {}) {
     nodes_ = count;
     net_ = std::make_unique<DataNet>(dir_.path(), count, std::move(extra));
-    add_config(config);
+    // A loaded machine may take longer than the default 0.15 s to accept a
+    // connection; a node missed that way would drop its lines from list.q.
+    add_config("TMIMEOUT_SEC=3&TEST=1&\n" + config);
   }
   void add_config(const std::string& lines) {
     dir_.write("client.config", dir_.read("client.config") + lines);
