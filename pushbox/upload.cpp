@@ -6,6 +6,7 @@
 
 #include "platform/regular_file.h"
 #include "pushbox/disaster.h"
+#include "pushbox/side_by_side.h"
 #include "transfer/curl_runner.h"
 #include "transfer/write_planning.h"
 
@@ -81,7 +82,14 @@ void upload_singular(const UploadRequest& upload, RunTables tables, const Settin
     return;
   }
   std::puts("\n Upload in singular-mode\n");
+  if (settings.transfers > 1) {
+    if (send_whole_side_by_side(tables.curl_table, upload.fname_input, settings) != 0) {
+      release(tables.disaster_fname, settings);
+      return;
+    }
+  }
   for (const char* copy : {"basic", "second"}) {
+    if (settings.transfers > 1) break;
     if (morbs::curl_write(tables.curl_table, copy, 0, upload.fname_input, upload.fname_input, settings.test) != 0) {
       release(tables.disaster_fname, settings);
       return;
@@ -121,7 +129,14 @@ void upload_matrix(const UploadRequest& upload, RunTables tables, const Settings
   }
   const int n = table.part_count;
   std::printf("\n Upload in matrix-mode, nr nodes: %d\n\n", n);
-  for (int i = 0; i < n; ++i) {
+  if (settings.transfers > 1) {
+    input.close();
+    if (send_parts_side_by_side(table, upload.fname_input, part_file_stem, settings) != 0) {
+      release(tables.disaster_fname, settings);
+      return;
+    }
+  }
+  for (int i = 0; i < n && settings.transfers <= 1; ++i) {
     const std::string part = part_file_stem + std::to_string(i);
     const int64_t size = i < n - 1 ? table.part_size : table.last_part_size;
     std::printf(" File part: %s size: %lld\n", std::to_string(i).c_str(), static_cast<long long>(size));

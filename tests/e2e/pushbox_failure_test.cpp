@@ -77,9 +77,11 @@ class PushboxFailure : public PushboxTest {
 constexpr size_t whole = 3000, split = 200003;
 
 TEST_F(PushboxFailure, SftpServiceDownOnAChosenNode) {
+  for (const char* transfers : {"1", "4"})
   for (size_t size : {whole, split}) {
-    SCOPED_TRACE(size);
+    SCOPED_TRACE(std::to_string(size) + " bytes, TRANSFERS=" + transfers);
     start({{}, {"--sftp-off"}});
+    config(std::string("MIN_SIZE=100000&\nTRANSFERS=") + transfers + "&\n");
     fs::remove(dir_ / "zz-errors.txt");
     const std::string out = upload_sized(size);
     EXPECT_NE(out.find("Error: upload file, attmpt[1] from 3\n"), std::string::npos) << out;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <tuple>
 
 #include "tests/e2e/pushbox_fixture.h"
 
@@ -108,14 +109,15 @@ TEST_F(PushboxUpload, ThresholdChoosesTheMode) {
 }
 
 // Matrix mode over 4, 3 and 2 nodes: part k's basic copy on slot k, its
-// second copy on slot k+1, the last part's second copy on slot 0.
-class PushboxMatrix : public PushboxUpload, public ::testing::WithParamInterface<int> {};
+// second copy on slot k+1, the last part's second copy on slot 0. The same
+// with several transfers at once (TRANSFERS).
+class PushboxMatrix : public PushboxUpload, public ::testing::WithParamInterface<std::tuple<int, int>> {};
 
 TEST_P(PushboxMatrix, PartsGoWhereThePlanSays) {
   {
-    const int n = GetParam();
+    const int n = std::get<0>(GetParam());
     start_nodes(n);
-    config("MIN_SIZE=1000&\n");
+    config("MIN_SIZE=1000&\nTRANSFERS=" + std::to_string(std::get<1>(GetParam())) + "&\n");
     // The plan as it is written to the disaster file, seen by curl's first run.
     fake_curl("[ -f seen.disater.copy ] || cat *-matrix.disater > seen.disater.copy\nexec \"$REAL_CURL\" \"$@\"\n");
     const size_t size = 10007;
@@ -172,7 +174,9 @@ TEST_P(PushboxMatrix, PartsGoWhereThePlanSays) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Nodes, PushboxMatrix, ::testing::Values(4, 3, 2));
+INSTANTIATE_TEST_SUITE_P(Nodes, PushboxMatrix,
+                         ::testing::Values(std::tuple{4, 1}, std::tuple{3, 1}, std::tuple{2, 1}, std::tuple{4, 4},
+                                           std::tuple{3, 2}));
 
 TEST_F(PushboxUpload, OddPathsAndNamesArriveIntact) {
   start_nodes(2);
