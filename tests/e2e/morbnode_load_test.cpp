@@ -8,6 +8,7 @@
 #include <poll.h>
 
 #include <atomic>
+#include <mutex>
 #include <thread>
 
 #include "core/query_string.h"
@@ -52,6 +53,7 @@ class SilentCrowd {
     thread_.join();
   }
   int held() const {
+    std::lock_guard<std::mutex> lock(mutex_);
     int n = 0;
     for (const auto& s : sockets_) n += s.is_open();
     return n;
@@ -65,14 +67,20 @@ class SilentCrowd {
   void keep() {
     while (!stop_) {
       std::vector<pollfd> polls;
-      for (auto& s : sockets_) polls.push_back({s.fd(), POLLIN, 0});
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (auto& s : sockets_) polls.push_back({s.fd(), POLLIN, 0});
+      }
       if (poll(polls.data(), polls.size(), 50) <= 0) continue;
+      // held() counts from the test's thread while sockets are reopened here.
+      std::lock_guard<std::mutex> lock(mutex_);
       for (size_t i = 0; i < polls.size() && !stop_; ++i)
         if (polls[i].revents) open(sockets_[i]);
     }
   }
   int port_;
   std::vector<platform::TcpSocket> sockets_;
+  mutable std::mutex mutex_;
   std::atomic<bool> stop_{false};
   std::thread thread_;
 };
