@@ -3,9 +3,12 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
+#include "core/query_string.h"
 #include "lists/scratch_files.h"
 #include "platform/regular_file.h"
+#include "transfer/concurrent_transfers.h"
 #include "transfer/curl_runner.h"
 #include "transfer/read_planning.h"
 
@@ -13,16 +16,46 @@ namespace morbs::pullbox {
 
 namespace {
 
-// Fetches the planned entries in the order their local names count.
-int fetch_lists(const TransferTable& curl_table, int& count, std::string& message, int verbose) {
-  count = 0;
+struct Planned {
+  const char* copy;
+  int row;
+};
+
+// The planned entries in the order their local names count: row by row,
+// basic before second.
+std::vector<Planned> planned_lists(const TransferTable& curl_table) {
+  std::vector<Planned> planned;
   for (int row = 0; row < node_count; ++row) {
-    for (const char* copy : {"basic", "second"}) {
-      const Slots& entries = std::string_view(copy) == "basic" ? curl_table.basic_entries : curl_table.second_entries;
-      if (entries[row] == "null") continue;
+    if (curl_table.basic_entries[row] != "null") planned.push_back({"basic", row});
+    if (curl_table.second_entries[row] != "null") planned.push_back({"second", row});
+  }
+  return planned;
+}
+
+// Fetches the planned lists, one after another or up to `transfers` at once.
+int fetch_lists(const TransferTable& curl_table, int& count, std::string& message, int verbose,
+                int transfers) {
+  const std::vector<Planned> planned = planned_lists(curl_table);
+  count = 0;
+  if (transfers <= 1) {
+    for (const Planned& p : planned) {
       ++count;
-      if (curl_read(curl_table, copy, row, message, verbose) != 0) return -1;
+      if (curl_read(curl_table, p.copy, p.row, message, verbose) != 0) return -1;
     }
+    return 0;
+  }
+  std::vector<TransferJob> jobs;
+  for (const Planned& p : planned) {
+    jobs.push_back(download_job(curl_table, p.copy, p.row));
+    jobs.back().label = std::string("list of node ") + std::to_string(p.row + 1) + " (" + p.copy + ")";
+  }
+  run_transfers(jobs, transfers, download_attempt_line, verbose, true);
+  count = static_cast<int>(jobs.size());
+  message = empty_slot;
+  for (const TransferJob& job : jobs) {
+    if (job.result == 0) continue;
+    message = job.not_started ? "incorrect arguments in the q-string" : "download error";
+    return -1;
   }
   return 0;
 }
@@ -41,10 +74,10 @@ bool read_whole(const std::string& path, std::string& text) {
 }  // namespace
 
 int get_list(TransferTable& curl_table, NodeTable& nconf, std::string_view id, std::string_view address,
-             int base_port, std::string& message, int verbose, ConnectionWait wait) {
+             int base_port, std::string& message, int verbose, ConnectionWait wait, int transfers) {
   if (init_list_files_read(curl_table, nconf, id, address, base_port, message, verbose, wait) != 0) return -1;
   int count = 0;
-  if (fetch_lists(curl_table, count, message, verbose) != 0) return -1;
+  if (fetch_lists(curl_table, count, message, verbose, transfers) != 0) return -1;
   if (count == 0) {
     std::puts("Error: no files_list");
     return -1;

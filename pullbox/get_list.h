@@ -11,7 +11,8 @@
 namespace morbs::pullbox {
 
 // Plans the list downloads (`init_list_files_read`), fetches them row by
-// row, basic before second, into list0, list1, ..., and appends them in
+// row, basic before second (up to `transfers` at once, each with its own
+// attempts), into list0, list1, ..., and appends them in
 // that order to list.q (created when missing; never emptied here), deleting
 // each one once appended. A list whose last line has no line end gets one,
 // so that no line of the next list runs into it.
@@ -21,6 +22,6 @@ namespace morbs::pullbox {
 // 0 when list.q received the lists; -1 otherwise, with the planning or the
 // transfer failure in `message` (not printed).
 int get_list(TransferTable& curl_table, NodeTable& nconf, std::string_view id, std::string_view address,
-             int base_port, std::string& message, int verbose, ConnectionWait wait = {});
+             int base_port, std::string& message, int verbose, ConnectionWait wait = {}, int transfers = 1);
 
 }  // namespace morbs::pullbox

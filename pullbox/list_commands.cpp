@@ -32,7 +32,7 @@ void list_command(Run& run, const std::string& id) {
   if (check_account_id(run.settings, id) == 0) return;
   std::string message;
   get_list(run.curl_table, run.nconf, id, run.settings.ip_addr, run.settings.init_port, message,
-           run.settings.test, run.settings.connection_wait());
+           run.settings.test, run.settings.connection_wait(), run.settings.transfers);
 }
 
 void ls_sorted_command() {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <vector>
 
 #include "core/number_text.h"
 #include "core/query_string.h"
@@ -12,6 +13,7 @@
 #include "platform/regular_file.h"
 #include "pullbox/cat_parts.h"
 #include "pullbox/get_list.h"
+#include "transfer/concurrent_transfers.h"
 #include "transfer/curl_runner.h"
 #include "transfer/read_planning.h"
 
@@ -45,50 +47,118 @@ bool is_piece(const std::string& first, const std::string& stored, int k) {
   return stored == base + std::to_string(k);
 }
 
-// One piece of the file: planned, fetched into its part file and measured.
-// 0, or -1 after whatever the failure prints.
-int fetch_piece(Run& run, const std::string& id, const std::string& line, int k, const std::string& fn_out) {
+// Where piece k arrives and how large its node says it is.
+struct Piece {
+  std::string part;
+  int64_t size = 0;
+};
+
+// Asks the node of piece k for it (file_read), leaving its download in entry
+// 0 of `copy`. 0, or -1 after printing nothing (file_read told the user).
+int plan_piece(Run& run, const std::string& id, const std::string& line, int k, const std::string& fn_out,
+               std::string& copy, Piece& piece) {
   const Settings& s = run.settings;
   const int port = query_port_of(s, value_of(line, "PORT"));
   const std::string disk = value_of(line, "DISK");
-  const std::string copy = value_of(line, "ORG") == "0" ? "basic" : "second";
+  copy = value_of(line, "ORG") == "0" ? "basic" : "second";
   const std::string stored = value_of(line, "FN");
   std::printf("NR PART: %d of %s\n", k + 1, fn_out.c_str());
-  const std::string part = std::string(part_stem) + "_" + std::to_string(k);
+  piece.part = std::string(part_stem) + "_" + std::to_string(k);
   std::string message;
-  if (file_read(run.curl_table, run.nconf, id, s.ip_addr, port, disk, copy, part, stored, message, s.test,
+  if (file_read(run.curl_table, run.nconf, id, s.ip_addr, port, disk, copy, piece.part, stored, message, s.test,
                 s.connection_wait()) != 0)
     return -1;
-  if (curl_read(run.curl_table, copy, 0, message, s.test) != 0) {
-    std::puts(message.c_str());
-    return -1;
-  }
+  piece.size = run.curl_table.part_size;
+  return 0;
+}
+
+// A piece is only good with the size its node reported.
+int check_piece(const Piece& piece) {
   // An empty file may arrive as no file at all.
-  if (run.curl_table.part_size == 0 && !platform::is_regular_file(part)) std::ofstream(part, std::ios::binary);
-  // A piece is only good with the size its node reported.
-  if (get_size_local_file(part) != run.curl_table.part_size) {
+  if (piece.size == 0 && !platform::is_regular_file(piece.part)) std::ofstream(piece.part, std::ios::binary);
+  if (get_size_local_file(piece.part) != piece.size) {
     std::puts("download error");
     return -1;
   }
   return 0;
 }
 
-// The download loop over "tmp_list.q"; 0 when every piece is joined into
-// fn_out.
-int download_pieces(Run& run, std::ifstream& selection, const std::string& id, const std::string& fn_out) {
+// The lines of the selection up to the first that is not piece k of the
+// first one's upload; `missing` is that k, or -1 when every line is a piece.
+std::vector<std::string> read_selection(std::ifstream& selection, int& missing) {
+  std::vector<std::string> lines;
   std::string line, first;
-  int k = 0;
-  for (; std::getline(selection, line); ++k) {
+  missing = -1;
+  for (int k = 0; std::getline(selection, line); ++k) {
     const std::string stored = value_of(line, "FN");
     if (k == 0) first = stored;
     if (line.size() > list_line_limit || !is_piece(first, stored, k)) {
-      std::printf("Part %d of the file is not in the list\n", k + 1);
+      missing = k;
+      break;
+    }
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+int tell_missing(int k) {
+  std::printf("Part %d of the file is not in the list\n", k + 1);
+  return -1;
+}
+
+// One piece after another, each planned, fetched and measured in turn.
+// A piece missing from the list is found when its turn comes.
+int download_one_by_one(Run& run, const std::vector<std::string>& lines, int missing, const std::string& id,
+                        const std::string& fn_out) {
+  for (size_t k = 0; k < lines.size(); ++k) {
+    std::string copy;
+    Piece piece;
+    if (plan_piece(run, id, lines[k], static_cast<int>(k), fn_out, copy, piece) != 0) return -1;
+    std::string message;
+    if (curl_read(run.curl_table, copy, 0, message, run.settings.test) != 0) {
+      std::puts(message.c_str());
       return -1;
     }
-    if (fetch_piece(run, id, line, k, fn_out) != 0) return -1;
+    if (check_piece(piece) != 0) return -1;
     platform::sleep_microseconds(step_pause_us);
   }
-  return cat_parts(part_stem, fn_out, k, run.settings.test);
+  return missing < 0 ? 0 : tell_missing(missing);
+}
+
+// Every piece planned first (the node questions are quick), then up to
+// TRANSFERS of them fetched at once, each with its own attempts. A piece
+// missing from the list stops it before anything is fetched.
+int download_side_by_side(Run& run, const std::vector<std::string>& lines, int missing, const std::string& id,
+                          const std::string& fn_out) {
+  if (missing >= 0) return tell_missing(missing);
+  std::vector<Piece> pieces(lines.size());
+  std::vector<TransferJob> jobs;
+  for (size_t k = 0; k < lines.size(); ++k) {
+    std::string copy;
+    if (plan_piece(run, id, lines[k], static_cast<int>(k), fn_out, copy, pieces[k]) != 0) return -1;
+    jobs.push_back(download_job(run.curl_table, copy, 0));
+    jobs.back().label = "part " + std::to_string(k + 1);
+  }
+  run_transfers(jobs, run.settings.transfers, download_attempt_line, run.settings.test, true);
+  for (size_t k = 0; k < jobs.size(); ++k) {
+    if (jobs[k].result != 0) {
+      std::puts(jobs[k].not_started ? "incorrect arguments in the q-string" : "download error");
+      return -1;
+    }
+    if (check_piece(pieces[k]) != 0) return -1;
+  }
+  return 0;
+}
+
+// The download of every piece in "tmp_list.q"; 0 when they are joined into
+// fn_out.
+int download_pieces(Run& run, std::ifstream& selection, const std::string& id, const std::string& fn_out) {
+  int missing = -1;
+  const std::vector<std::string> lines = read_selection(selection, missing);
+  const int result = run.settings.transfers > 1 ? download_side_by_side(run, lines, missing, id, fn_out)
+                                                : download_one_by_one(run, lines, missing, id, fn_out);
+  if (result != 0) return -1;
+  return cat_parts(part_stem, fn_out, static_cast<int>(lines.size()), run.settings.test);
 }
 
 }  // namespace
@@ -114,7 +184,8 @@ void read_command(Run& run, const std::string& id, const std::string& fn_read, c
   }
   if (!list_readable()) {
     std::string message;
-    get_list(run.curl_table, run.nconf, id, s.ip_addr, s.init_port, message, s.test, s.connection_wait());
+    get_list(run.curl_table, run.nconf, id, s.ip_addr, s.init_port, message, s.test, s.connection_wait(),
+             s.transfers);
   }
   std::remove(tmp_list);
   if (get_q_string_for_read(list_name, fn_read) == -1) {

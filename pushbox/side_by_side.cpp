@@ -12,8 +12,6 @@ namespace pushbox {
 
 namespace {
 
-constexpr const char* attempt_line = "Error: upload file, attmpt[%d] from %d\n";
-
 void remove_file(const std::string& name) {
   std::error_code ignored;
   std::filesystem::remove(name, ignored);
@@ -47,7 +45,7 @@ int send_whole_side_by_side(const morbs::TransferTable& curl_table, const std::s
                                           morbs::upload_job(curl_table, "second", 0, fname_input)};
   jobs[0].label = "basic copy";
   jobs[1].label = "second copy";
-  morbs::run_transfers(jobs, settings.transfers, attempt_line, settings.test, true);
+  morbs::run_transfers(jobs, settings.transfers, morbs::upload_attempt_line, settings.test, true);
   return verdict(jobs, fname_input, settings.test);
 }
 
@@ -79,7 +77,7 @@ int send_parts_side_by_side(const morbs::TransferTable& curl_table, const std::s
     }
   }
   std::vector<int> copies_up(static_cast<size_t>(n), 0);
-  morbs::run_transfers(jobs, settings.transfers, attempt_line, settings.test, true, [&](size_t job) {
+  morbs::run_transfers(jobs, settings.transfers, morbs::upload_attempt_line, settings.test, true, [&](size_t job) {
     const size_t part = job / 2;
     if (++copies_up[part] == 2) remove_file(parts[part]);
   });

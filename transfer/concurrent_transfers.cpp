@@ -18,8 +18,11 @@ std::string_view entry_at(const TransferTable& curl_table, std::string_view copy
 
 // Several bars on one terminal would interleave: curl runs quietly, errors
 // still shown.
+bool shows_progress(const std::vector<std::string>& argv) {
+  return !argv.empty() && argv.back() == "--progress-bar";
+}
 std::vector<std::string> quiet(std::vector<std::string> argv) {
-  if (!argv.empty() && argv.back() == "--progress-bar") argv.back() = "-sS";
+  if (shows_progress(argv)) argv.back() = "-sS";
   return argv;
 }
 
@@ -80,7 +83,8 @@ void run_transfers(std::vector<TransferJob>& jobs, int parallel, const char* att
     if (ended->exit_code == 0) {
       jobs[i].result = 0;
       ++finished;
-      if (several && test)
+      // The line stands in for the bar taken away; a quiet transfer stays quiet.
+      if (several && test && shows_progress(jobs[i].argv))
         std::printf(" transfer %zu of %zu done: %s\n", finished, jobs.size(), jobs[i].label.c_str());
       if (on_done) on_done(i);
     } else {

@@ -5,7 +5,8 @@
 //
 // Progress: several progress bars on one terminal would overwrite each other,
 // so with more than one transfer at a time curl runs quietly ("-sS": errors
-// still shown) and one line per finished transfer is printed instead.
+// still shown) and one line per finished transfer is printed instead (only
+// for a transfer that would have shown a bar: a quiet one stays quiet).
 #pragma once
 
 #include <functional>

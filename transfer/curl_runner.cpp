@@ -80,7 +80,7 @@ int curl_write(const TransferTable& curl_table, std::string_view copy, int index
   auto argv = curl_arguments(entry_at(curl_table, copy, index), "-T", source, "--progress-bar");
   bool not_started = argv.empty();
   if (!not_started &&
-      run_with_attempts(argv, "Error: upload file, attmpt[%d] from %d\n", test, not_started) == 0)
+      run_with_attempts(argv, upload_attempt_line, test, not_started) == 0)
     return 0;
   if (not_started) {
     if (test) std::puts("Error: incorrect arguments in the q-string");
@@ -99,7 +99,7 @@ int curl_read(const TransferTable& curl_table, std::string_view copy, int index,
   auto argv = curl_arguments(entry, "-o", {}, last);
   bool not_started = argv.empty();
   if (!not_started &&
-      run_with_attempts(argv, "Error: download file, attmpt[%d] from %d\n", test, not_started) == 0)
+      run_with_attempts(argv, download_attempt_line, test, not_started) == 0)
     return 0;
   message = not_started ? "incorrect arguments in the q-string" : "download error";
   return -1;

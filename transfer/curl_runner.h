@@ -21,6 +21,10 @@ namespace morbs {
 // How often a failing transfer is tried in all.
 inline constexpr int transfer_attempts = 3;
 
+// printf texts told after a failed attempt: the attempt, then the attempts in all.
+inline constexpr const char* upload_attempt_line = "Error: upload file, attmpt[%d] from %d\n";
+inline constexpr const char* download_attempt_line = "Error: download file, attmpt[%d] from %d\n";
+
 // The file that collects the local paths of uploads that failed for good.
 inline constexpr const char* upload_errors_file = "zz-errors.txt";
 

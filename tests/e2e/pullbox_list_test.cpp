@@ -59,13 +59,33 @@ TEST_F(PullboxList, IdsAreCheckedAfterTheOldListIsGone) {
 }
 
 TEST_F(PullboxList, AListFetchThatFailsLeavesNoListQ) {
-  // Node 1 advertises an SFTP port where nothing listens.
-  start_nodes(2, "", {{}, {"--sftp-off"}});
-  net_->store_copy(0, id, "accounts", "1514764800000000001:a.txt", "a", certificate_user, 0);
-  net_->store_copy(1, id, "accounts", "1514764800000000001:a.txt", "a", certificate_user, 1);
-  EXPECT_EQ(pull({"-list", id}), "Error: download file, attmpt[1] from 3\nError: download file, attmpt[2] from 3\n"
-                                 "Error: download file, attmpt[3] from 3\n");
-  EXPECT_FALSE(exists("list.q"));
+  for (const char* transfers : {"1", "4"}) {
+    SCOPED_TRACE(std::string("TRANSFERS=") + transfers);
+    // Node 1 advertises an SFTP port where nothing listens.
+    start_nodes(2, std::string("TRANSFERS=") + transfers + "&TEST=1&\n", {{}, {"--sftp-off"}});
+    const std::string fn = std::string("151476480000000000") + transfers + ":a.txt";
+    net_->store_copy(0, id, "accounts", fn, "a", certificate_user, 0);
+    net_->store_copy(1, id, "accounts", fn, "a", certificate_user, 1);
+    EXPECT_EQ(pull({"-list", id}), "Error: download file, attmpt[1] from 3\nError: download file, attmpt[2] from 3\n"
+                                   "Error: download file, attmpt[3] from 3\n");
+    EXPECT_FALSE(exists("list.q"));
+  }
+}
+
+// Fetched side by side, the lists still join in node order, quietly.
+TEST_F(PullboxList, SideBySideTheSameListQ) {
+  start_nodes(4);
+  for (int i = 0; i < 4; ++i)
+    for (const char* area : {"accounts", "accounts1"})
+      net_->store_copy(i, id, area, "151476480000000000" + std::to_string(i) + ":" + area + ".txt", area,
+                       certificate_user, std::string(area) == "accounts" ? 0 : 1);
+  EXPECT_EQ(pull({"-list", id}), "");
+  const std::string one_by_one = dir_.read("list.q");
+  EXPECT_EQ(lines(one_by_one).size(), 8u);
+  add_config("TRANSFERS=4&TEST=1&\n");
+  EXPECT_EQ(pull({"-list", id}), "");
+  EXPECT_EQ(dir_.read("list.q"), one_by_one);
+  EXPECT_EQ(leftovers(), std::vector<std::string>{"list.q"});
 }
 
 }  // namespace

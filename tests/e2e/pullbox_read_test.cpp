@@ -70,6 +70,48 @@ TEST_P(PullboxReadSplit, APartWhoseBasicNodeIsDownComesFromItsSecondCopy) {
 
 INSTANTIATE_TEST_SUITE_P(Parts, PullboxReadSplit, ::testing::Values(4, 3, 2));
 
+// TRANSFERS=4: the parts come side by side, a line per finished part in
+// place of the bars, and the same bytes.
+TEST_F(PullboxRead, SideBySidePartsComeBackByteForByte) {
+  start_nodes(4, "MIN_SIZE=1000&TRANSFERS=4&TEST=1&\n");
+  for (size_t size : {size_t{200003}, size_t{3}}) {
+    SCOPED_TRACE(size);
+    const std::string content = pattern(size, 9);
+    const std::string name = "side" + std::to_string(size) + ".bin";
+    const std::string fn = push(name, content);
+    // Parts as the upload chose them: one per node that answered.
+    const int parts = size > 1000 ? static_cast<int>(list_lines_with(fn + ":").size() / 2) : 1;
+    ASSERT_GE(parts, size > 1000 ? 2 : 1);
+    const std::string out = pull({"-rd", id, fn, "out.bin"});
+    EXPECT_EQ(out.rfind(nr_parts(parts, "out.bin"), 0), 0u) << out;
+    for (int k = 1; k <= parts; ++k)
+      EXPECT_EQ(count_of(out, " done: part " + std::to_string(k) + "\n"), 1u) << out;
+    EXPECT_EQ(out.substr(out.size() - success.size()), success);
+    EXPECT_TRUE(dir_.read("out.bin") == content);  // (not printed: large)
+    EXPECT_TRUE(leftovers().empty());
+  }
+}
+
+// One part's node has its SFTP service down: that part alone is tried three
+// times, the others once, and the user's file stays.
+TEST_F(PullboxRead, SideBySideOnePartFailingIsRetriedAlone) {
+  start_nodes(4, matrix_config + "TRANSFERS=4&TEST=1&\n");
+  const std::string fn = push("split.bin", pattern(40000, 3));
+  EXPECT_EQ(pull({"-list", id}), "");
+  std::string basic_of_part_2;
+  for (const auto& line : list_lines_with(fn + ":2"))
+    if (value(line, "ORG") == "0") basic_of_part_2 = line;
+  net_->start(node_of(*net_, basic_of_part_2), {"--sftp-off"});
+  dir_.write("out.bin", "the user's own file");
+  const std::string out = pull({"-rd", id, fn, "out.bin"});
+  EXPECT_EQ(count_of(out, "attmpt["), 3u) << out;
+  EXPECT_EQ(count_of(out, " done: part "), 3u) << out;
+  EXPECT_EQ(count_of(out, " done: part 3\n"), 0u) << out;
+  EXPECT_EQ(out.substr(out.size() - 15), "download error\n") << out;
+  EXPECT_EQ(dir_.read("out.bin"), "the user's own file");
+  EXPECT_FALSE(exists("list.q"));
+}
+
 TEST_F(PullboxRead, AWholeFileAndItsSecondCopy) {
   start_nodes(2);
   const std::string content = pattern(3000, 1);

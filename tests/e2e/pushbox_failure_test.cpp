@@ -184,30 +184,38 @@ TEST_F(PushboxFailure, CurlFailsTwiceThenSucceeds) {
   EXPECT_FALSE(fs::exists(dir_ / "zz-errors.txt"));
 }
 
-// Killed in the middle of a transfer, then -clear_disaster gives it all back.
+// Killed in the middle of a transfer (or of several at once), then
+// -clear_disaster gives it all back.
 TEST_F(PushboxFailure, KilledDuringATransferThenCleared) {
-  start({});
-  fake_curl("echo $$ > curl.pid\n: > started\nexec sleep 60\n");
-  dir_.write("data.bin", content_of(split));
-  platform::BackgroundProcess pushbox;
-  ASSERT_TRUE(pushbox.start({program("pushbox"), push_id, "data.bin", "data.bin"}, dir_.str(),
-                            (dir_ / "pushbox.out").string()));
-  for (int waited = 0; waited < 20000 && !fs::exists(dir_ / "started"); waited += 50)
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  ASSERT_TRUE(fs::exists(dir_ / "started")) << read_file(dir_ / "pushbox.out");
-  ::kill(pushbox.pid(), SIGKILL);
-  pushbox.stop();
-  const int curl_pid = std::atoi(dir_.read("curl.pid").c_str());
-  if (curl_pid > 0) ::kill(curl_pid, SIGKILL);
+  for (const char* transfers : {"1", "4"}) {
+    SCOPED_TRACE(std::string("TRANSFERS=") + transfers);
+    start({});
+    config(std::string("MIN_SIZE=100000&\nTRANSFERS=") + transfers + "&\n");
+    fs::remove(dir_ / "started");
+    fs::remove(dir_ / "curl.pid");
+    fake_curl("echo $$ >> curl.pid\n: > started\nexec sleep 60\n");
+    dir_.write("data.bin", content_of(split));
+    platform::BackgroundProcess pushbox;
+    ASSERT_TRUE(pushbox.start({program("pushbox"), push_id, "data.bin", "data.bin"}, dir_.str(),
+                              (dir_ / "pushbox.out").string()));
+    for (int waited = 0; waited < 20000 && !fs::exists(dir_ / "started"); waited += 50)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(fs::exists(dir_ / "started")) << read_file(dir_ / "pushbox.out");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the other transfers under way too
+    ::kill(pushbox.pid(), SIGKILL);
+    pushbox.stop();
+    for (const std::string& pid : lines_of(dir_.read("curl.pid")))
+      if (std::atoi(pid.c_str()) > 0) ::kill(std::atoi(pid.c_str()), SIGKILL);
 
-  ASSERT_EQ(files_named(".disater"), std::vector<std::string>{"data.bin-matrix.disater"});
-  EXPECT_EQ(lines_of(dir_.read("data.bin-matrix.disater")).size(), 8u);
-  EXPECT_NE(free_space(), before_);
-  const std::string out = run({"-clear_disaster"});
-  EXPECT_NE(out.find("data.bin-matrix.disater"), std::string::npos) << out;
-  EXPECT_EQ(free_space(), before_);
-  EXPECT_TRUE(files_named(".disater").empty());
-  EXPECT_TRUE(data_files().empty());
+    ASSERT_EQ(files_named(".disater"), std::vector<std::string>{"data.bin-matrix.disater"});
+    EXPECT_EQ(lines_of(dir_.read("data.bin-matrix.disater")).size(), 8u);
+    EXPECT_NE(free_space(), before_);
+    const std::string out = run({"-clear_disaster"});
+    EXPECT_NE(out.find("data.bin-matrix.disater"), std::string::npos) << out;
+    EXPECT_EQ(free_space(), before_);
+    EXPECT_TRUE(files_named(".disater").empty());
+    EXPECT_TRUE(data_files().empty());
+  }
 }
 
 TEST_F(PushboxFailure, OfTwoDisasterFilesTheUnreachableOneIsKept) {
