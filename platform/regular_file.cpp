@@ -1,6 +1,7 @@
 #include "platform/regular_file.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace morbs::platform {
 
@@ -8,5 +9,7 @@ bool is_regular_file(const std::string& path) {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
+
+void remove_file(const std::string& path) { ::unlink(path.c_str()); }
 
 }  // namespace morbs::platform

@@ -10,4 +10,8 @@ namespace morbs::platform {
 // True when `path` names a regular file (symbolic links followed).
 bool is_regular_file(const std::string& path);
 
+// Removes `path` if it is there. A scratch file that is already gone, or
+// cannot be removed, is no failure of the work that made it.
+void remove_file(const std::string& path);
+
 }  // namespace morbs::platform

@@ -1,10 +1,10 @@
 #include "pushbox/side_by_side.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <vector>
 
+#include "platform/regular_file.h"
 #include "transfer/concurrent_transfers.h"
 #include "transfer/curl_runner.h"
 
@@ -12,10 +12,7 @@ namespace pushbox {
 
 namespace {
 
-void remove_file(const std::string& name) {
-  std::error_code ignored;
-  std::filesystem::remove(name, ignored);
-}
+using morbs::platform::remove_file;
 
 bool all_done(const std::vector<morbs::TransferJob>& jobs) {
   for (const auto& job : jobs)

@@ -1,7 +1,6 @@
 #include "pushbox/upload.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 
 #include "platform/regular_file.h"
@@ -16,10 +15,7 @@ namespace {
 
 using morbs::Settings;
 
-void remove_file(const std::string& name) {
-  std::error_code ignored;
-  std::filesystem::remove(name, ignored);
-}
+using morbs::platform::remove_file;
 
 // Gives the reservations back; the disaster file goes only when that worked.
 // 0 released, -1 kept.
