@@ -1,5 +1,8 @@
 #include "pullbox/cat_parts.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -77,17 +80,43 @@ void report_failed(const char* what, std::FILE* stream, int test) {
 
 // Part 0 becomes the start of the joined file by a rename where it can (a
 // plain file on the same file system): a whole file is then not copied at
-// all. The empty file made beside fn_out is replaced, so its name stays
-// ours. False when the part has to be copied instead.
-bool take_first_part(const std::string& part, const fs::path& temporary) {
+// all. The rename never replaces a file: a fresh name is taken the way
+// create_beside takes one, and replacing an empty placeholder instead made
+// the file system write the whole part out before the rename returned.
+// False when the part has to be copied instead.
+bool take_first_part(const std::string& part, const std::string& fn_out, fs::path& temporary) {
   std::error_code ec;
   if (!fs::is_regular_file(fs::symlink_status(part, ec))) return false;
-  fs::rename(part, temporary, ec);
-  return !ec;
+  const fs::path directory = fs::path(fn_out).parent_path();
+  for (int n = 0; n < temporary_names; ++n) {
+    temporary = directory / (".pullbox_join_" + std::to_string(n));
+    if (::renameat2(AT_FDCWD, part.c_str(), AT_FDCWD, temporary.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EEXIST) break;
+  }
+  return false;
+}
+
+// Lets the kernel copy `size` bytes from `part` to the end of `out`, with
+// no pass through our memory. False when it cannot (another kind of file
+// system, an old kernel) or stopped early; the stream positions then tell
+// how far it came, and copy_part goes on from there.
+bool copy_in_kernel(std::FILE* part, std::FILE* out, int64_t& size) {
+  if (std::fflush(out) != 0) return false;
+  const int in_fd = ::fileno(part), out_fd = ::fileno(out);
+  while (size > 0) {
+    const ssize_t n = ::copy_file_range(in_fd, nullptr, out_fd, nullptr, static_cast<size_t>(size), 0);
+    if (n <= 0) break;
+    size -= n;
+  }
+  // The streams read and write through the descriptors from where they are now.
+  std::fseek(part, 0, SEEK_CUR);
+  std::fseek(out, 0, SEEK_END);
+  return size == 0;
 }
 
 // Copies exactly `size` bytes of `part` to `out`.
 bool copy_part(std::FILE* part, std::FILE* out, int64_t size, int test) {
+  if (copy_in_kernel(part, out, size)) return true;
   std::vector<char> block(block_size);
   for (int64_t left = size; left > 0;) {
     const size_t n = left < static_cast<int64_t>(block_size) ? static_cast<size_t>(left) : block_size;
@@ -115,10 +144,19 @@ int64_t get_size_local_file(const std::string& path) {
 
 int cat_parts(const std::string& stem, const std::string& fn_out, int count, int test) {
   fs::path temporary;
-  File out = create_beside(fn_out, temporary);
-  if (!out) {
-    if (test == 1) std::puts("\nError: can't open file for write");
-    return -1;
+  int first = 0;
+  File out;
+  if (count > 0 && take_first_part(stem + "_0", fn_out, temporary)) {
+    first = 1;
+    // Not in append mode: the kernel copy refuses a file opened so.
+    out = File(std::fopen(temporary.c_str(), "r+b"));
+    if (out && std::fseek(out.get(), 0, SEEK_END) != 0) out.close();
+  } else {
+    out = create_beside(fn_out, temporary);
+    if (!out) {
+      if (test == 1) std::puts("\nError: can't open file for write");
+      return -1;
+    }
   }
   auto fail = [&] {
     out.close();
@@ -126,15 +164,9 @@ int cat_parts(const std::string& stem, const std::string& fn_out, int count, int
     fs::remove(temporary, ec);
     return -1;
   };
-  int first = 0;
-  if (count > 0) {
-    out.close();
-    if (take_first_part(stem + "_0", temporary)) first = 1;
-    out = File(std::fopen(temporary.c_str(), "ab"));
-    if (!out) {
-      if (test == 1) std::puts("\nError: can't open file for write");
-      return fail();
-    }
+  if (!out) {
+    if (test == 1) std::puts("\nError: can't open file for write");
+    return fail();
   }
   for (int i = first; i < count; ++i) {
     const std::string name = stem + "_" + std::to_string(i);
