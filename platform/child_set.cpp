@@ -30,7 +30,7 @@ ChildSet::~ChildSet() {
   }
 }
 
-bool ChildSet::start(int tag, const std::vector<std::string>& args) {
+bool ChildSet::start(int tag, const std::vector<std::string>& args, int output) {
   if (args.empty()) return false;
   std::vector<char*> argv;
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -39,6 +39,7 @@ bool ChildSet::start(int tag, const std::vector<std::string>& args) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   if (null_fd >= 0) posix_spawn_file_actions_adddup2(&actions, null_fd, 0);
+  if (output >= 0) posix_spawn_file_actions_adddup2(&actions, output, 1);
   pid_t pid = -1;
   int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);

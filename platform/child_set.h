@@ -17,9 +17,11 @@ class ChildSet {
   ChildSet(const ChildSet&) = delete;
   ChildSet& operator=(const ChildSet&) = delete;
 
-  // Starts argv[0] (searched on PATH) with standard input from /dev/null and
-  // standard output and error inherited. False when it could not be started.
-  bool start(int tag, const std::vector<std::string>& argv);
+  // Starts argv[0] (searched on PATH) with standard input from /dev/null,
+  // standard output to `output` when it is a descriptor (the child then
+  // shares its position), else inherited like standard error. False when it
+  // could not be started.
+  bool start(int tag, const std::vector<std::string>& argv, int output = -1);
 
   struct Ended {
     int tag;

@@ -1,15 +1,14 @@
 #include "pullbox/cat_parts.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
 #include <vector>
 
+#include "platform/file_region.h"
 #include "platform/regular_file.h"
+#include "pullbox/joined_file.h"
 
 namespace morbs::pullbox {
 
@@ -20,8 +19,6 @@ namespace {
 // Large blocks: a join copies as many bytes as the download brought, and
 // small ones made it cost as much as a transfer.
 constexpr size_t block_size = 1 << 20;
-// Attempts at a fresh name for the growing file.
-constexpr int temporary_names = 100;
 
 // A stream that is closed when it goes; `close` tells whether everything
 // written reached the file.
@@ -59,9 +56,8 @@ class File {
 // the final rename stays on one file system); exclusive creation never
 // takes over a file that is there.
 File create_beside(const std::string& fn_out, fs::path& temporary) {
-  const fs::path directory = fs::path(fn_out).parent_path();
-  for (int n = 0; n < temporary_names; ++n) {
-    temporary = directory / (".pullbox_join_" + std::to_string(n));
+  for (int n = 0; n < join_names; ++n) {
+    temporary = join_name_beside(fn_out, n);
     if (std::FILE* f = std::fopen(temporary.c_str(), "wbx")) return File(f);
     if (errno != EEXIST) break;
   }
@@ -87,10 +83,9 @@ void report_failed(const char* what, std::FILE* stream, int test) {
 bool take_first_part(const std::string& part, const std::string& fn_out, fs::path& temporary) {
   std::error_code ec;
   if (!fs::is_regular_file(fs::symlink_status(part, ec))) return false;
-  const fs::path directory = fs::path(fn_out).parent_path();
-  for (int n = 0; n < temporary_names; ++n) {
-    temporary = directory / (".pullbox_join_" + std::to_string(n));
-    if (::renameat2(AT_FDCWD, part.c_str(), AT_FDCWD, temporary.c_str(), RENAME_NOREPLACE) == 0) return true;
+  for (int n = 0; n < join_names; ++n) {
+    temporary = join_name_beside(fn_out, n);
+    if (platform::rename_without_replacing(part, temporary.string())) return true;
     if (errno != EEXIST) break;
   }
   return false;
@@ -102,12 +97,8 @@ bool take_first_part(const std::string& part, const std::string& fn_out, fs::pat
 // how far it came, and copy_part goes on from there.
 bool copy_in_kernel(std::FILE* part, std::FILE* out, int64_t& size) {
   if (std::fflush(out) != 0) return false;
-  const int in_fd = ::fileno(part), out_fd = ::fileno(out);
-  while (size > 0) {
-    const ssize_t n = ::copy_file_range(in_fd, nullptr, out_fd, nullptr, static_cast<size_t>(size), 0);
-    if (n <= 0) break;
-    size -= n;
-  }
+  const int64_t copied = platform::copy_in_kernel(fileno(part), fileno(out), size);
+  if (copied > 0) size -= copied;
   // The streams read and write through the descriptors from where they are now.
   std::fseek(part, 0, SEEK_CUR);
   std::fseek(out, 0, SEEK_END);

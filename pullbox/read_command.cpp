@@ -13,6 +13,7 @@
 #include "platform/regular_file.h"
 #include "pullbox/cat_parts.h"
 #include "pullbox/get_list.h"
+#include "pullbox/joined_file.h"
 #include "transfer/concurrent_transfers.h"
 #include "transfer/curl_runner.h"
 #include "transfer/read_planning.h"
@@ -126,18 +127,34 @@ int download_one_by_one(Run& run, const std::vector<std::string>& lines, int mis
 }
 
 // Every piece planned first (the node questions are quick), then up to
-// TRANSFERS of them fetched at once, each with its own attempts. A piece
-// missing from the list stops it before anything is fetched.
+// TRANSFERS of them fetched at once, each with its own attempts, straight
+// into its own region of the file that becomes fn_out: no part files, no
+// joining afterwards. A piece missing from the list stops it before anything
+// is fetched.
 int download_side_by_side(Run& run, const std::vector<std::string>& lines, int missing, const std::string& id,
                           const std::string& fn_out) {
   if (missing >= 0) return tell_missing(missing);
-  std::vector<Piece> pieces(lines.size());
+  JoinedFile joined;
+  if (!joined.create(fn_out)) {
+    if (run.settings.test == 1) std::puts("\nError: can't open file for write");
+    return -1;
+  }
   std::vector<TransferJob> jobs;
+  std::vector<int64_t> ends;
+  int64_t offset = 0;
   for (size_t k = 0; k < lines.size(); ++k) {
     std::string copy;
-    if (plan_piece(run, id, lines[k], static_cast<int>(k), fn_out, copy, pieces[k]) != 0) return -1;
-    jobs.push_back(download_job(run.curl_table, copy, 0));
+    Piece piece;
+    if (plan_piece(run, id, lines[k], static_cast<int>(k), fn_out, copy, piece) != 0) return -1;
+    const int region = joined.region_at(offset);
+    if (region < 0) {
+      if (run.settings.test == 1) std::puts("\nError: can't open file for write");
+      return -1;
+    }
+    jobs.push_back(download_job_at(run.curl_table, copy, 0, region, offset));
     jobs.back().label = "part " + std::to_string(k + 1);
+    offset += piece.size;
+    ends.push_back(offset);
   }
   run_transfers(jobs, run.settings.transfers, download_attempt_line, run.settings.test, true);
   for (size_t k = 0; k < jobs.size(); ++k) {
@@ -145,7 +162,15 @@ int download_side_by_side(Run& run, const std::vector<std::string>& lines, int m
       std::puts(jobs[k].not_started ? "incorrect arguments in the q-string" : "download error");
       return -1;
     }
-    if (check_piece(pieces[k]) != 0) return -1;
+    // A piece is only good with the size its node reported.
+    if (!JoinedFile::filled_to(jobs[k].output_fd, ends[k])) {
+      std::puts("download error");
+      return -1;
+    }
+  }
+  if (!joined.finish(fn_out)) {
+    if (run.settings.test == 1) std::printf("\nError: can't write %s\n", fn_out.c_str());
+    return -1;
   }
   return 0;
 }
@@ -155,9 +180,8 @@ int download_side_by_side(Run& run, const std::vector<std::string>& lines, int m
 int download_pieces(Run& run, std::ifstream& selection, const std::string& id, const std::string& fn_out) {
   int missing = -1;
   const std::vector<std::string> lines = read_selection(selection, missing);
-  const int result = run.settings.transfers > 1 ? download_side_by_side(run, lines, missing, id, fn_out)
-                                                : download_one_by_one(run, lines, missing, id, fn_out);
-  if (result != 0) return -1;
+  if (run.settings.transfers > 1) return download_side_by_side(run, lines, missing, id, fn_out);
+  if (download_one_by_one(run, lines, missing, id, fn_out) != 0) return -1;
   return cat_parts(part_stem, fn_out, static_cast<int>(lines.size()), run.settings.test);
 }
 

@@ -13,8 +13,10 @@ namespace morbs::pullbox {
 // basic copy where the list has one. Each piece is checked on its node,
 // fetched into "tmp_part_<k>" ("NR PART: k of fn_out" before each) and must
 // arrive with exactly the size its node reported; the pieces are then joined
-// into fn_out ("End download. SUCCESS!"). A failure leaves an existing fn_out
-// as it was. Once downloading has begun, list.q and "tmp_list.q" are removed
+// into fn_out ("End download. SUCCESS!"). With TRANSFERS above 1 every piece
+// is checked first, then up to that many are fetched at once, each straight
+// into its place in the file that becomes fn_out, and held to the same size.
+// A failure leaves an existing fn_out as it was. Once downloading has begun, list.q and "tmp_list.q" are removed
 // at the end, whatever the outcome.
 void read_command(Run& run, const std::string& id, const std::string& fn_read, const std::string& fn_out);
 

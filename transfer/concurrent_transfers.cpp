@@ -5,6 +5,7 @@
 
 #include "core/query_string.h"
 #include "platform/child_set.h"
+#include "platform/file_region.h"
 #include "transfer/curl_runner.h"
 
 namespace morbs {
@@ -36,13 +37,31 @@ TransferJob upload_job(const TransferTable& curl_table, std::string_view copy, i
   return job;
 }
 
-TransferJob download_job(const TransferTable& curl_table, std::string_view copy, int index) {
+namespace {
+
+// Entry `index` fetched into `local`, or into its ST8 file when that is empty.
+TransferJob download_into(const TransferTable& curl_table, std::string_view copy, int index,
+                          std::string_view local) {
   std::string_view entry = entry_at(curl_table, copy, index);
   std::string last = "--progress-bar";
   if (entry != empty_slot && select_value(entry, "ST9", last) != 0) last = "--progress-bar";
   TransferJob job;
-  job.argv = curl_arguments(entry, "-o", {}, last);
+  job.argv = curl_arguments(entry, "-o", local, last);
   job.label = std::string(copy) + " " + std::to_string(index);
+  return job;
+}
+
+}  // namespace
+
+TransferJob download_job(const TransferTable& curl_table, std::string_view copy, int index) {
+  return download_into(curl_table, copy, index, {});
+}
+
+TransferJob download_job_at(const TransferTable& curl_table, std::string_view copy, int index, int fd,
+                            int64_t offset) {
+  TransferJob job = download_into(curl_table, copy, index, "-");  // "-o -": the standard output
+  job.output_fd = fd;
+  job.output_offset = offset;
   return job;
 }
 
@@ -68,8 +87,10 @@ void run_transfers(std::vector<TransferJob>& jobs, int parallel, const char* att
       waiting.pop_front();
       ++attempts[i];
       std::fflush(stdout);  // our lines stay in order with curl's
-      if (jobs[i].argv.empty() ||
-          !children.start(static_cast<int>(i), several ? quiet(jobs[i].argv) : jobs[i].argv)) {
+      // A failed attempt may have written part of its region: the next starts over.
+      const bool placed = jobs[i].output_fd < 0 || platform::seek_to(jobs[i].output_fd, jobs[i].output_offset);
+      if (jobs[i].argv.empty() || !placed ||
+          !children.start(static_cast<int>(i), several ? quiet(jobs[i].argv) : jobs[i].argv, jobs[i].output_fd)) {
         jobs[i].not_started = true;
         failed = true;
         ++finished;

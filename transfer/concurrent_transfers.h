@@ -9,6 +9,7 @@
 // for a transfer that would have shown a bar: a quiet one stays quiet).
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -23,6 +24,11 @@ struct TransferJob {
   std::string label;              // what the progress line names
   int result = -1;                // 0 done, -1 failed (after its attempts)
   bool not_started = false;       // curl could not be started (never retried)
+  // When set, curl's standard output goes to this descriptor, set back to
+  // `output_offset` before each attempt (a download with "-o -" fills its
+  // own region of a file). Not owned.
+  int output_fd = -1;
+  int64_t output_offset = 0;
 };
 
 // Runs every job, at most `parallel` at once (1: one after another, curl's
@@ -41,5 +47,10 @@ TransferJob upload_job(const TransferTable& curl_table, std::string_view copy, i
 
 // One download job: entry `index` into its ST8 file with its ST9 option.
 TransferJob download_job(const TransferTable& curl_table, std::string_view copy, int index);
+
+// The same download written to `fd` from `offset` on, in place of its ST8
+// file.
+TransferJob download_job_at(const TransferTable& curl_table, std::string_view copy, int index, int fd,
+                            int64_t offset);
 
 }  // namespace morbs

@@ -218,18 +218,23 @@ TEST_F(PullboxRead, APartOfAnotherSizeThanItsNodeSaidFails) {
   start_nodes(1);
   const std::string fn = "1514764800000000005:sized.bin";
   net_->store_copy(0, id, "accounts", fn, pattern(5000, 6), certificate_user, 0);
+  // With several transfers the part is written in place; the same check holds.
+  for (const std::string transfers : {"1", "4"})
   for (int64_t delta : {1, -1, -5000}) {
-    SCOPED_TRACE(delta);
+    SCOPED_TRACE(std::to_string(delta) + ", TRANSFERS=" + transfers);
     SizeLiar liar(net_->query_port(0), delta);
-    dir_.write("client.config", "IP_ADDR=127.0.0.1&\nINIT_PORT_Q=" + std::to_string(liar.port()) + "&\nTEST=1&\n");
+    dir_.write("client.config", "IP_ADDR=127.0.0.1&\nINIT_PORT_Q=" + std::to_string(liar.port()) +
+                                    "&\nTRANSFERS=" + transfers + "&TEST=1&\n");
     std::string line = net_->list_line(0, id, "accounts", fn);
     const std::string port = "PORT=" + std::to_string(net_->query_port(0)) + "&";
     line.replace(line.find(port), port.size(), "PORT=" + std::to_string(liar.port()) + "&");
     dir_.write("list.q", line + "\n");
     dir_.write("out.bin", "the user's own file");
-    EXPECT_EQ(pull({"-rd", id, fn, "out.bin"}), nr_parts(1, "out.bin") + "download error\n");
+    const std::string done = transfers == "1" ? "" : " transfer 1 of 1 done: part 1\n";
+    EXPECT_EQ(pull({"-rd", id, fn, "out.bin"}), nr_parts(1, "out.bin") + done + "download error\n");
     EXPECT_EQ(dir_.read("out.bin"), "the user's own file");
     EXPECT_FALSE(exists("list.q"));
+    for (const std::string& name : leftovers()) EXPECT_NE(name.rfind(".pullbox", 0), 0u) << name;
   }
 }
 

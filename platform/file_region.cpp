@@ -1,0 +1,60 @@
+#include "platform/file_region.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace morbs::platform {
+
+FileDescriptor::~FileDescriptor() { close(); }
+
+FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
+  if (this != &other) {
+    close();
+    fd_ = other.fd_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+int64_t position_of(int fd) { return fd < 0 ? -1 : static_cast<int64_t>(::lseek(fd, 0, SEEK_CUR)); }
+
+bool seek_to(int fd, int64_t offset) {
+  return fd >= 0 && offset >= 0 && ::lseek(fd, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset);
+}
+
+bool FileDescriptor::close() {
+  if (fd_ < 0) return true;
+  const bool ok = ::close(fd_) == 0;
+  fd_ = -1;
+  return ok;
+}
+
+FileDescriptor create_new_file(const std::string& path) {
+  return FileDescriptor(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+}
+
+FileDescriptor open_for_writing_at(const std::string& path, int64_t offset) {
+  FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW));
+  if (fd && !seek_to(fd.get(), offset)) fd.close();
+  return fd;
+}
+
+bool rename_without_replacing(const std::string& from, const std::string& to) {
+  return ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0;
+}
+
+int64_t copy_in_kernel(int in, int out, int64_t size) {
+  int64_t copied = 0;
+  while (copied < size) {
+    const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, static_cast<size_t>(size - copied), 0);
+    if (n < 0) return copied > 0 ? copied : -1;
+    if (n == 0) break;
+    copied += n;
+  }
+  return copied;
+}
+
+}  // namespace morbs::platform

@@ -1,0 +1,51 @@
+// Moving file contents without passing them through our memory, and one file
+// written at several places at once: each writer gets a descriptor of its
+// own, with a position of its own, so children that write their standard
+// output from start to end each fill their own region of the file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace morbs::platform {
+
+// An open file, closed when it goes.
+class FileDescriptor {
+ public:
+  FileDescriptor() = default;
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  ~FileDescriptor();
+  FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+  FileDescriptor& operator=(FileDescriptor&& other) noexcept;
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+  int get() const { return fd_; }
+  explicit operator bool() const { return fd_ >= 0; }
+  // False when something written did not reach the file.
+  bool close();
+
+ private:
+  int fd_ = -1;
+};
+
+// Where the next write through `fd` lands (moved on by whoever shares the
+// descriptor, a child included); -1 when it cannot be told.
+int64_t position_of(int fd);
+// Puts the position of `fd` at `offset`; false when it cannot.
+bool seek_to(int fd, int64_t offset);
+
+// A new file at `path`, never one that is there (mode 0644).
+FileDescriptor create_new_file(const std::string& path);
+// An existing file opened for writing, positioned at `offset`.
+FileDescriptor open_for_writing_at(const std::string& path, int64_t offset);
+
+// Renames `from` to `to` unless `to` exists (errno EEXIST then).
+bool rename_without_replacing(const std::string& from, const std::string& to);
+
+// Copies up to `size` bytes from the position of `in` to the position of
+// `out`, in the kernel; the bytes copied (fewer at the end of `in`), or -1
+// when the kernel cannot copy between these two files.
+int64_t copy_in_kernel(int in, int out, int64_t size);
+
+}  // namespace morbs::platform
