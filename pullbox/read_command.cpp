@@ -216,7 +216,8 @@ void read_command(Run& run, const std::string& id, const std::string& fn_read, c
     std::puts("No file name in the list");
     return;
   }
-  platform::sleep_microseconds(step_pause_us);
+  // The pause of the one-at-a-time download; side by side has no use for it.
+  if (s.transfers <= 1) platform::sleep_microseconds(step_pause_us);
   std::ifstream selection;
   if (platform::is_regular_file(tmp_list)) selection.open(tmp_list);
   // An empty selection is no file either: joining nothing would empty fn_out.
