@@ -16,6 +16,9 @@
 # Chunk size and multi-thread downloads stay at rclone's defaults: 255k
 # chunks, and 4 streams on one 64 MiB copy, measured no faster here.
 
+command -v rclone >/dev/null ||
+  { echo "the benchmarks compare with rclone: apt-get install rclone" >&2; exit 1; }
+
 rclone_dir=
 rclone_options=(--transfers 4 --no-check-dest --no-traverse --retries 1 --low-level-retries 1 --stats 0)
 
