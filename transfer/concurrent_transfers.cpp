@@ -107,15 +107,18 @@ void run_transfers(std::vector<TransferJob>& jobs, int parallel, const char* att
       // The line stands in for the bar taken away; a quiet transfer stays quiet.
       if (several && test && shows_progress(jobs[i].argv))
         std::printf(" transfer %zu of %zu done: %s\n", finished, jobs.size(), jobs[i].label.c_str());
+      // The freed place is taken first: what on_done does (removing a large
+      // part file takes tens of milliseconds) need not keep a transfer waiting.
+      start_next();
       if (on_done) on_done(i);
+      continue;
+    }
+    if (test) std::printf(attempt_line, attempts[i], transfer_attempts);
+    if (attempts[i] < transfer_attempts) {
+      waiting.push_front(i);  // retried alone, before the rest
     } else {
-      if (test) std::printf(attempt_line, attempts[i], transfer_attempts);
-      if (attempts[i] < transfer_attempts) {
-        waiting.push_front(i);  // retried alone, before the rest
-      } else {
-        failed = true;
-        ++finished;
-      }
+      failed = true;
+      ++finished;
     }
     start_next();
   }

@@ -36,7 +36,8 @@ struct TransferJob {
 // number and the attempts in all, printed after each failed attempt when
 // `test` is on. Stops starting new jobs once one has failed for good when
 // `stop_on_failure`; jobs already running are waited for. `on_done` (when
-// set) is called with a job's index as soon as it is done.
+// set) is called with a job's index as soon as it is done, after the next
+// waiting job has taken its place.
 void run_transfers(std::vector<TransferJob>& jobs, int parallel, const char* attempt_line, int test,
                    bool stop_on_failure, const std::function<void(size_t)>& on_done = {});
 
