@@ -126,38 +126,48 @@ int download_one_by_one(Run& run, const std::vector<std::string>& lines, int mis
   return missing < 0 ? 0 : tell_missing(missing);
 }
 
-// Every piece planned first (the node questions are quick), then up to
-// TRANSFERS of them fetched at once, each with its own attempts, straight
-// into its own region of the file that becomes fn_out: no part files, no
-// joining afterwards. A piece missing from the list stops it before anything
-// is fetched.
+// Up to TRANSFERS pieces fetched at once, each with its own attempts,
+// straight into its own region of the file that becomes fn_out: no part
+// files, no joining afterwards. Each piece is checked on its node just before
+// its transfer starts, so the questions for the later pieces overlap the
+// first transfers. A piece missing from the list stops it before anything is
+// fetched.
 int download_side_by_side(Run& run, const std::vector<std::string>& lines, int missing, const std::string& id,
                           const std::string& fn_out) {
   if (missing >= 0) return tell_missing(missing);
+  const int test = run.settings.test;
   JoinedFile joined;
   if (!joined.create(fn_out)) {
-    if (run.settings.test == 1) std::puts("\nError: can't open file for write");
+    if (test == 1) std::puts("\nError: can't open file for write");
     return -1;
   }
-  std::vector<TransferJob> jobs;
-  std::vector<int64_t> ends;
-  int64_t offset = 0;
+  std::vector<TransferJob> jobs(lines.size());
+  std::vector<int64_t> ends(lines.size());
+  int64_t offset = 0;  // where the next piece starts: pieces are made in order
   for (size_t k = 0; k < lines.size(); ++k) {
-    std::string copy;
-    Piece piece;
-    if (plan_piece(run, id, lines[k], static_cast<int>(k), fn_out, copy, piece) != 0) return -1;
-    const int region = joined.region_at(offset);
-    if (region < 0) {
-      if (run.settings.test == 1) std::puts("\nError: can't open file for write");
-      return -1;
-    }
-    jobs.push_back(download_job_at(run.curl_table, copy, 0, region, offset));
-    jobs.back().label = "part " + std::to_string(k + 1);
-    offset += piece.size;
-    ends.push_back(offset);
+    jobs[k].prepare = [&, k](TransferJob& job) {
+      std::string copy;
+      Piece piece;
+      if (plan_piece(run, id, lines[k], static_cast<int>(k), fn_out, copy, piece) != 0) return false;
+      const int region = joined.region_at(offset);
+      if (region < 0) {
+        if (test == 1) std::puts("\nError: can't open file for write");
+        return false;
+      }
+      // Field by field: this function is the job's own `prepare`.
+      TransferJob made = download_job_at(run.curl_table, copy, 0, region, offset);
+      job.argv = std::move(made.argv);
+      job.output_fd = made.output_fd;
+      job.output_offset = made.output_offset;
+      job.label = "part " + std::to_string(k + 1);
+      offset += piece.size;
+      ends[k] = offset;
+      return true;
+    };
   }
-  run_transfers(jobs, run.settings.transfers, download_attempt_line, run.settings.test, true);
+  run_transfers(jobs, run.settings.transfers, download_attempt_line, test, true);
   for (size_t k = 0; k < jobs.size(); ++k) {
+    if (jobs[k].unprepared) return -1;
     if (jobs[k].result != 0) {
       std::puts(jobs[k].not_started ? "incorrect arguments in the q-string" : "download error");
       return -1;
@@ -169,7 +179,7 @@ int download_side_by_side(Run& run, const std::vector<std::string>& lines, int m
     }
   }
   if (!joined.finish(fn_out)) {
-    if (run.settings.test == 1) std::printf("\nError: can't write %s\n", fn_out.c_str());
+    if (test == 1) std::printf("\nError: can't write %s\n", fn_out.c_str());
     return -1;
   }
   return 0;

@@ -73,6 +73,7 @@ void run_transfers(std::vector<TransferJob>& jobs, int parallel, const char* att
   for (size_t i = 0; i < jobs.size(); ++i) {
     jobs[i].result = -1;
     jobs[i].not_started = false;
+    jobs[i].unprepared = false;
     waiting.push_back(i);
   }
   std::vector<int> attempts(jobs.size(), 0);
@@ -85,7 +86,12 @@ void run_transfers(std::vector<TransferJob>& jobs, int parallel, const char* att
            !(failed && stop_on_failure)) {
       size_t i = waiting.front();
       waiting.pop_front();
-      ++attempts[i];
+      if (++attempts[i] == 1 && jobs[i].prepare && !jobs[i].prepare(jobs[i])) {
+        jobs[i].unprepared = true;
+        failed = true;
+        ++finished;
+        continue;
+      }
       std::fflush(stdout);  // our lines stay in order with curl's
       // A failed attempt may have written part of its region: the next starts over.
       const bool placed = jobs[i].output_fd < 0 || platform::seek_to(jobs[i].output_fd, jobs[i].output_offset);

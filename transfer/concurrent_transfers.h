@@ -29,6 +29,12 @@ struct TransferJob {
   // own region of a file). Not owned.
   int output_fd = -1;
   int64_t output_offset = 0;
+  // When set, called once just before the job first starts, to make it
+  // (argv, output); the jobs are made in their order, so a job may depend on
+  // the ones before it. False: it cannot be made (the caller has said why),
+  // and it counts as failed for good, never started.
+  std::function<bool(TransferJob&)> prepare;
+  bool unprepared = false;  // prepare said false
 };
 
 // Runs every job, at most `parallel` at once (1: one after another, curl's

@@ -142,6 +142,31 @@ TEST_F(ConcurrentTransfers, ARunningTransferIsWaitedForAfterAnotherFailed) {
   EXPECT_EQ(jobs[1].result, 0);  // its retry still ran
 }
 
+// Jobs made just before they start: in their order, each once (a retry is
+// not made again), and a job that cannot be made stops the ones after it.
+TEST_F(ConcurrentTransfers, JobsMadeInTheirOrderJustBeforeTheyStart) {
+  fails("part0", 1);
+  const auto made = uploads(4);
+  std::vector<TransferJob> jobs(4);
+  std::vector<size_t> order;
+  for (size_t i = 0; i < jobs.size(); ++i)
+    jobs[i].prepare = [&, i](TransferJob& job) {
+      order.push_back(i);
+      if (i == 2) return false;
+      job.argv = made[i].argv;
+      return true;
+    };
+  run_transfers(jobs, 1, "%d%d", 0, true);
+  EXPECT_EQ(order, (std::vector<size_t>{0, 1, 2}));
+  EXPECT_EQ(jobs[0].result, 0);
+  EXPECT_EQ(jobs[1].result, 0);
+  EXPECT_EQ(read_all(dir_ / "calls-part0"), "2\n");
+  EXPECT_TRUE(jobs[2].unprepared);
+  EXPECT_FALSE(jobs[3].unprepared);
+  EXPECT_EQ(jobs[3].result, -1);
+  EXPECT_FALSE(fs::exists(dir_ / "calls-part3"));
+}
+
 TEST_F(ConcurrentTransfers, NoCurlOnThePathOrAnEmptyEntryIsNotStarted) {
   auto jobs = uploads(1);
   jobs.push_back(upload_job(curl_table_, "second", 0, "x"));  // entry still "null"
