@@ -1,7 +1,6 @@
 #include "lists/get_q_string_for_read.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <fstream>
 #include <map>
 #include <vector>
@@ -10,6 +9,7 @@
 #include "lists/save_file.h"
 #include "lists/scratch_files.h"
 #include "lists/stored_name.h"
+#include "platform/regular_file.h"
 
 namespace morbs {
 
@@ -17,10 +17,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-void remove_file(const char* path) {
-  std::error_code ignored;
-  std::filesystem::remove(path, ignored);
-}
+using platform::remove_file;
 
 bool holds(const std::string& line, std::string_view text) {
   return line.find(text) != std::string::npos;

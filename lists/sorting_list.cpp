@@ -1,6 +1,5 @@
 #include "lists/sorting_list.h"
 
-#include <filesystem>
 #include <unordered_set>
 #include <vector>
 
@@ -9,6 +8,7 @@
 #include "lists/scratch_files.h"
 #include "lists/sort_list_in_stack_mode.h"
 #include "lists/stored_name.h"
+#include "platform/regular_file.h"
 
 namespace morbs {
 
@@ -16,10 +16,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-void remove_file(const char* path) {
-  std::error_code ignored;
-  std::filesystem::remove(path, ignored);
-}
+using platform::remove_file;
 
 void remove_scratch() {
   remove_file(tmp0_list);
