@@ -66,6 +66,37 @@ int64_t get_size_local_file(const std::string& path) {
   return end < 0 ? -1 : static_cast<int64_t>(end);
 }
 
+namespace {
+
+// Both copies of the whole file, one after the other. 0, or -1 once one
+// failed for good.
+int send_whole_one_by_one(const morbs::TransferTable& table, const std::string& fname_input,
+                          const Settings& settings) {
+  for (const char* copy : {"basic", "second"})
+    if (morbs::curl_write(table, copy, 0, fname_input, fname_input, settings.test) != 0) return -1;
+  return 0;
+}
+
+// Each part cut from `input` in turn, then its two copies sent; a part file
+// goes as soon as its copies are up, or have failed. 0, or -1.
+int send_parts_one_by_one(const morbs::TransferTable& table, std::ifstream& input, const std::string& fname_input,
+                          const Settings& settings) {
+  const int n = table.part_count;
+  for (int i = 0; i < n; ++i) {
+    const std::string part = part_file_stem + std::to_string(i);
+    const int64_t size = i < n - 1 ? table.part_size : table.last_part_size;
+    std::printf(" File part: %s size: %lld\n", std::to_string(i).c_str(), static_cast<long long>(size));
+    const bool sent = morbs::write_block(input, part, size, settings.test) == 0 &&
+                      morbs::curl_write(table, "basic", i, part, fname_input, settings.test) == 0 &&
+                      morbs::curl_write(table, "second", i, part, fname_input, settings.test) == 0;
+    remove_file(part);
+    if (!sent) return -1;
+  }
+  return 0;
+}
+
+}  // namespace
+
 void upload_singular(const UploadRequest& upload, RunTables tables, const Settings& settings,
                      const std::string& uid32) {
   std::string message = "null";
@@ -78,18 +109,11 @@ void upload_singular(const UploadRequest& upload, RunTables tables, const Settin
     return;
   }
   std::puts("\n Upload in singular-mode\n");
-  if (settings.transfers > 1) {
-    if (send_whole_side_by_side(tables.curl_table, upload.fname_input, settings) != 0) {
-      release(tables.disaster_fname, settings);
-      return;
-    }
-  }
-  for (const char* copy : {"basic", "second"}) {
-    if (settings.transfers > 1) break;
-    if (morbs::curl_write(tables.curl_table, copy, 0, upload.fname_input, upload.fname_input, settings.test) != 0) {
-      release(tables.disaster_fname, settings);
-      return;
-    }
+  const int sent = settings.transfers > 1 ? send_whole_side_by_side(tables.curl_table, upload.fname_input, settings)
+                                          : send_whole_one_by_one(tables.curl_table, upload.fname_input, settings);
+  if (sent != 0) {
+    release(tables.disaster_fname, settings);
+    return;
   }
   const char* failure = nullptr;
   if (!register_entry(tables.curl_table, 0, settings, message, failure)) {
@@ -125,28 +149,18 @@ void upload_matrix(const UploadRequest& upload, RunTables tables, const Settings
   }
   const int n = table.part_count;
   std::printf("\n Upload in matrix-mode, nr nodes: %d\n\n", n);
+  int sent = 0;
   if (settings.transfers > 1) {
+    input.close();  // the parts are cut from a stream of their own
+    sent = send_parts_side_by_side(table, upload.fname_input, part_file_stem, settings);
+  } else {
+    sent = send_parts_one_by_one(table, input, upload.fname_input, settings);
     input.close();
-    if (send_parts_side_by_side(table, upload.fname_input, part_file_stem, settings) != 0) {
-      release(tables.disaster_fname, settings);
-      return;
-    }
   }
-  for (int i = 0; i < n && settings.transfers <= 1; ++i) {
-    const std::string part = part_file_stem + std::to_string(i);
-    const int64_t size = i < n - 1 ? table.part_size : table.last_part_size;
-    std::printf(" File part: %s size: %lld\n", std::to_string(i).c_str(), static_cast<long long>(size));
-    if (morbs::write_block(input, part, size, settings.test) != 0 ||
-        morbs::curl_write(table, "basic", i, part, upload.fname_input, settings.test) != 0 ||
-        morbs::curl_write(table, "second", i, part, upload.fname_input, settings.test) != 0) {
-      release(tables.disaster_fname, settings);
-      input.close();
-      remove_file(part);
-      return;
-    }
-    remove_file(part);
+  if (sent != 0) {
+    release(tables.disaster_fname, settings);
+    return;
   }
-  input.close();
 
   for (int i = 0; i < n; ++i) {
     const char* failure = nullptr;
