@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <system_error>
 
+#include "platform/interrupt_cleanup.h"
+
 namespace morbs::pullbox {
 
 namespace fs = std::filesystem;
@@ -17,6 +19,7 @@ JoinedFile::~JoinedFile() {
   if (!path_.empty() && !finished_) {
     std::error_code ignored;
     fs::remove(path_, ignored);
+    platform::keep_on_interrupt();
   }
 }
 
@@ -26,6 +29,8 @@ bool JoinedFile::create(const std::string& fn_out) {
     platform::FileDescriptor fd = platform::create_new_file(candidate);
     if (fd) {
       path_ = candidate;
+      // Ctrl-C during the download takes the unfinished file with it.
+      platform::remove_on_interrupt(path_);
       return true;
     }
     if (errno != EEXIST) break;
@@ -49,6 +54,7 @@ bool JoinedFile::finish(const std::string& fn_out) {
   std::error_code ec;
   if (written) fs::rename(path_, fn_out, ec);
   finished_ = written && !ec;
+  if (finished_) platform::keep_on_interrupt();
   return finished_;
 }
 

@@ -2,7 +2,8 @@
 // It is created under a fresh hidden name, filled in place by the part
 // downloads (each writes its own region through a descriptor of its own, so
 // nothing is copied afterwards), and takes the user's name only when every
-// part is in: a failure leaves an existing file of that name as it was.
+// part is in: a failure leaves an existing file of that name as it was, and
+// an interruption (Ctrl-C) removes the unfinished file.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,11 @@
 // pullbox -rd: files stored by pushbox come back byte for byte, or the
 // download fails and the user's file stays as it was.
+#include <signal.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
 #include "core/op_message.h"
 #include "core/scripted_node.h"
 #include "tests/e2e/pullbox_fixture.h"
@@ -110,6 +116,37 @@ TEST_F(PullboxRead, SideBySideOnePartFailingIsRetriedAlone) {
   EXPECT_EQ(out.substr(out.size() - 15), "download error\n") << out;
   EXPECT_EQ(dir_.read("out.bin"), "the user's own file");
   EXPECT_FALSE(exists("list.q"));
+}
+
+// Interrupted (Ctrl-C) while its parts come side by side, pullbox leaves no
+// unfinished file behind, and the user's file as it was.
+TEST_F(PullboxRead, SideBySideInterruptedLeavesNothingBehind) {
+  start_nodes(4, matrix_config + "TRANSFERS=4&TEST=1&\n");
+  const std::string fn = push("split.bin", pattern(40000, 4));
+  EXPECT_EQ(pull({"-list", id}), "");
+  // A curl that only waits: the download is under way when the signal comes.
+  std::filesystem::create_directories(dir_ / "fakebin");
+  write_file(dir_ / "fakebin" / "curl", "#!/bin/sh\necho $$ >> curl.pid\n: > started\nexec sleep 60\n");
+  std::filesystem::permissions(dir_ / "fakebin" / "curl", std::filesystem::perms(0755));
+  const std::string path = std::getenv("PATH");
+  ::setenv("PATH", ((dir_ / "fakebin").string() + ":" + path).c_str(), 1);
+  dir_.write("out.bin", "the user's own file");
+  platform::BackgroundProcess pullbox;
+  const bool started = pullbox.start({program("pullbox"), "-rd", id, fn, "out.bin"}, dir_.str(),
+                                     (dir_ / "pullbox.out").string());
+  ::setenv("PATH", path.c_str(), 1);
+  ASSERT_TRUE(started);
+  for (int waited = 0; waited < 20000 && !exists("started"); waited += 50)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ASSERT_TRUE(exists("started")) << dir_.read("pullbox.out");
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the other parts under way too
+  ASSERT_TRUE(std::filesystem::exists(dir_ / ".pullbox_join_0"));
+  ::kill(pullbox.pid(), SIGINT);
+  pullbox.stop();
+  for (const std::string& pid : lines(dir_.read("curl.pid")))
+    if (std::atoi(pid.c_str()) > 0) ::kill(std::atoi(pid.c_str()), SIGKILL);
+  EXPECT_EQ(dir_.read("out.bin"), "the user's own file");
+  for (const std::string& name : leftovers()) EXPECT_NE(name.rfind(".pullbox", 0), 0u) << name;
 }
 
 TEST_F(PullboxRead, AWholeFileAndItsSecondCopy) {
