@@ -54,7 +54,7 @@ int fetch_lists(const TransferTable& curl_table, int& count, std::string& messag
   message = empty_slot;
   for (const TransferJob& job : jobs) {
     if (job.result == 0) continue;
-    message = job.not_started ? "incorrect arguments in the q-string" : "download error";
+    message = download_failure(job.not_started);
     return -1;
   }
   return 0;

@@ -169,7 +169,7 @@ int download_side_by_side(Run& run, const std::vector<std::string>& lines, int m
   for (size_t k = 0; k < jobs.size(); ++k) {
     if (jobs[k].unprepared) return -1;
     if (jobs[k].result != 0) {
-      std::puts(jobs[k].not_started ? "incorrect arguments in the q-string" : "download error");
+      std::puts(download_failure(jobs[k].not_started));
       return -1;
     }
     // A piece is only good with the size its node reported.

@@ -101,8 +101,12 @@ int curl_read(const TransferTable& curl_table, std::string_view copy, int index,
   if (!not_started &&
       run_with_attempts(argv, download_attempt_line, test, not_started) == 0)
     return 0;
-  message = not_started ? "incorrect arguments in the q-string" : "download error";
+  message = download_failure(not_started);
   return -1;
+}
+
+const char* download_failure(bool not_started) {
+  return not_started ? "incorrect arguments in the q-string" : "download error";
 }
 
 int write_block(std::istream& input, const std::string& part_name, int64_t size, int test) {

@@ -57,6 +57,10 @@ int curl_write(const TransferTable& curl_table, std::string_view copy, int index
 int curl_read(const TransferTable& curl_table, std::string_view copy, int index,
               std::string& message, int test);
 
+// curl_read's message for a download that failed: curl not started, or all
+// its attempts failed.
+const char* download_failure(bool not_started);
+
 // Copies the next `size` bytes of `input` (from its current position) into a
 // new part file `part_name` (truncated, mode 0644), so that successive calls
 // cut consecutive parts. The part receives exactly the bytes read; an input
