@@ -3,10 +3,10 @@
 // starts one on loopback).
 #include <benchmark/benchmark.h>
 
-#include "core/config.h"
-#include "core/node_selection.h"
-#include "core/op_message.h"
-#include "core/scrambler.h"
+#include "core/session/config.h"
+#include "core/nodes/node_selection.h"
+#include "core/wire/op_message.h"
+#include "core/wire/scrambler.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/certificate.h"
-#include "core/config.h"
+#include "core/session/certificate.h"
+#include "core/session/config.h"
 #include "erasebox/clear_by_list_name.h"
 #include "erasebox/help.h"
 

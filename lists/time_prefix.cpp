@@ -1,7 +1,7 @@
 #include "lists/time_prefix.h"
 
-#include "core/op_message.h"
-#include "core/query_string.h"
+#include "core/wire/op_message.h"
+#include "core/wire/query_string.h"
 
 namespace morbs {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/settings.h"
+#include "core/session/settings.h"
 
 namespace morbs {
 

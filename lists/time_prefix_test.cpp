@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/scripted_node.h"
+#include "core/wire/scripted_node.h"
 
 namespace morbs {
 namespace {

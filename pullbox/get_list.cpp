@@ -5,7 +5,7 @@
 #include <sstream>
 #include <vector>
 
-#include "core/query_string.h"
+#include "core/wire/query_string.h"
 #include "lists/scratch_files.h"
 #include "platform/regular_file.h"
 #include "transfer/concurrent_transfers.h"

@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/node_table.h"
-#include "core/settings.h"
+#include "core/nodes/node_table.h"
+#include "core/session/settings.h"
 #include "transfer/curl_table.h"
 
 namespace morbs::pullbox {

@@ -3,8 +3,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/certificate.h"
-#include "core/config.h"
+#include "core/session/certificate.h"
+#include "core/session/config.h"
 #include "pullbox/help.h"
 #include "pullbox/list_commands.h"
 #include "pullbox/read_command.h"

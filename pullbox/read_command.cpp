@@ -4,8 +4,8 @@
 #include <fstream>
 #include <vector>
 
-#include "core/number_text.h"
-#include "core/query_string.h"
+#include "core/wire/number_text.h"
+#include "core/wire/query_string.h"
 #include "lists/get_q_string_for_read.h"
 #include "lists/scratch_files.h"
 #include "lists/stored_name.h"

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "core/number_text.h"
-#include "core/op_message.h"
-#include "core/query_string.h"
+#include "core/wire/number_text.h"
+#include "core/wire/op_message.h"
+#include "core/wire/query_string.h"
 #include "platform/regular_file.h"
 
 namespace pushbox {

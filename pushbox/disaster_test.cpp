@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "core/scripted_node.h"
+#include "core/wire/scripted_node.h"
 
 namespace pushbox {
 namespace {

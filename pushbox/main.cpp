@@ -4,11 +4,11 @@
 #include <string>
 #include <string_view>
 
-#include "core/account.h"
-#include "core/certificate.h"
-#include "core/config.h"
-#include "core/node_selection.h"
-#include "core/node_table.h"
+#include "core/session/account.h"
+#include "core/session/certificate.h"
+#include "core/session/config.h"
+#include "core/nodes/node_selection.h"
+#include "core/nodes/node_table.h"
 #include "transfer/curl_table.h"
 #include "transfer/write_planning.h"
 #include "pushbox/disaster.h"

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "core/settings.h"
+#include "core/session/settings.h"
 #include "transfer/curl_table.h"
 
 namespace pushbox {

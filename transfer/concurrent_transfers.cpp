@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <deque>
 
-#include "core/query_string.h"
+#include "core/wire/query_string.h"
 #include "platform/child_set.h"
 #include "platform/file_region.h"
 #include "transfer/curl_runner.h"

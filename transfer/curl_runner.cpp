@@ -8,7 +8,7 @@
 #include <fstream>
 #include <vector>
 
-#include "core/query_string.h"
+#include "core/wire/query_string.h"
 #include "platform/process.h"
 
 namespace morbs {

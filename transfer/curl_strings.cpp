@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <optional>
 
-#include "core/account.h"
-#include "core/node_selection.h"
-#include "core/node_table.h"
-#include "core/number_text.h"
+#include "core/session/account.h"
+#include "core/nodes/node_selection.h"
+#include "core/nodes/node_table.h"
+#include "core/wire/number_text.h"
 #include "transfer/curl_table.h"
 
 namespace morbs {

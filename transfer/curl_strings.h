@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/node_selection.h"
-#include "core/node_table.h"
+#include "core/nodes/node_selection.h"
+#include "core/nodes/node_table.h"
 #include "transfer/curl_table.h"
 
 namespace morbs {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/node_selection.h"
+#include "core/nodes/node_selection.h"
 #include "transfer/curl_table.h"
 
 namespace morbs {

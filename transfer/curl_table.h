@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/node_table.h"
+#include "core/nodes/node_table.h"
 
 namespace morbs {
 

@@ -3,13 +3,13 @@
 #include <cstdio>
 #include <optional>
 
-#include "core/account.h"
-#include "core/node_queries.h"
-#include "core/node_selection.h"
-#include "core/number_text.h"
-#include "core/op_message.h"
-#include "core/query_string.h"
-#include "core/wire.h"
+#include "core/session/account.h"
+#include "core/nodes/node_queries.h"
+#include "core/nodes/node_selection.h"
+#include "core/wire/number_text.h"
+#include "core/wire/op_message.h"
+#include "core/wire/query_string.h"
+#include "core/wire/wire.h"
 #include "transfer/curl_strings.h"
 
 namespace morbs {

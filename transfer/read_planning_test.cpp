@@ -6,7 +6,7 @@
 #include <memory>
 #include <random>
 
-#include "core/scripted_node.h"
+#include "core/wire/scripted_node.h"
 
 namespace morbs {
 namespace {

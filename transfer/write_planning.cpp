@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <functional>
 
-#include "core/account.h"
-#include "core/op_message.h"
-#include "core/query_string.h"
+#include "core/session/account.h"
+#include "core/wire/op_message.h"
+#include "core/wire/query_string.h"
 #include "lists/time_prefix.h"
 #include "transfer/curl_strings.h"
 #include "transfer/registration_lines.h"

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "core/query_string.h"
+#include "core/wire/query_string.h"
 
 namespace morbs {
 namespace {

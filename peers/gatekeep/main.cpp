@@ -7,7 +7,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
-#include "core/certificate.h"
+#include "core/session/certificate.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/op_message.h"
+#include "core/wire/op_message.h"
 #include "peers/morbnode/node_store.h"
 #include "peers/morbnode/options.h"
 #include "peers/morbnode/query_service.h"

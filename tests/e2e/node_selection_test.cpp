@@ -1,8 +1,8 @@
 // Node queries and write selection against running nodes.
 #include <gtest/gtest.h>
 
-#include "core/node_queries.h"
-#include "core/node_selection.h"
+#include "core/nodes/node_queries.h"
+#include "core/nodes/node_selection.h"
 #include "tests/e2e/support/datanet.h"
 #include "tests/e2e/support/temp_dir.h"
 

@@ -5,9 +5,9 @@
 #include <stdexcept>
 #include <thread>
 
-#include "core/account.h"
-#include "core/op_message.h"
-#include "core/query_string.h"
+#include "core/session/account.h"
+#include "core/wire/op_message.h"
+#include "core/wire/query_string.h"
 #include "platform/loopback_listener.h"
 #include "tests/e2e/support/certificate_fixture.h"
 #include "tests/e2e/support/temp_dir.h"

@@ -1,0 +1,137 @@
+#include "core/nodes/node_queries.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <random>
+
+#include "core/nodes/node_table.h"
+#include "core/wire/scripted_node.h"
+
+namespace morbs {
+namespace {
+
+// The run's tables, shared by the cases of this file.
+NodeTable nconf;
+
+using testing::ScriptedNode;
+using Reply = std::function<std::string(const std::string&)>;
+
+// Four scripted nodes on consecutive ports; a null reply leaves a port silent.
+class FourNodes {
+ public:
+  explicit FourNodes(std::array<Reply, 4> replies,
+                     std::array<ScriptedNode::Behaviour, 4> behaviours = {}) {
+    std::mt19937 random(std::random_device{}());
+    for (int attempt = 0; attempt < 20 && !ready(); ++attempt) {
+      nodes_ = {};
+      base_ = 20000 + static_cast<int>(random() % 40000);
+      for (int i = 0; i < 4; ++i) {
+        if (!replies[i]) continue;
+        nodes_[i] = std::make_unique<ScriptedNode>(replies[i], behaviours[i], 0, base_ + i);
+      }
+      ok_ = true;
+      for (int i = 0; i < 4; ++i)
+        if (replies[i] && !nodes_[i]->listening()) ok_ = false;
+    }
+  }
+  bool ready() const { return ok_; }
+  int base() const { return base_; }
+  ScriptedNode& node(int i) { return *nodes_[i]; }
+
+ private:
+  std::array<std::unique_ptr<ScriptedNode>, 4> nodes_;
+  int base_ = 0;
+  bool ok_ = false;
+};
+
+Reply answers(std::map<std::string, std::string> by_request) {
+  return [by_request](const std::string& request) {
+    for (const auto& [prefix, reply] : by_request)
+      if (request.rfind(prefix, 0) == 0) return reply;
+    return std::string("STATUS=refused&");
+  };
+}
+
+TEST(NodeQueries, NoNodeListeningLeavesAnEmptyTable) {
+  FourNodes net({nullptr, nullptr, nullptr, nullptr});
+  init_struct_nconf(nconf, 4);
+  get_active_nodes(nconf, "127.0.0.1", net.base(), 4, 1);
+  get_free_space(nconf, "127.0.0.1", net.base(), 4, 1);
+  get_passwd_node(nconf, "127.0.0.1", net.base(), 4, 1);
+  for (const auto& n : nconf) {
+    EXPECT_EQ(n.sn, "null");
+    EXPECT_EQ(n.port, 0);
+    EXPECT_EQ(n.space, -1);
+    EXPECT_EQ(n.passwd, "null");
+  }
+}
+
+TEST(NodeQueries, LivenessAnswersAndTheirMarkers) {
+  FourNodes net({answers({{"TEST", "SN=&"}}), answers({{"TEST", "OK=1&"}}),
+                 answers({{"TEST", "SN=12345678&"}}), answers({{"TEST", "SN=4&"}})});
+  ASSERT_TRUE(net.ready());
+  init_struct_nconf(nconf, 4);
+  get_active_nodes(nconf, "127.0.0.1", net.base(), 4, 1);
+  EXPECT_EQ(nconf[0].sn, "");
+  EXPECT_EQ(nconf[0].port, net.base());
+  EXPECT_EQ(nconf[1].sn, "NULL");  // answered without SN: still asked later
+  EXPECT_EQ(nconf[1].port, 0);
+  EXPECT_EQ(nconf[2].sn, "null");  // longer than its field: refused
+  EXPECT_EQ(nconf[2].port, 0);
+  EXPECT_EQ(nconf[3].sn, "4");
+  EXPECT_EQ(nconf[3].port, net.base() + 3);
+}
+
+TEST(NodeQueries, AccountsSpaceAndLogins) {
+  Reply node = answers({{"TEST", "SN=1&"},
+                        {"OP=chkaccount", "ACCOUNTS=ready&ACCOUNTS1=nouser&"},
+                        {"OP=currentspace", "ACCOUNTS=123456789012&ACCOUNTS1=null&"},
+                        {"OP=sshpasswd", "PA=morb:secret&PORT_SFTP=2222&"}});
+  Reply odd = answers({{"TEST", "NOSN=1&"},
+                       {"OP=chkaccount", "ACCOUNTS1=ready&"},
+                       {"OP=currentspace", "ACCOUNTS=99999999999999999999&ACCOUNTS1=7&"},
+                       {"OP=sshpasswd", "PA=" + std::string(200, 'p') + "&PORT_SFTP=1&"}});
+  FourNodes net({node, odd, nullptr, nullptr});
+  ASSERT_TRUE(net.ready());
+  init_struct_nconf(nconf, 4);
+  get_active_nodes(nconf, "127.0.0.1", net.base(), 4, 1);
+  get_accounts_for_id(nconf, "127.0.0.1", net.base(), 4, "12345678903", 1);
+  EXPECT_EQ(nconf[0].accounts, "accounts");
+  EXPECT_EQ(nconf[0].accounts1, "nouser");
+  EXPECT_EQ(nconf[1].accounts, "null");
+  EXPECT_EQ(nconf[1].accounts1, "accounts1");
+  get_free_space(nconf, "127.0.0.1", net.base(), 4, 1);
+  EXPECT_EQ(nconf[0].space, 123456789012);
+  EXPECT_EQ(nconf[0].accounts, "accounts");
+  EXPECT_EQ(nconf[0].space1, -1);
+  EXPECT_EQ(nconf[0].accounts1, "null");
+  EXPECT_EQ(nconf[1].space, -1);  // out of range
+  EXPECT_EQ(nconf[1].space1, 7);
+  get_passwd_node(nconf, "127.0.0.1", net.base(), 4, 1);
+  EXPECT_EQ(nconf[0].passwd, "morb:secret");
+  EXPECT_EQ(nconf[0].port_sftp, "2222");
+  EXPECT_EQ(nconf[1].passwd, "null");  // 200 characters: refused
+  EXPECT_EQ(net.node(0).requests(),
+            (std::vector<std::string>{"TEST=H00&", "OP=chkaccount&ID=12345678903&",
+                                      "OP=currentspace&", "OP=sshpasswd&"}));
+}
+
+TEST(NodeQueries, ARefusalStopsTheLoop) {
+  Reply node = answers({{"TEST", "SN=1&"}, {"OP=currentspace", "ACCOUNTS=5&ACCOUNTS1=5&"}});
+  Reply refuses_space = answers({{"TEST", "SN=2&"}, {"OP=currentspace", "I love you."}});
+  FourNodes net({node, refuses_space, node, node});
+  ASSERT_TRUE(net.ready());
+  init_struct_nconf(nconf, 4);
+  get_active_nodes(nconf, "127.0.0.1", net.base(), 4, 1);
+  get_free_space(nconf, "127.0.0.1", net.base(), 4, 1);
+  EXPECT_EQ(nconf[0].space, 5);
+  EXPECT_EQ(nconf[1].space, -1);
+  EXPECT_EQ(nconf[2].space, -1);
+  EXPECT_EQ(nconf[3].space, -1);
+  EXPECT_EQ(net.node(2).requests().size(), 1u);  // only the liveness query
+}
+
+}  // namespace
+}  // namespace morbs
