@@ -39,8 +39,9 @@ Result<std::vector<std::string>> fetch_lists(const std::vector<Transfer>& lists,
 }  // namespace
 
 Status get_list(NodeTable& nconf, std::string_view id, const Settings& settings, Reporter& reporter) {
+  NetworkExchange exchange(settings.connection_wait(), reporter);
   Result<std::vector<Transfer>> lists =
-      init_list_files_read(nconf, id, settings.ip_addr, settings.init_port, settings.connection_wait(), reporter);
+      init_list_files_read(nconf, id, settings.ip_addr, settings.init_port, exchange, reporter);
   if (!lists) return lists.status();
   Result<std::vector<std::string>> texts = fetch_lists(*lists, settings, reporter);
   if (!texts) return texts.status();

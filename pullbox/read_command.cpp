@@ -69,8 +69,9 @@ Result<PieceSource> plan_piece(Run& run, const std::string& id, const std::strin
   const int port = query_port_of(s, value_of(line, "PORT"));
   const Copy copy = value_of(line, "ORG") == "0" ? Copy::basic : Copy::second;
   reporter.say(format_text("NR PART: %d of %s\n", k + 1, fn_out.c_str()));
-  return file_read(run.nconf, id, s.ip_addr, port, value_of(line, "DISK"), copy, value_of(line, "FN"),
-                   s.connection_wait(), reporter);
+  NetworkExchange exchange(s.connection_wait(), reporter);
+  return file_read(run.nconf, id, s.ip_addr, port, value_of(line, "DISK"), copy, value_of(line, "FN"), exchange,
+                   reporter);
 }
 
 // Up to TRANSFERS pieces fetched at once, each with its own attempts,

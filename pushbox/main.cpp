@@ -31,7 +31,8 @@ int main(int argc, char** argv) {
   if (argc == 2 && std::string_view(argv[1]) == "-clear_disaster") {
     read_config(settings);
     ConsoleReporter reporter(settings.test == 1);
-    (void)release_all_disaster_files(settings.connection_wait(), reporter);
+    NetworkExchange exchange(settings.connection_wait(), reporter);
+    (void)release_all_disaster_files(exchange, reporter);
     return 0;
   }
   if (argc != 4) {
