@@ -9,6 +9,7 @@
 #include "core/session/config.h"
 #include "core/nodes/node_selection.h"
 #include "core/nodes/node_table.h"
+#include "core/version.h"
 #include "transfer/curl_table.h"
 #include "transfer/write_planning.h"
 #include "pushbox/disaster.h"
@@ -23,6 +24,7 @@ constexpr size_t name_limit = 126;
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (morbs::asks_for_version(argc, argv)) return morbs::print_version("pushbox");
   using namespace morbs;
   Settings settings = Settings::defaults(Program::pushbox);
   std::string uid32;
