@@ -33,7 +33,7 @@ size_t entries(const TempDir& dir) {
 
 // No certificate, no terminal, no data network: the answer needs none, and
 // nothing else happens (deskbox would start gatekeep and leave crt.tmp).
-TEST(Version, EveryProgramPrintsItsNameAndTheVersion) {
+TEST(ProgramVersion, EveryProgramPrintsItsNameAndTheVersion) {
   for (const char* name : programs) {
     TempDir dir("version");
     dir.write("client.config", "IP_ADDR=127.0.0.1&\nINIT_PORT_Q=1&\n");
@@ -44,7 +44,7 @@ TEST(Version, EveryProgramPrintsItsNameAndTheVersion) {
   }
 }
 
-TEST(Version, AnotherArgumentAfterItGetsTheUsualAnswer) {
+TEST(ProgramVersion, AnotherArgumentAfterItGetsTheUsualAnswer) {
   struct Case {
     const char* name;
     int exit_code;
