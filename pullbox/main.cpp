@@ -5,6 +5,7 @@
 
 #include "core/session/certificate.h"
 #include "core/session/config.h"
+#include "core/version.h"
 #include "pullbox/help.h"
 #include "pullbox/list_commands.h"
 #include "pullbox/read_command.h"
@@ -17,6 +18,7 @@ constexpr size_t uid32_limit = 47;
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (morbs::asks_for_version(argc, argv)) return morbs::print_version("pullbox");
   using namespace morbs;
   using namespace morbs::pullbox;
   Run run;

@@ -8,6 +8,7 @@
 #include "core/session/certificate.h"
 #include "core/session/config.h"
 #include "core/report/reporter.h"
+#include "core/version.h"
 #include "transfer/disaster_journal.h"
 #include "transfer/write_planning.h"
 #include "pushbox/upload.h"
@@ -21,6 +22,7 @@ constexpr size_t name_limit = 126;
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (morbs::asks_for_version(argc, argv)) return morbs::print_version("pushbox");
   using namespace morbs;
   Settings settings = Settings::defaults(Program::pushbox);
   std::string uid32;
