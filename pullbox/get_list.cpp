@@ -14,7 +14,7 @@ namespace {
 
 // The lists' texts in order; a failure's text when one could not be fetched.
 Result<std::vector<std::string>> fetch_lists(const std::vector<Transfer>& lists, const Settings& settings,
-                                             Reporter& reporter) {
+                                             RunEnv& env) {
   std::vector<platform::FileDescriptor> files;
   std::vector<TransferJob> jobs;
   for (const Transfer& list : lists) {
@@ -25,7 +25,7 @@ Result<std::vector<std::string>> fetch_lists(const std::vector<Transfer>& lists,
     job.output_fd = files.back().get();
     jobs.push_back(std::move(job));
   }
-  run_transfers(jobs, {settings.transfers, true, {}}, reporter);
+  run_transfers(jobs, {settings.transfers, true, {}}, env.reporter, env.workers);
   if (const TransferJob* failed = first_failure(jobs)) return Status::failure(download_failure(*failed));
   std::vector<std::string> texts;
   for (const platform::FileDescriptor& file : files) {
@@ -38,12 +38,12 @@ Result<std::vector<std::string>> fetch_lists(const std::vector<Transfer>& lists,
 
 }  // namespace
 
-Status get_list(NodeTable& nconf, std::string_view id, const Settings& settings, Reporter& reporter) {
-  NetworkExchange exchange(settings.connection_wait(), reporter);
+Status get_list(NodeTable& nconf, std::string_view id, const Settings& settings, RunEnv& env) {
+  Reporter& reporter = env.reporter;
   Result<std::vector<Transfer>> lists =
-      init_list_files_read(nconf, id, settings.ip_addr, settings.init_port, exchange, reporter);
+      init_list_files_read(nconf, id, settings.ip_addr, settings.init_port, env.exchange, reporter);
   if (!lists) return lists.status();
-  Result<std::vector<std::string>> texts = fetch_lists(*lists, settings, reporter);
+  Result<std::vector<std::string>> texts = fetch_lists(*lists, settings, env);
   if (!texts) return texts.status();
   if (texts->empty()) {
     reporter.say_line("Error: no files_list");

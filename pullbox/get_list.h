@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "core/nodes/node_table.h"
-#include "core/report/reporter.h"
+#include "transfer/run_env.h"
 #include "core/session/settings.h"
 #include "core/status.h"
 
@@ -19,6 +19,6 @@ namespace morbs::pullbox {
 // planned, "Error: can't open list.q for write" (as a detail) when list.q
 // cannot be written. A failing fetch leaves list.q as it was. Ok when list.q
 // received the lists; the failure's reason is not said here.
-Status get_list(NodeTable& nconf, std::string_view id, const Settings& settings, Reporter& reporter);
+Status get_list(NodeTable& nconf, std::string_view id, const Settings& settings, RunEnv& env);
 
 }  // namespace morbs::pullbox

@@ -63,14 +63,14 @@ std::vector<std::string> read_selection(std::ifstream& selection, int& missing) 
 }
 
 // Asks the node of the piece on `line` for it, as piece k of fn_out.
-Result<PieceSource> plan_piece(Run& run, const std::string& id, const std::string& line, int k,
-                               const std::string& fn_out, Reporter& reporter) {
+Result<PieceSource> plan_piece(Run& run, RunEnv& env, const std::string& id, const std::string& line, int k,
+                               const std::string& fn_out) {
+  Reporter& reporter = env.reporter;
   const Settings& s = run.settings;
   const int port = query_port_of(s, value_of(line, "PORT"));
   const Copy copy = value_of(line, "ORG") == "0" ? Copy::basic : Copy::second;
   reporter.say(format_text("NR PART: %d of %s\n", k + 1, fn_out.c_str()));
-  NetworkExchange exchange(s.connection_wait(), reporter);
-  return file_read(run.nconf, id, s.ip_addr, port, value_of(line, "DISK"), copy, value_of(line, "FN"), exchange,
+  return file_read(run.nconf, id, s.ip_addr, port, value_of(line, "DISK"), copy, value_of(line, "FN"), env.exchange,
                    reporter);
 }
 
@@ -79,8 +79,9 @@ Result<PieceSource> plan_piece(Run& run, const std::string& id, const std::strin
 // joined afterwards. Each piece is asked of its node just before its
 // transfer starts, so the questions for later pieces overlap the first
 // transfers; a piece missing from the list stops it when its turn comes.
-Status download_pieces(Run& run, const std::vector<std::string>& lines, int missing, const std::string& id,
-                       const std::string& fn_out, Reporter& reporter) {
+Status download_pieces(Run& run, RunEnv& env, const std::vector<std::string>& lines, int missing,
+                       const std::string& id, const std::string& fn_out) {
+  Reporter& reporter = env.reporter;
   JoinedFile joined;
   if (!joined.create(fn_out)) {
     reporter.detail_line("\nError: can't open file for write");
@@ -97,7 +98,7 @@ Status download_pieces(Run& run, const std::vector<std::string>& lines, int miss
         reporter.say(format_text("Part %d of the file is not in the list\n", missing + 1));
         return Status::failure("a part of the file is not in the list");
       }
-      Result<PieceSource> piece = plan_piece(run, id, lines[k], static_cast<int>(k), fn_out, reporter);
+      Result<PieceSource> piece = plan_piece(run, env, id, lines[k], static_cast<int>(k), fn_out);
       if (!piece) return piece.status();
       const int region = joined.region_at(offset);
       if (region < 0) {
@@ -114,7 +115,7 @@ Status download_pieces(Run& run, const std::vector<std::string>& lines, int miss
       return Status::success();
     };
   }
-  run_transfers(jobs, {run.settings.transfers, true, {}}, reporter);
+  run_transfers(jobs, {run.settings.transfers, true, {}}, reporter, env.workers);
   for (size_t k = 0; k < jobs.size(); ++k) {
     const TransferJob& job = jobs[k];
     if (job.outcome == TransferJob::Outcome::unprepared) return job.why;
@@ -145,38 +146,41 @@ int query_port_of(const Settings& settings, const std::string& port_text) {
   return used >= 1 && used <= 65535 ? static_cast<int>(used) : 0;
 }
 
-void read_command(Run& run, const std::string& id, const std::string& fn_read, const std::string& fn_out) {
+Status read_command(Run& run, RunEnv& env, const std::string& id, const std::string& fn_read,
+                    const std::string& fn_out) {
   const Settings& s = run.settings;
-  ConsoleReporter reporter(s.test == 1);
-  if (check_account_id(s, id) == 0) return;
+  Reporter& reporter = env.reporter;
+  if (check_account_id(s, id) == 0) return Status::failure("incorrect account id");
   if (fn_read.size() > fn_read_limit) {
     reporter.detail_line("Incorrect lenght of file name in nodes");
-    return;
+    return Status::failure("the stored name is too long");
   }
   if (fn_out.size() > fn_out_limit) {
     reporter.detail_line("Incorrect lenght of local file name");
-    return;
+    return Status::failure("the local name is too long");
   }
-  if (!list_readable()) (void)get_list(run.nconf, id, s, reporter);
+  if (!list_readable()) (void)get_list(run.nconf, id, s, env);
   std::remove(tmp_list);
   if (get_q_string_for_read(list_name, fn_read) == -1) {
     reporter.say_line("No file name in the list");
-    return;
+    return Status::failure("the file is not in the list");
   }
   std::ifstream selection;
   if (platform::is_regular_file(tmp_list)) selection.open(tmp_list);
   // An empty selection is no file either: joining nothing would empty fn_out.
   if (!selection || selection.peek() == std::ifstream::traits_type::eof()) {
     reporter.say_line("No file in id-account to download");
-    return;
+    return Status::failure("no stored copy of the file in the list");
   }
   int missing = -1;
   const std::vector<std::string> lines = read_selection(selection, missing);
   selection.close();
   std::remove(tmp_list);
-  if (download_pieces(run, lines, missing, id, fn_out, reporter).ok()) reporter.say("End download. SUCCESS!\n");
+  Status result = download_pieces(run, env, lines, missing, id, fn_out);
+  if (result.ok()) reporter.say("End download. SUCCESS!\n");
   std::remove(list_name);
   reporter.flush();
+  return result;
 }
 
 }  // namespace morbs::pullbox

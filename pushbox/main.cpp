@@ -79,7 +79,10 @@ int main(int argc, char** argv) {
   std::puts(" ...wait a moment\n");
 
   ConsoleReporter reporter(settings.test == 1);
+  NetworkExchange exchange(settings.connection_wait(), reporter);
+  ChildWorkers workers;
+  RunEnv env{reporter, exchange, workers};
   pushbox::remove_parts_of_ended_runs();
-  (void)pushbox::upload(upload, matrix, settings, uid32, reporter);
+  (void)pushbox::upload(upload, matrix, settings, uid32, env);
   return 0;
 }

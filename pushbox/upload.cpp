@@ -124,6 +124,7 @@ struct Flow {
   const Settings& settings;
   Reporter& reporter;
   morbs::NodeExchange& exchange;
+  morbs::Workers& workers;
   morbs::TransferTable curl_table;
   std::optional<morbs::DisasterJournal> journal;
 };
@@ -146,7 +147,7 @@ Status upload_singular(Flow& f) {
   jobs[0].transfer.label = "basic copy";
   jobs[1].transfer = f.curl_table.second[0]->transfer;
   jobs[1].transfer.label = "second copy";
-  if (!morbs::run_transfers(jobs, {f.settings.transfers, true, {}}, f.reporter)) {
+  if (!morbs::run_transfers(jobs, {f.settings.transfers, true, {}}, f.reporter, f.workers)) {
     Status why = transfers_failed(jobs, f.upload.fname_input, f.reporter);
     (void)release(f);
     return why;
@@ -190,7 +191,7 @@ Status send_parts(Flow& f, std::ifstream& input) {
                                  const size_t part = job / 2;
                                  if (++copies_up[part] == 2) remove_file(parts[part]);
                                }};
-  const bool sent = morbs::run_transfers(jobs, options, f.reporter);
+  const bool sent = morbs::run_transfers(jobs, options, f.reporter, f.workers);
   for (const std::string& part : parts) remove_file(part);
   return sent ? Status::success() : transfers_failed(jobs, f.upload.fname_input, f.reporter);
 }
@@ -248,13 +249,13 @@ void remove_parts_of_ended_runs() {
 }
 
 Status upload(const UploadRequest& upload, bool matrix, const Settings& settings, const std::string& uid32,
-              Reporter& reporter) {
-  morbs::NetworkExchange exchange(settings.connection_wait(), reporter);
-  Flow f{upload, settings, reporter, exchange, {}, {}};
+              morbs::RunEnv& env) {
+  Flow f{upload, settings, env.reporter, env.exchange, env.workers, {}, {}};
+  Reporter& reporter = env.reporter;
   morbs::NodeTable nconf;
   morbs::permut_rec permut;
   const morbs::UploadOrder order{uid32,       upload.id,        upload.fname_input,          upload.name,
-                                 upload.size, settings.ip_addr, settings.init_port, &exchange};
+                                 upload.size, settings.ip_addr, settings.init_port, &env.exchange};
   const Status planned =
       matrix ? morbs::do_strings_write_matrix_mode(f.curl_table, nconf, permut, f.journal, order, reporter)
              : morbs::do_strings_write_singular_mode(f.curl_table, nconf, f.journal, order, reporter);

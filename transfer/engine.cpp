@@ -2,7 +2,6 @@
 
 #include <deque>
 
-#include "platform/child_set.h"
 #include "platform/file_region.h"
 
 namespace morbs {
@@ -15,7 +14,8 @@ const char* attempt_line(const TransferJob& job) {
 
 }  // namespace
 
-bool run_transfers(std::vector<TransferJob>& jobs, const EngineOptions& options, Reporter& reporter) {
+bool run_transfers(std::vector<TransferJob>& jobs, const EngineOptions& options, Reporter& reporter,
+                   Workers& children) {
   const size_t width = options.width < 1 ? 1 : static_cast<size_t>(options.width);
   const bool several = width > 1;
   std::deque<size_t> waiting;
@@ -24,7 +24,6 @@ bool run_transfers(std::vector<TransferJob>& jobs, const EngineOptions& options,
     waiting.push_back(i);
   }
   std::vector<int> attempts(jobs.size(), 0);
-  platform::ChildSet children;
   bool failed = false;
   size_t finished = 0;
 

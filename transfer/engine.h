@@ -19,6 +19,7 @@
 #include "core/report/reporter.h"
 #include "core/status.h"
 #include "transfer/transfer.h"
+#include "transfer/workers.h"
 
 namespace morbs {
 
@@ -58,8 +59,10 @@ struct EngineOptions {
 inline constexpr const char* upload_attempt_line = "Error: upload file, attmpt[%d] from %d\n";
 inline constexpr const char* download_attempt_line = "Error: download file, attmpt[%d] from %d\n";
 
-// Runs the jobs; their outcomes tell what happened. True when all are done.
-bool run_transfers(std::vector<TransferJob>& jobs, const EngineOptions& options, Reporter& reporter);
+// Runs the jobs through `workers`; their outcomes tell what happened. True
+// when all are done.
+bool run_transfers(std::vector<TransferJob>& jobs, const EngineOptions& options, Reporter& reporter,
+                   Workers& workers);
 
 // What failed, for the jobs of one run: the first job not done, or null.
 const TransferJob* first_failure(const std::vector<TransferJob>& jobs);
