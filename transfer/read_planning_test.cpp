@@ -23,31 +23,7 @@ using Reply = std::function<std::string(const std::string&)>;
 const std::string id = "12345678903";
 const std::string fn = "1514764800000000005:report.pdf";
 
-// Scripted nodes on consecutive ports; a null reply leaves a port silent.
-class Nodes {
- public:
-  explicit Nodes(std::array<Reply, 4> replies) {
-    std::mt19937 random(std::random_device{}());
-    for (int attempt = 0; attempt < 20 && !ok_; ++attempt) {
-      nodes_ = {};
-      base_ = 20000 + static_cast<int>(random() % 40000);
-      ok_ = true;
-      for (int i = 0; i < 4; ++i) {
-        if (!replies[i]) continue;
-        nodes_[i] = std::make_unique<ScriptedNode>(replies[i], ScriptedNode::Behaviour::answer, 0, base_ + i);
-        ok_ = ok_ && nodes_[i]->listening();
-      }
-    }
-  }
-  bool ready() const { return ok_; }
-  int base() const { return base_; }
-  ScriptedNode& node(int i) { return *nodes_[i]; }
-
- private:
-  std::array<std::unique_ptr<ScriptedNode>, 4> nodes_;
-  int base_ = 0;
-  bool ok_ = false;
-};
+using Nodes = testing::FourNodes;
 
 // A node with number `sn`, the account in the areas given, and `chkfile`
 // as its answer to a file check.

@@ -18,33 +18,7 @@ NodeTable nconf;
 using testing::ScriptedNode;
 using Reply = std::function<std::string(const std::string&)>;
 
-// Four scripted nodes on consecutive ports; a null reply leaves a port silent.
-class FourNodes {
- public:
-  explicit FourNodes(std::array<Reply, 4> replies,
-                     std::array<ScriptedNode::Behaviour, 4> behaviours = {}) {
-    std::mt19937 random(std::random_device{}());
-    for (int attempt = 0; attempt < 20 && !ready(); ++attempt) {
-      nodes_ = {};
-      base_ = 20000 + static_cast<int>(random() % 40000);
-      for (int i = 0; i < 4; ++i) {
-        if (!replies[i]) continue;
-        nodes_[i] = std::make_unique<ScriptedNode>(replies[i], behaviours[i], 0, base_ + i);
-      }
-      ok_ = true;
-      for (int i = 0; i < 4; ++i)
-        if (replies[i] && !nodes_[i]->listening()) ok_ = false;
-    }
-  }
-  bool ready() const { return ok_; }
-  int base() const { return base_; }
-  ScriptedNode& node(int i) { return *nodes_[i]; }
-
- private:
-  std::array<std::unique_ptr<ScriptedNode>, 4> nodes_;
-  int base_ = 0;
-  bool ok_ = false;
-};
+using testing::FourNodes;
 
 // Node questions over loopback, their own failures told nowhere.
 RecordingReporter quiet(false);
