@@ -27,10 +27,10 @@ std::string date_or_all(const std::string& date) {
 
 }  // namespace
 
-void list_command(Run& run, RunEnv& env, const std::string& id) {
+Status list_command(Run& run, RunEnv& env, const std::string& id) {
   std::remove(list_name);
-  if (check_account_id(run.settings, id) == 0) return;
-  (void)get_list(run.nconf, id, run.settings, env);
+  if (check_account_id(run.settings, id) == 0) return Status::failure("incorrect account id");
+  return get_list(run.nconf, id, run.settings, env);
 }
 
 void ls_sorted_command() {

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "core/status.h"
 #include "pullbox/run.h"
 #include "transfer/run_env.h"
 
@@ -11,7 +12,7 @@ namespace morbs::pullbox {
 // -list id: list.q is removed first, whatever follows; then, for a valid
 // id, the account's lists are gathered into it. Nothing is printed on
 // success.
-void list_command(Run& run, RunEnv& env, const std::string& id);
+Status list_command(Run& run, RunEnv& env, const std::string& id);
 
 // -ls: every stored file of list.q, newest first, one line each.
 void ls_sorted_command();

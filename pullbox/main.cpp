@@ -16,6 +16,18 @@ namespace {
 
 constexpr size_t uid32_limit = 47;
 
+// The exit status of a run that did not do what it was asked.
+constexpr int failed = 1;
+
+// Ends a run: 0 when it did what it was asked, else one added line on
+// standard error saying what failed and why.
+int ending(const morbs::Status& status, morbs::Reporter& reporter) {
+  reporter.flush();
+  if (status.ok()) return 0;
+  morbs::ConsoleReporter::failure_line("pullbox: " + status.why());
+  return failed;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -25,7 +37,7 @@ int main(int argc, char** argv) {
   Run run;
   if (test_UID(run.uid32, uid32_limit) == 0) {
     std::puts("\n Incorrect access card");
-    return 0;
+    return failed;
   }
   read_config(run.settings);
   other_data_network();
@@ -41,13 +53,14 @@ int main(int argc, char** argv) {
   } else if (argc == 2 && option == "-h") {
     if (run.settings.test == 1) print_help();
   } else if (argc == 3 && option == "-list") {
-    list_command(run, env, argv[2]);
+    return ending(list_command(run, env, argv[2]), reporter);
   } else if (argc == 6 && option == "-ls") {
     ls_command(run, argv[2], argv[3], argv[4], argv[5]);
   } else if (argc == 5 && option == "-rd") {
-    (void)read_command(run, env, argv[2], argv[3], argv[4]);
+    return ending(read_command(run, env, argv[2], argv[3], argv[4]), reporter);
   } else {
     print_usage(run.settings);
+    return failed;
   }
   return 0;
 }

@@ -24,6 +24,7 @@ bool run_transfers(std::vector<TransferJob>& jobs, const EngineOptions& options,
     waiting.push_back(i);
   }
   std::vector<int> attempts(jobs.size(), 0);
+  std::vector<bool> prepared(jobs.size(), false);
   bool failed = false;
   size_t finished = 0;
 
@@ -38,7 +39,9 @@ bool run_transfers(std::vector<TransferJob>& jobs, const EngineOptions& options,
       const size_t i = waiting.front();
       waiting.pop_front();
       TransferJob& job = jobs[i];
-      if (++attempts[i] == 1 && job.prepare) {
+      ++attempts[i];
+      if (!prepared[i] && job.prepare) {
+        prepared[i] = true;
         job.why = job.prepare(job);
         if (!job.why.ok()) {
           end_job(i, TransferJob::Outcome::unprepared);
@@ -68,10 +71,14 @@ bool run_transfers(std::vector<TransferJob>& jobs, const EngineOptions& options,
       continue;
     }
     reporter.detail(format_text(attempt_line(job), attempts[i], transfer_attempts));
-    if (attempts[i] < transfer_attempts)
+    if (attempts[i] < transfer_attempts) {
       waiting.push_front(i);  // retried alone, before the rest
-    else
+    } else if (job.fallback && job.fallback(job).ok()) {
+      attempts[i] = 0;  // attempts of its own for the new source
+      waiting.push_front(i);
+    } else {
       end_job(i, TransferJob::Outcome::failed);
+    }
     start_next();
   }
   reporter.flush();

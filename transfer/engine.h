@@ -39,6 +39,10 @@ struct TransferJob {
   // in their order, so a job may depend on those before it. A failure stops
   // the job for good (never started) and is kept in `why`.
   std::function<Status(TransferJob&)> prepare;
+  // Called when the job has failed all its attempts: a job that can be had
+  // from elsewhere (another copy) remakes itself and starts over with
+  // attempts of its own; a failure ends it.
+  std::function<Status(TransferJob&)> fallback;
 
   Outcome outcome = Outcome::waiting;
   Status why = Status::success();

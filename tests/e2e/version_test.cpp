@@ -51,8 +51,8 @@ TEST(ProgramVersion, AnotherArgumentAfterItGetsTheUsualAnswer) {
     const char* answer;  // a piece of the output
   };
   const Case cases[] = {
-      {"pushbox", 0, "\n Incorrect access card\n"},
-      {"pullbox", 0, "\n Incorrect access card\n"},
+      {"pushbox", 1, "\n Incorrect access card\n"},
+      {"pullbox", 1, "\n Incorrect access card\n"},
       {"erasebox", 0, "\n Incorrect access card\n"},
       {"promptwin", 2, "usage: promptwin"},
       {"gatekeep", 2, "usage: gatekeep -local"},
