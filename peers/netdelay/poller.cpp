@@ -34,6 +34,7 @@ void Poller::wait(Micros timeout) {
     Readiness r;
     r.readable = e & (EPOLLIN | EPOLLRDHUP | EPOLLHUP | EPOLLERR);
     r.writable = e & (EPOLLOUT | EPOLLHUP | EPOLLERR);
+    r.peer_closed = e & (EPOLLRDHUP | EPOLLHUP | EPOLLERR);
     static_cast<Watched*>(events[i].data.ptr)->notice(r);
   }
 }

@@ -10,6 +10,7 @@ namespace morbs::netdelay {
 struct Readiness {
   bool readable = false;  // data, end of stream or an error to read
   bool writable = false;  // room to write, a finished connect, or an error
+  bool peer_closed = false;  // the end of stream (or an error) is there to read
 };
 
 class Watched {

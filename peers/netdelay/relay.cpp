@@ -91,10 +91,15 @@ void Relay::read_some(Way& way, Micros now) {
   if (!may_read(way, now)) return;
   size_t limit = way.rate ? std::min(shared_read_chunk, way.rate->available(now)) : read_chunk;
   const std::span<char> space = way.line.intake();
-  const long n = ::recv(way.from.socket.fd(), space.data(), std::min(space.size(), limit), 0);
+  const size_t wanted = std::min(space.size(), limit);
+  const long n = ::recv(way.from.socket.fd(), space.data(), wanted, 0);
   if (n > 0) {
     way.line.admit(static_cast<size_t>(n), now);
     if (way.rate) way.rate->spend(static_cast<size_t>(n));
+    // Drained: bytes that come later bring an event of their own, so no
+    // read is spent on learning that nothing is left. An end of stream that
+    // came with the last bytes brings none, so it is read at once.
+    if (static_cast<size_t>(n) < wanted && !way.from.peer_closed) way.from.readable = false;
   } else if (n == 0) {
     way.ended = true;
   } else if (would_block(errno)) {
@@ -112,6 +117,8 @@ void Relay::send_due(Way& way, Micros now) {
     const long n = ::send(way.to.socket.fd(), due.data(), due.size(), MSG_NOSIGNAL);
     if (n > 0) {
       way.line.release(static_cast<size_t>(n));
+      // A short write filled the socket: room made later brings an event.
+      if (static_cast<size_t>(n) < due.size()) way.to.writable = false;
     } else if (n < 0 && would_block(errno)) {
       way.to.writable = false;
     } else if (n < 0 && errno == EINTR) {

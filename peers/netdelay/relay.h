@@ -18,9 +18,11 @@ class Endpoint : public Watched {
   platform::TcpSocket socket;
   bool readable = false;
   bool writable = false;
+  bool peer_closed = false;  // no event will come for what is left to read
   void notice(Readiness r) override {
     readable = readable || r.readable;
     writable = writable || r.writable;
+    peer_closed = peer_closed || r.peer_closed;
   }
 };
 
