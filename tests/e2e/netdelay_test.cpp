@@ -70,7 +70,9 @@ class TestTarget {
     }
   }
   static void handle(platform::TcpSocket client) {
-    client.set_receive_timeout(10 * 1000000L);  // a test that goes wrong still ends
+    // A test that goes wrong still ends.
+    client.set_receive_timeout(10 * 1000000L);
+    client.set_send_timeout(10 * 1000000L);
     const std::string mode = receive(client.fd(), 1);
     std::vector<char> buffer(256 * 1024);
     size_t count = mode.size();
@@ -118,6 +120,7 @@ class Proxy {
     s.open();
     if (!s.connect_within("127.0.0.1", port_, 5, 0)) throw std::runtime_error("cannot reach netdelay");
     s.set_receive_timeout(10 * 1000000L);
+    s.set_send_timeout(10 * 1000000L);
     return s;
   }
 
