@@ -36,7 +36,8 @@ size_t relay_budget() {
 }
 
 std::string describe(const morbs::netdelay::ProxyOptions& o) {
-  std::string text = "netdelay:";
+  // Scripts wait for this line: the proxy listens on every port.
+  std::string text = "netdelay: forwarding";
   for (const auto& f : o.forwards)
     text += " " + std::to_string(f.listen_port) + "->" + std::to_string(f.target_port);
   text += ", " + std::to_string(o.delay_ms) + " ms each way";

@@ -173,5 +173,24 @@ TEST(DatanetScript, RefusesAShapeItCannotGive) {
   EXPECT_FALSE(fs::exists(dir / "node1.pid"));
 }
 
+// A port that another program holds would answer in a node's place.
+TEST(DatanetScript, RefusesPortsThatAreInUse) {
+  for (int offset : {1, 101, 51, 151}) {  // query, SFTP, and the nodes' own behind a proxy
+    SCOPED_TRACE(offset);
+    TempDir dir("datanet");
+    const int base = free_base_port();
+    Network network(dir);
+    platform::LoopbackListener squatter;
+    ASSERT_TRUE(squatter.listen(base + offset));
+    auto up = datanet({"up", dir.str(), "--nodes", "2", "--base-port", std::to_string(base),
+                       "--latency", "1"});
+    EXPECT_EQ(up.exit_code, 1) << up.output;
+    EXPECT_NE(up.output.find("port " + std::to_string(base + offset) + " is in use"),
+              std::string::npos)
+        << up.output;
+    EXPECT_FALSE(fs::exists(dir / "node1.pid"));
+  }
+}
+
 }  // namespace
 }  // namespace morbs::e2e

@@ -108,7 +108,7 @@ class Proxy {
     argv.push_back(std::to_string(port_) + ":" + std::to_string(target_port));
     if (!process_.start(argv, {}, log_.string())) throw std::runtime_error("netdelay did not start");
     for (int waited = 0; waited < 10000; waited += 20) {
-      if (read_file(log_).starts_with("netdelay:")) return;
+      if (read_file(log_).starts_with("netdelay: forwarding")) return;
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     throw std::runtime_error("netdelay does not listen: " + read_file(log_));
