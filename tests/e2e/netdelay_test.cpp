@@ -179,7 +179,8 @@ TEST(Netdelay, AStreamKeepsItsRateWhileItArrivesLate) {
   EXPECT_LT(elapsed, 5000);
 }
 
-// 3 MB at 16 Mbit/s (2 MB/s) take 1.5 s, on one connection or on two at once.
+// 3 MB at 16 Mbit/s (2 MB/s) take 1.5 s, on one connection or on two at
+// once; and two share it fairly, so neither is through at half time.
 TEST(Netdelay, AllConnectionsTogetherShareOneRate) {
   constexpr size_t total = 3000000;
   for (int connections : {1, 2}) {
@@ -189,6 +190,7 @@ TEST(Netdelay, AllConnectionsTogetherShareOneRate) {
     Proxy proxy(dir, target.port(), {"--rate-mbit", "16"});
     const size_t each = total / static_cast<size_t>(connections);
     std::vector<std::string> replies(static_cast<size_t>(connections));
+    std::vector<long> finished_ms(static_cast<size_t>(connections), 0);
     std::vector<std::thread> senders;
     const auto start = Clock::now();
     for (int k = 0; k < connections; ++k)
@@ -198,6 +200,7 @@ TEST(Netdelay, AllConnectionsTogetherShareOneRate) {
           if (!send_all(s.fd(), "S" + std::string(each - 1, 'r'))) return;
           ::shutdown(s.fd(), SHUT_WR);
           replies[static_cast<size_t>(k)] = receive(s.fd(), 64);
+          finished_ms[static_cast<size_t>(k)] = ms_since(start);
         } catch (const std::exception&) {
           // The reply stays empty, which the test reports.
         }
@@ -207,6 +210,7 @@ TEST(Netdelay, AllConnectionsTogetherShareOneRate) {
     for (const std::string& reply : replies) EXPECT_EQ(reply, std::to_string(each));
     EXPECT_GE(elapsed, 1400);  // 1.5 s less the bucket's small start
     EXPECT_LT(elapsed, 6000);
+    for (long ms : finished_ms) EXPECT_GE(ms, 1200);
   }
 }
 
