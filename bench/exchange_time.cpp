@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/op_message.h"
+#include "core/wire/op_message.h"
 
 int main(int argc, char** argv) {
   if (argc < 2) {

@@ -17,8 +17,8 @@
 #include <thread>
 #include <vector>
 
-#include "core/config.h"
-#include "core/op_message.h"
+#include "core/session/config.h"
+#include "core/wire/op_message.h"
 #include "platform/tcp_socket.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <string>
 
-#include "core/account.h"
-#include "core/certificate.h"
+#include "core/session/account.h"
+#include "core/session/certificate.h"
 #include "deskbox/children.h"
 #include "deskbox/one_instance.h"
 #include "deskbox/tasks.h"

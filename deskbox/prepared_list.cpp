@@ -4,7 +4,7 @@
 #include <fstream>
 #include <string>
 
-#include "core/query_string.h"
+#include "core/wire/query_string.h"
 #include "deskbox/selection_line.h"
 #include "deskbox/work_files.h"
 #include "platform/regular_file.h"

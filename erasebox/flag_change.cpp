@@ -2,10 +2,10 @@
 
 #include <cstdio>
 
-#include "core/account.h"
-#include "core/query_string.h"
-#include "core/scrambler.h"
-#include "core/wire.h"
+#include "core/session/account.h"
+#include "core/wire/query_string.h"
+#include "core/wire/scrambler.h"
+#include "core/wire/wire.h"
 
 namespace morbs::erasebox {
 

@@ -4,7 +4,7 @@
 
 #include <chrono>
 
-#include "core/scripted_node.h"
+#include "core/wire/scripted_node.h"
 
 namespace morbs::erasebox {
 namespace {

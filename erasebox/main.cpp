@@ -3,8 +3,9 @@
 #include <string>
 #include <string_view>
 
-#include "core/certificate.h"
-#include "core/config.h"
+#include "core/session/certificate.h"
+#include "core/session/config.h"
+#include "core/version.h"
 #include "erasebox/clear_by_list_name.h"
 #include "erasebox/help.h"
 
@@ -33,6 +34,7 @@ const std::string list_name = "list.q";
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (morbs::asks_for_version(argc, argv)) return morbs::print_version("erasebox");
   using namespace morbs;
   Settings settings = Settings::defaults(Program::erasebox);
   read_config(settings);

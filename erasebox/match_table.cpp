@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <fstream>
 
-#include "core/account.h"
-#include "core/number_text.h"
-#include "core/query_string.h"
+#include "core/session/account.h"
+#include "core/wire/number_text.h"
+#include "core/wire/query_string.h"
 #include "lists/stored_name.h"
 #include "platform/regular_file.h"
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "core/settings.h"
+#include "core/session/settings.h"
 
 namespace morbs::erasebox {
 

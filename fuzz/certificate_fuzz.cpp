@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/certificate.h"
+#include "core/session/certificate.h"
 #include "fuzz/fuzz_workdir.h"
 
 namespace {

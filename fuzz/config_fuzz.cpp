@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/config.h"
-#include "core/query_string.h"
+#include "core/session/config.h"
+#include "core/wire/query_string.h"
 #include "fuzz/fuzz_workdir.h"
 
 namespace {

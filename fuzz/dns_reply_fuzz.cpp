@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "core/dns_name.h"
-#include "core/dns_reply.h"
+#include "core/dns/dns_name.h"
+#include "core/dns/dns_reply.h"
 #include "fuzz/fuzz_workdir.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "core/query_string.h"
+#include "core/wire/query_string.h"
 #include "lists/stored_name.h"
 
 namespace morbs {

@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "core/number_text.h"
+#include "core/wire/number_text.h"
 #include "lists/list_line.h"
 #include "lists/stored_name.h"
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-#include "core/number_text.h"
+#include "core/wire/number_text.h"
 #include "lists/format_flags.h"
 #include "lists/formatting_date.h"
 #include "lists/list_line.h"

@@ -1,7 +1,7 @@
 #include "lists/time_prefix.h"
 
-#include "core/op_message.h"
-#include "core/query_string.h"
+#include "core/wire/op_message.h"
+#include "core/wire/query_string.h"
 
 namespace morbs {
 
@@ -18,11 +18,10 @@ std::string make_prefix(std::string_view time, std::string_view nano) {
   return prefix;
 }
 
-int get_prefix(std::string_view address, int port, std::string& out, int verbose,
-               ConnectionWait wait) {
+int get_prefix(NodeExchange& exchange, std::string_view address, int port, std::string& out) {
   out = empty_slot;
   std::string message = "OP=timeprec&";
-  if (op_message(address, port, message, verbose, wait) != 0) return -1;
+  if (!exchange.ask(address, port, message)) return -1;
   std::string time, nano;
   if (select_value(message, "TIME", time) != 0 || select_value(message, "NANO", nano) != 0)
     return -1;

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/scripted_node.h"
+#include "core/wire/scripted_node.h"
 
 namespace morbs {
 namespace {
@@ -13,7 +13,9 @@ int prefix_from(const std::string& reply, std::string& out) {
   ScriptedNode node([reply](const std::string& request) {
     return request == "OP=timeprec&" ? reply : std::string("I love you.");
   });
-  return get_prefix("127.0.0.1", node.port(), out, 0);
+  RecordingReporter quiet(false);
+  NetworkExchange exchange({0, 150000}, quiet);
+  return get_prefix(exchange, "127.0.0.1", node.port(), out);
 }
 
 TEST(GetPrefix, AsksTheNodeForItsTime) {

@@ -27,12 +27,10 @@ std::string date_or_all(const std::string& date) {
 
 }  // namespace
 
-void list_command(Run& run, const std::string& id) {
+void list_command(Run& run, RunEnv& env, const std::string& id) {
   std::remove(list_name);
   if (check_account_id(run.settings, id) == 0) return;
-  std::string message;
-  get_list(run.curl_table, run.nconf, id, run.settings.ip_addr, run.settings.init_port, message,
-           run.settings.test, run.settings.connection_wait(), run.settings.transfers);
+  (void)get_list(run.nconf, id, run.settings, env);
 }
 
 void ls_sorted_command() {

@@ -4,13 +4,14 @@
 #include <string>
 
 #include "pullbox/run.h"
+#include "transfer/run_env.h"
 
 namespace morbs::pullbox {
 
 // -list id: list.q is removed first, whatever follows; then, for a valid
 // id, the account's lists are gathered into it. Nothing is printed on
 // success.
-void list_command(Run& run, const std::string& id);
+void list_command(Run& run, RunEnv& env, const std::string& id);
 
 // -ls: every stored file of list.q, newest first, one line each.
 void ls_sorted_command();

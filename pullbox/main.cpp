@@ -3,12 +3,14 @@
 #include <string>
 #include <string_view>
 
-#include "core/certificate.h"
-#include "core/config.h"
+#include "core/session/certificate.h"
+#include "core/session/config.h"
+#include "core/version.h"
 #include "pullbox/help.h"
 #include "pullbox/list_commands.h"
 #include "pullbox/read_command.h"
 #include "pullbox/run.h"
+#include "transfer/run_env.h"
 
 namespace {
 
@@ -17,6 +19,7 @@ constexpr size_t uid32_limit = 47;
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (morbs::asks_for_version(argc, argv)) return morbs::print_version("pullbox");
   using namespace morbs;
   using namespace morbs::pullbox;
   Run run;
@@ -26,6 +29,10 @@ int main(int argc, char** argv) {
   }
   read_config(run.settings);
   other_data_network();
+  ConsoleReporter reporter(run.settings.test == 1);
+  NetworkExchange exchange(run.settings.connection_wait(), reporter);
+  ChildWorkers workers;
+  RunEnv env{reporter, exchange, workers};
 
   // The form is told by the number of arguments; the option must then match.
   const std::string_view option = argc > 1 ? argv[1] : "";
@@ -34,11 +41,11 @@ int main(int argc, char** argv) {
   } else if (argc == 2 && option == "-h") {
     if (run.settings.test == 1) print_help();
   } else if (argc == 3 && option == "-list") {
-    list_command(run, argv[2]);
+    list_command(run, env, argv[2]);
   } else if (argc == 6 && option == "-ls") {
     ls_command(run, argv[2], argv[3], argv[4], argv[5]);
   } else if (argc == 5 && option == "-rd") {
-    read_command(run, argv[2], argv[3], argv[4]);
+    (void)read_command(run, env, argv[2], argv[3], argv[4]);
   } else {
     print_usage(run.settings);
   }

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "core/account.h"
+#include "core/session/account.h"
 
 namespace morbs::pullbox {
 

@@ -4,9 +4,8 @@
 
 #include <string>
 
-#include "core/node_table.h"
-#include "core/settings.h"
-#include "transfer/curl_table.h"
+#include "core/nodes/node_table.h"
+#include "core/session/settings.h"
 
 namespace morbs::pullbox {
 
@@ -14,7 +13,6 @@ struct Run {
   Settings settings = Settings::defaults(Program::pullbox);
   std::string uid32;
   NodeTable nconf;
-  TransferTable curl_table;
 };
 
 // The line that points to the help, printed only when `test` is 1.

@@ -4,14 +4,13 @@
 #include <string>
 #include <string_view>
 
-#include "core/account.h"
-#include "core/certificate.h"
-#include "core/config.h"
-#include "core/node_selection.h"
-#include "core/node_table.h"
-#include "transfer/curl_table.h"
+#include "core/session/account.h"
+#include "core/session/certificate.h"
+#include "core/session/config.h"
+#include "core/report/reporter.h"
+#include "core/version.h"
+#include "transfer/disaster_journal.h"
 #include "transfer/write_planning.h"
-#include "pushbox/disaster.h"
 #include "pushbox/upload.h"
 
 namespace {
@@ -23,6 +22,7 @@ constexpr size_t name_limit = 126;
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (morbs::asks_for_version(argc, argv)) return morbs::print_version("pushbox");
   using namespace morbs;
   Settings settings = Settings::defaults(Program::pushbox);
   std::string uid32;
@@ -32,7 +32,9 @@ int main(int argc, char** argv) {
   }
   if (argc == 2 && std::string_view(argv[1]) == "-clear_disaster") {
     read_config(settings);
-    pushbox::check_disaster_files(settings.test, settings.connection_wait());
+    ConsoleReporter reporter(settings.test == 1);
+    NetworkExchange exchange(settings.connection_wait(), reporter);
+    (void)release_all_disaster_files(exchange, reporter);
     return 0;
   }
   if (argc != 4) {
@@ -76,14 +78,11 @@ int main(int argc, char** argv) {
   std::puts(matrix ? "Mode:\t\t\tmatrix" : "Mode:\t\t\tsingular");
   std::puts(" ...wait a moment\n");
 
-  NodeTable nconf;
-  permut_rec permut;
-  TransferTable curl_table;
-  std::string disaster_fname;
-  pushbox::RunTables tables{nconf, permut, curl_table, disaster_fname};
-  if (matrix)
-    pushbox::upload_matrix(upload, tables, settings, uid32);
-  else
-    pushbox::upload_singular(upload, tables, settings, uid32);
+  ConsoleReporter reporter(settings.test == 1);
+  NetworkExchange exchange(settings.connection_wait(), reporter);
+  ChildWorkers workers;
+  RunEnv env{reporter, exchange, workers};
+  pushbox::remove_parts_of_ended_runs();
+  (void)pushbox::upload(upload, matrix, settings, uid32, env);
   return 0;
 }

@@ -11,7 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "core/op_message.h"
+#include "core/version.h"
+#include "core/wire/op_message.h"
 #include "peers/morbnode/node_store.h"
 #include "peers/morbnode/options.h"
 #include "peers/morbnode/query_service.h"
@@ -62,6 +63,7 @@ Budget descriptor_budget(const morbs::node::Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (morbs::asks_for_version(argc, argv)) return morbs::print_version("morbnode");
   using namespace morbs::node;
   // First of all: a stop asked for during start-up still ends cleanly.
   std::signal(SIGPIPE, SIG_IGN);

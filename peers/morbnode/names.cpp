@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "core/account.h"
+#include "core/session/account.h"
 #include "peers/morbnode/request_fields.h"
 
 namespace morbs::node {

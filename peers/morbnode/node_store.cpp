@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "core/account.h"
+#include "core/session/account.h"
 #include "peers/morbnode/names.h"
 #include "peers/morbnode/request_fields.h"
 

@@ -15,8 +15,8 @@
 #include <fstream>
 #include <unordered_map>
 
-#include "core/query_string.h"
-#include "core/wire.h"
+#include "core/wire/query_string.h"
+#include "core/wire/wire.h"
 #include "peers/morbnode/request_fields.h"
 #include "peers/morbnode/requests.h"
 

@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/scrambler.h"
+#include "core/wire/scrambler.h"
 #include "peers/morbnode/node_store.h"
 #include "peers/morbnode/options.h"
 

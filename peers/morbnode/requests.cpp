@@ -4,7 +4,7 @@
 #include <ctime>
 #include <filesystem>
 
-#include "core/wire.h"
+#include "core/wire/wire.h"
 #include "peers/morbnode/names.h"
 #include "peers/morbnode/request_fields.h"
 

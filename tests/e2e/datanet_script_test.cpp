@@ -5,8 +5,8 @@
 #include <chrono>
 #include <random>
 
-#include "core/op_message.h"
-#include "core/query_string.h"
+#include "core/wire/op_message.h"
+#include "core/wire/query_string.h"
 #include "platform/loopback_listener.h"
 #include "platform/process.h"
 #include "tests/e2e/support/certificate_fixture.h"

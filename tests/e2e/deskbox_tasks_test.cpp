@@ -1,7 +1,7 @@
 // deskbox, the real binary, doing its tasks against running nodes with the
 // real pushbox, pullbox and erasebox: write, listing, read, delete, lock and
 // unlock, and the choices of files.
-#include "core/query_string.h"
+#include "core/wire/query_string.h"
 #include "tests/e2e/deskbox_fixture_test.h"
 #include "tests/e2e/support/datanet.h"
 

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "core/query_string.h"
+#include "core/wire/query_string.h"
 #include "platform/process.h"
 #include "tests/e2e/support/certificate_fixture.h"
 #include "tests/e2e/support/datanet.h"

@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "core/certificate.h"
+#include "core/session/certificate.h"
 #include "platform/process.h"
 #include "tests/e2e/support/certificate_fixture.h"
 #include "tests/e2e/support/temp_dir.h"

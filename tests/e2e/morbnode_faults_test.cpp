@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "core/op_message.h"
-#include "core/query_string.h"
+#include "core/wire/op_message.h"
+#include "core/wire/query_string.h"
 #include "platform/clock.h"
 #include "platform/loopback_listener.h"
 #include "platform/process.h"

@@ -3,7 +3,7 @@
 // as they were. State on disk that fails the checks is skipped at start.
 #include <gtest/gtest.h>
 
-#include "core/query_string.h"
+#include "core/wire/query_string.h"
 #include "tests/e2e/support/datanet.h"
 #include "tests/e2e/support/temp_dir.h"
 

@@ -11,8 +11,8 @@
 #include <mutex>
 #include <thread>
 
-#include "core/query_string.h"
-#include "core/scrambler.h"
+#include "core/wire/query_string.h"
+#include "core/wire/scrambler.h"
 #include "platform/tcp_socket.h"
 #include "tests/e2e/support/datanet.h"
 #include "tests/e2e/support/temp_dir.h"

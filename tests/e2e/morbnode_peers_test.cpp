@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "core/query_string.h"
+#include "core/wire/query_string.h"
 #include "platform/process.h"
 #include "tests/e2e/support/datanet.h"
 #include "tests/e2e/support/temp_dir.h"

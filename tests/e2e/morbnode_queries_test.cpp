@@ -1,7 +1,7 @@
 // The node's query port: what each request does to the node's files.
 #include <gtest/gtest.h>
 
-#include "core/query_string.h"
+#include "core/wire/query_string.h"
 #include "tests/e2e/support/datanet.h"
 #include "tests/e2e/support/temp_dir.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/query_string.h"
+#include "core/wire/query_string.h"
 #include "platform/process.h"
 #include "tests/e2e/support/certificate_fixture.h"
 #include "tests/e2e/support/datanet.h"

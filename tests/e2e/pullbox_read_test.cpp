@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <thread>
 
-#include "core/op_message.h"
-#include "core/scripted_node.h"
+#include "core/wire/op_message.h"
+#include "core/wire/scripted_node.h"
 #include "tests/e2e/pullbox_fixture.h"
 
 namespace morbs::e2e {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "core/query_string.h"
+#include "core/wire/query_string.h"
 #include "platform/process.h"
 #include "tests/e2e/support/certificate_fixture.h"
 #include "tests/e2e/support/datanet.h"
@@ -88,7 +88,7 @@ class PushboxTest : public ::testing::Test {
   // decides the verbose flag, so TEST comes last. A busy machine may take
   // longer than the default wait to accept a connection.
   void config(const std::string& more, const std::string& test = "TEST=1&\n") {
-    dir_.write("client.config", "IP_ADDR=127.0.0.1&\nINIT_PORT_Q=" + std::to_string(net_ ? net_->base_port() : 9) +
+    dir_.write("client.config", transfers_line() + "IP_ADDR=127.0.0.1&\nINIT_PORT_Q=" + std::to_string(net_ ? net_->base_port() : 9) +
                                     "&\nTMIMEOUT_SEC=2&\n" + more + test);
   }
   // A stand-in curl first on PATH for the rest of the test: a shell script

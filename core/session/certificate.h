@@ -1,0 +1,49 @@
+// The session certificate crt.tmp: written by the access tester, read by
+// every program at start. Good only on the local day it was written.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "core/wire/wire.h"
+
+namespace morbs {
+
+using CertificateBlock = std::array<uint8_t, wire::certificate_block_size>;
+using CertificatePlain = std::array<char, wire::certificate_plain_size>;
+
+inline constexpr const char* certificate_file = "crt.tmp";
+// What the readers hold of each id.
+inline constexpr size_t certificate_id_limit = 47;
+// What the writer accepts.
+inline constexpr size_t writer_local_id_limit = 2008;
+inline constexpr size_t writer_second_id_limit = 1968;
+
+// 1 with the local id in `uid32` (at most `uid32_limit` characters); 0 after
+// printing the reason.
+int test_UID(std::string& uid32, size_t uid32_limit);
+
+// 1 valid; 0 with the reason in `message`. All outputs start as "null".
+int read_certificate(std::string& local_id, std::string& second_id, std::string& message,
+                     const std::string& path = certificate_file);
+
+// 1 written (message "null"); 0 not written (message gives the reason).
+int write_certificate(std::string_view local_id, std::string_view second_id,
+                      std::string& message, const std::string& path = certificate_file);
+
+// 1 coded; 0 when no noise can be made (the clock does not advance).
+int code_certificate(std::string_view text, uint32_t seed, CertificateBlock& block);
+// Alters the odd bytes of `block`.
+void decode_certificate(CertificateBlock& block, uint32_t seed, CertificatePlain& plain);
+
+int key_certificate(uint32_t& key);
+// The day key of a time stamp; -1 with the fallback for the stamp -1.
+int time_certificate(int64_t time_stamp, uint32_t& key);
+
+// 1 filled; 0 when the clock does not advance over a second (buffer untouched).
+int noise_gen1(uint8_t* buffer, size_t size);
+
+}  // namespace morbs

@@ -1,0 +1,190 @@
+#include "transfer/engine.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace morbs {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A stand-in for curl, first on PATH. Each transfer is named by the last
+// piece of its URL: it fails as often as "fails-NAME" says, records its
+// arguments in "args-NAME", and marks "running-NAME" while it runs so that
+// the test can see how many ran at once.
+const char* fake_curl = R"sh(#!/bin/sh
+d=$(dirname "$0")
+for a in "$@"; do case $a in sftp://*) url=$a ;; esac; done
+name=${url##*/}
+n=$(cat "$d/calls-$name" 2>/dev/null || echo 0)
+n=$((n + 1))
+echo "$n" > "$d/calls-$name"
+printf '%s\n' "$@" > "$d/args-$name"
+: > "$d/running-$name"
+ls "$d" | grep -c '^running-' >> "$d/at-once"
+sleep 0.2
+rm -f "$d/running-$name"
+if [ "$n" -le "$(cat "$d/fails-$name" 2>/dev/null || echo 0)" ]; then exit 7; fi
+exit 0
+)sh";
+
+std::string read_all(const fs::path& p) {
+  std::ifstream in(p);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class Engine : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("concurrent_" + std::to_string(::getpid()) + "_" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    std::ofstream(dir_ / "curl") << fake_curl;
+    fs::permissions(dir_ / "curl", fs::perms(0755));
+    old_path_ = std::getenv("PATH") ? std::getenv("PATH") : "";
+    ::setenv("PATH", (dir_.string() + ":" + old_path_).c_str(), 1);
+  }
+  void TearDown() override {
+    ::setenv("PATH", old_path_.c_str(), 1);
+    fs::remove_all(dir_);
+  }
+  void fails(const std::string& name, int count) { std::ofstream(dir_ / ("fails-" + name)) << count; }
+  std::vector<TransferJob> uploads(int count) {
+    std::vector<TransferJob> jobs;
+    for (int i = 0; i < count; ++i) {
+      TransferJob job;
+      job.transfer.direction = Direction::upload;
+      job.transfer.url = "sftp://127.0.0.1:1/home/u/part" + std::to_string(i);
+      job.transfer.login = "u:p";
+      job.transfer.local = "source file";
+      job.transfer.label = "basic " + std::to_string(i);
+      jobs.push_back(job);
+    }
+    return jobs;
+  }
+  int most_at_once() {
+    std::istringstream lines(read_all(dir_ / "at-once"));
+    int most = 0;
+    for (int n; lines >> n;) most = std::max(most, n);
+    return most;
+  }
+  fs::path dir_;
+  std::string old_path_;
+};
+
+TEST_F(Engine, AllDoneWithAtMostTheAllowedNumberAtOnce) {
+  auto jobs = uploads(4);
+  std::vector<size_t> done;
+  RecordingReporter reporter(true);
+  ChildWorkers workers;
+  run_transfers(jobs, {2, true, [&](size_t i) { done.push_back(i); }}, reporter, workers);
+  const std::string& out = reporter.said;
+  for (const auto& job : jobs) EXPECT_TRUE(job.done());
+  std::sort(done.begin(), done.end());
+  EXPECT_EQ(done, (std::vector<size_t>{0, 1, 2, 3}));
+  EXPECT_EQ(most_at_once(), 2);
+  // Quiet curl and one line per transfer, never a bar of its own.
+  EXPECT_NE(read_all(dir_ / "args-part0").find("-Ss\n"), std::string::npos);
+  EXPECT_NE(read_all(dir_ / "args-part0").find("-T\nsource file\n"), std::string::npos);
+  EXPECT_NE(out.find(" transfer 4 of 4 done: basic "), std::string::npos) << out;
+}
+
+TEST_F(Engine, OneAtATimeKeepsCurlsOwnProgressBarAndPrintsNothingMore) {
+  auto jobs = uploads(2);
+  RecordingReporter reporter(true);
+  ChildWorkers workers;
+  run_transfers(jobs, {1, true, {}}, reporter, workers);
+  EXPECT_EQ(reporter.said, "");
+  EXPECT_EQ(most_at_once(), 1);
+  EXPECT_NE(read_all(dir_ / "args-part1").find("--progress-bar"), std::string::npos);
+}
+
+TEST_F(Engine, AFailingTransferIsRetriedAloneWithItsOwnAttemptLines) {
+  fails("part1", 2);
+  auto jobs = uploads(3);
+  RecordingReporter reporter(true);
+  ChildWorkers workers;
+  run_transfers(jobs, {3, true, {}}, reporter, workers);
+  const std::string& out = reporter.said;
+  for (const auto& job : jobs) EXPECT_TRUE(job.done());
+  EXPECT_EQ(read_all(dir_ / "calls-part0"), "1\n");
+  EXPECT_EQ(read_all(dir_ / "calls-part1"), "3\n");
+  EXPECT_EQ(read_all(dir_ / "calls-part2"), "1\n");
+  EXPECT_NE(out.find("Error: upload file, attmpt[1] from 3\n"), std::string::npos);
+  EXPECT_NE(out.find("Error: upload file, attmpt[2] from 3\n"), std::string::npos);
+  EXPECT_EQ(out.find("attmpt[3]"), std::string::npos);
+}
+
+TEST_F(Engine, AFinalFailureStopsNewStarts) {
+  fails("part0", 3);
+  auto jobs = uploads(3);
+  RecordingReporter reporter(false);
+  ChildWorkers workers;
+  run_transfers(jobs, {1, true, {}}, reporter, workers);
+  EXPECT_EQ(reporter.said, "");  // test off: silent
+  EXPECT_EQ(jobs[0].outcome, TransferJob::Outcome::failed);
+  EXPECT_EQ(read_all(dir_ / "calls-part0"), "3\n");
+  EXPECT_FALSE(fs::exists(dir_ / "calls-part1"));
+  EXPECT_EQ(jobs[1].outcome, TransferJob::Outcome::waiting);
+}
+
+TEST_F(Engine, ARunningTransferIsWaitedForAfterAnotherFailed) {
+  fails("part0", 3);
+  fails("part1", 1);
+  auto jobs = uploads(2);
+  RecordingReporter reporter(false);
+  ChildWorkers workers;
+  run_transfers(jobs, {2, true, {}}, reporter, workers);
+  EXPECT_EQ(jobs[0].outcome, TransferJob::Outcome::failed);
+  EXPECT_TRUE(jobs[1].done());  // its retry still ran
+}
+
+// Jobs made just before they start: in their order, each once (a retry is
+// not made again), and a job that cannot be made stops the ones after it.
+TEST_F(Engine, JobsMadeInTheirOrderJustBeforeTheyStart) {
+  fails("part0", 1);
+  const auto made = uploads(4);
+  std::vector<TransferJob> jobs(4);
+  std::vector<size_t> order;
+  for (size_t i = 0; i < jobs.size(); ++i)
+    jobs[i].prepare = [&, i](TransferJob& job) {
+      order.push_back(i);
+      if (i == 2) return Status::failure("cannot be made");
+      job.transfer = made[i].transfer;
+      return Status::success();
+    };
+  RecordingReporter reporter(false);
+  ChildWorkers workers;
+  run_transfers(jobs, {1, true, {}}, reporter, workers);
+  EXPECT_EQ(order, (std::vector<size_t>{0, 1, 2}));
+  EXPECT_TRUE(jobs[0].done());
+  EXPECT_TRUE(jobs[1].done());
+  EXPECT_EQ(read_all(dir_ / "calls-part0"), "2\n");
+  EXPECT_EQ(jobs[2].outcome, TransferJob::Outcome::unprepared);
+  EXPECT_EQ(jobs[2].why.why(), "cannot be made");
+  EXPECT_EQ(jobs[3].outcome, TransferJob::Outcome::waiting);
+  EXPECT_FALSE(fs::exists(dir_ / "calls-part3"));
+}
+
+TEST_F(Engine, NoCurlOnThePathIsNotStarted) {
+  auto jobs = uploads(2);
+  ::setenv("PATH", "/nonexistent", 1);
+  RecordingReporter reporter(false);
+  ChildWorkers workers;
+  run_transfers(jobs, {2, false, {}}, reporter, workers);
+  EXPECT_EQ(jobs[0].outcome, TransferJob::Outcome::not_started);
+  EXPECT_EQ(jobs[1].outcome, TransferJob::Outcome::not_started);
+  EXPECT_STREQ(download_failure(jobs[0]), "incorrect arguments in the q-string");
+}
+
+}  // namespace
+}  // namespace morbs
