@@ -11,6 +11,8 @@ const char* const usage_text =
     "  --sn N                  the node's number (1)\n"
     "  --port P                query port (9201)\n"
     "  --sftp-port P           SFTP port (0: no SFTP service)\n"
+    "  --announce-sftp-port P  the SFTP port told to clients (default: --sftp-port),\n"
+    "                          e.g. that of a proxy in front of the node\n"
     "  --user U --password W   the SFTP login (morb / morb)\n"
     "  --capacity B            bytes per storage area (default: the disk's free space)\n"
     "  --capacity-accounts B, --capacity-accounts1 B   per area\n"
@@ -44,6 +46,10 @@ bool to_number(const std::string& text, T& out) {
 
 }  // namespace
 
+int announced_sftp_port(const Options& options) {
+  return options.announced_sftp_port.value_or(options.sftp_port);
+}
+
 bool op_refused(const Options& options, const std::string& op, const std::string& sub) {
   if (options.refused_ops.count(op)) return true;
   return op == "listfiles" && options.refused_ops.count(op + "-" + sub);
@@ -76,6 +82,11 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
     else if (a == "--port") ok = value(v) && to_number(v, o.port) && o.port > 0 && o.port < 65536;
     else if (a == "--sftp-port")
       ok = value(v) && to_number(v, o.sftp_port) && o.sftp_port >= 0 && o.sftp_port < 65536;
+    else if (a == "--announce-sftp-port") {
+      int p = 0;
+      ok = value(v) && to_number(v, p) && p > 0 && p < 65536;
+      if (ok) o.announced_sftp_port = p;
+    }
     else if (a == "--answer-delay-ms") ok = value(v) && to_number(v, o.answer_delay_ms) && o.answer_delay_ms >= 0;
     else if (a == "--disk-full-at") {
       int64_t b = 0;

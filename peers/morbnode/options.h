@@ -14,6 +14,9 @@ struct Options {
   int sn = 1;
   int port = 9201;
   int sftp_port = 0;  // 0: no SFTP service
+  // The SFTP port told to clients, when they reach the node through a
+  // forwarding proxy; nullopt: sftp_port.
+  std::optional<int> announced_sftp_port;
   std::string user = "morb";
   std::string password = "morb";
   std::optional<int64_t> capacity_accounts, capacity_accounts1;  // default: the disk's free space
@@ -26,6 +29,9 @@ struct Options {
   std::optional<int64_t> disk_full_at;  // no file the node writes grows beyond this  // "resv", "listfiles", "listfiles-add", ...
   std::string log_path;
 };
+
+// The SFTP port clients are told to use.
+int announced_sftp_port(const Options& options);
 
 // True when a request with these OP and SUB values is to be refused.
 bool op_refused(const Options& options, const std::string& op, const std::string& sub);

@@ -190,7 +190,7 @@ std::string answer(NodeStore& store, const Options& options, const std::string& 
   if (f.first_key() != "OP") return refusal;
   if (op == "currentspace" && count == 1) return space(store);
   if (op == "sshpasswd" && count == 1)
-    return "PA=" + options.user + ":" + options.password + "&PORT_SFTP=" + std::to_string(options.sftp_port) + "&";
+    return "PA=" + options.user + ":" + options.password + "&PORT_SFTP=" + std::to_string(announced_sftp_port(options)) + "&";
   if (op == "timeprec" && count == 1) return time_precise();
   if (op == "chkaccount") return check_account(store, f);
   if (op == "resv") return reserve(store, f);
