@@ -1,8 +1,8 @@
 # Install rules and the Debian packages. Two packages: morbs-client, what a
 # user of the data network needs (the four programs, the dialog program
 # deskbox runs, and gatekeep, which deskbox runs for the certificate), and
-# morbs-node, the storage node, for those who run one; only the node needs
-# libssh.
+# morbs-node, the storage node (and the delay proxy for a network on one
+# machine), for those who run one; only the node needs libssh.
 #
 #   cmake --install BUILD [--prefix DIR]      everything, from any build tree
 #   cd BUILD && cpack -G DEB                  morbs-client_*.deb, morbs-node_*.deb
@@ -12,7 +12,9 @@ install(TARGETS pushbox pullbox erasebox deskbox promptwin gatekeep
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT client)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md
         DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT client)
-install(TARGETS morbnode
+# netdelay goes with the node: scripts/datanet puts it in front of the
+# nodes for a network with a delay or a rate.
+install(TARGETS morbnode netdelay
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT node)
 
 set(CPACK_GENERATOR DEB)
