@@ -57,14 +57,21 @@ DisasterJournal::DisasterJournal(std::string_view stored_name, bool matrix)
 bool DisasterJournal::exists() const { return platform::is_regular_file(path_); }
 
 void DisasterJournal::start_fresh(NodeExchange& exchange, Reporter& reporter) {
-  if (!exists()) {
-    remove();  // whatever else bears the name was not written by an upload
-    return;
+  const std::string wanted = path_;
+  for (int n = 0; n < 1000; ++n) {
+    path_ = n == 0 ? wanted : wanted + "." + std::to_string(n);
+    if (platform::HeldFile::held_elsewhere(path_)) continue;  // a running upload's own
+    if (exists()) {
+      if (!release(exchange, reporter).ok()) {
+        std::error_code ec;
+        fs::rename(path_, aside_name(path_), ec);
+      }
+    } else {
+      remove();  // whatever else bears the name was not written by an upload
+    }
+    held_ = platform::HeldFile::hold(path_, true);
+    if (held_) return;
   }
-  if (release(exchange, reporter).ok()) return;
-  std::error_code ec;
-  fs::rename(path_, aside_name(path_), ec);
-  if (ec) remove();
 }
 
 bool DisasterJournal::record(std::string_view line) { return write_to_file(path_, line) == 0; }
@@ -111,8 +118,9 @@ Status release_all_disaster_files(NodeExchange& exchange, Reporter& reporter) {
   }
   int kept = 0;
   for (const std::string& name : names) {
-    // A FIFO or a directory of that name is nothing an upload wrote.
-    if (!platform::is_regular_file(name)) continue;
+    // A FIFO or a directory of that name is nothing an upload wrote, and a
+    // running upload gives its reservations back itself.
+    if (!platform::is_regular_file(name) || platform::HeldFile::held_elsewhere(name)) continue;
     reporter.detail_line(name);
     if (!DisasterJournal(name).release(exchange, reporter).ok()) ++kept;
   }

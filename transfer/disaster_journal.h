@@ -10,6 +10,7 @@
 #include "core/report/reporter.h"
 #include "core/wire/node_exchange.h"
 #include "core/status.h"
+#include "platform/held_file.h"
 
 namespace morbs {
 
@@ -29,7 +30,9 @@ class DisasterJournal {
 
   // Before an upload plans: a file of this name left by an interrupted run
   // is released first, and what cannot be released is kept aside under a
-  // name that -clear_disaster still finds, never overwritten.
+  // name that -clear_disaster still finds, never overwritten. The journal is
+  // then this run's own, held against every other run while it lives; when
+  // a running upload holds the name, a free one beside it is taken.
   void start_fresh(NodeExchange& exchange, Reporter& reporter);
 
   // Appends one reservation line; false when it could not be written.
@@ -47,10 +50,12 @@ class DisasterJournal {
 
  private:
   std::string path_;
+  std::optional<platform::HeldFile> held_;
 };
 
 // Releases every disaster file of the current directory (telling each name
-// as a detail). Ok when none had to be kept.
+// as a detail), but those a running upload holds. Ok when none had to be
+// kept.
 Status release_all_disaster_files(NodeExchange& exchange, Reporter& reporter);
 
 }  // namespace morbs

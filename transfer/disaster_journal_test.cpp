@@ -100,11 +100,38 @@ TEST_F(DisasterFile, AnEarlierFileOfTheSameNameIsReleasedOrKeptAside) {
   RecordingReporter reporter(false);
   DisasterJournal journal(path_);
   journal.start_fresh(exchange, reporter);
-  EXPECT_FALSE(fs::exists(path_));
+  EXPECT_EQ(journal.path(), path_);
+  EXPECT_EQ(read(), "");  // the new run's own, fresh
   std::ifstream aside(path_ + ".1");
   std::stringstream s;
   s << aside.rdbuf();
   EXPECT_EQ(s.str(), unreachable);
+}
+
+}  // namespace
+}  // namespace morbs
+
+namespace morbs {
+namespace {
+
+// A running upload's journal is its own: a second upload of the same name
+// takes a name beside it, and -clear_disaster leaves it to its run.
+TEST_F(DisasterFile, ARunningUploadsJournalIsLeftToIt) {
+  const std::string line = "OP=resv&ID=12345678903&DISK=accounts&FN=15:a&FSZ=1&IPADDR=127.0.0.1&PORT=1&\n";
+  write(line);
+  auto running = platform::HeldFile::hold(path_, false);
+  ASSERT_TRUE(running);
+  RecordingReporter reporter(false);
+  DisasterJournal second(path_);
+  second.start_fresh(exchange, reporter);
+  EXPECT_EQ(second.path(), path_ + ".1");
+  EXPECT_EQ(read(), line);
+
+  const fs::path here = fs::current_path();
+  fs::current_path(dir_);
+  EXPECT_TRUE(release_all_disaster_files(exchange, reporter).ok());
+  fs::current_path(here);
+  EXPECT_EQ(read(), line);  // nothing was sent for it, nothing dropped
 }
 
 }  // namespace
