@@ -32,9 +32,6 @@ using std::chrono::milliseconds;
 constexpr milliseconds first_byte_wait{1000};
 constexpr milliseconds request_wait{2000};
 constexpr milliseconds send_wait{2000};
-// A request still unanswered after this long is dropped unread: its client has
-// given up, and under a flood the workers catch up instead of falling behind.
-constexpr milliseconds answer_wait{10000};
 constexpr milliseconds never_answer_hold{30000};
 // After the descriptors ran out, accepting waits this long instead of spinning.
 constexpr milliseconds accept_pause{100};
@@ -92,7 +89,9 @@ class QueryService::Loop {
       polls.clear();
       ids.clear();
       polls.push_back({s_.wake_fds_[0], POLLIN, 0});
-      const bool accepting = now >= accept_paused_until_;
+      // With every slot busy with a real request, new clients wait in the
+      // listen backlog for a slot instead of being turned away.
+      const bool accepting = now >= accept_paused_until_ && has_room();
       polls.push_back({accepting ? s_.listen_fd_ : -1, POLLIN, 0});
       auto next = now + milliseconds(100);  // the stop flag is seen this often
       for (auto& [id, c] : connections_) {
@@ -129,17 +128,23 @@ class QueryService::Loop {
     Clock::time_point accepted, deadline, send_at;
   };
 
+  bool full() const { return static_cast<int>(connections_.size()) >= s_.max_connections_; }
+
+  bool has_room() const {
+    if (!full()) return true;
+    return std::any_of(connections_.begin(), connections_.end(), [](const auto& entry) {
+      return entry.second.step == Step::reading && entry.second.got == 0;
+    });
+  }
+
   void accept_all() {
     for (int n = 0; n < 64; ++n) {
+      if (full() && !evict_silent()) return;  // the rest wait in the backlog
       int fd = ::accept4(s_.listen_fd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
       if (fd < 0) {
         if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
           accept_paused_until_ = Clock::now() + accept_pause;
         return;
-      }
-      if (static_cast<int>(connections_.size()) >= s_.max_connections_ && !evict_silent()) {
-        ::close(fd);  // every slot is busy with a real request
-        continue;
       }
       Connection c;
       c.fd = fd;
@@ -180,7 +185,8 @@ class QueryService::Loop {
       if (c.got < c.in.size()) return;
       c.step = Step::working;
       const auto now = Clock::now();
-      c.deadline = now + answer_wait + milliseconds(100);
+      // A request read in full is answered however busy the workers are.
+      c.deadline = Clock::time_point::max();
       std::lock_guard<std::mutex> lock(s_.jobs_mutex_);
       s_.jobs_.push_back({id, c.in, now});
       s_.jobs_ready_.notify_one();
@@ -298,7 +304,6 @@ void QueryService::work() {
 }
 
 QueryService::Done QueryService::answer_job(Job& job) {
-  if (Clock::now() - job.queued > answer_wait) return {job.connection, Verdict::close, {}, 0};
   PlainBlock plain{};
   decodeV1(job.block, 0, plain);
   const std::string request(until_nul(std::string_view(plain.data(), plain.size())));
