@@ -30,6 +30,9 @@ using std::chrono::milliseconds;
 // A real client sends its request right after connecting; one that does not
 // within this time gives its slot back.
 constexpr milliseconds first_byte_wait{1000};
+// A connection silent for this long may give its slot to a newer one when
+// every slot is taken; a fresh one may simply not have been read yet.
+constexpr milliseconds silent_grace{200};
 constexpr milliseconds request_wait{2000};
 constexpr milliseconds send_wait{2000};
 constexpr milliseconds never_answer_hold{30000};
@@ -91,7 +94,7 @@ class QueryService::Loop {
       polls.push_back({s_.wake_fds_[0], POLLIN, 0});
       // With every slot busy with a real request, new clients wait in the
       // listen backlog for a slot instead of being turned away.
-      const bool accepting = now >= accept_paused_until_ && has_room();
+      const bool accepting = now >= accept_paused_until_ && has_room(now);
       polls.push_back({accepting ? s_.listen_fd_ : -1, POLLIN, 0});
       auto next = now + milliseconds(100);  // the stop flag is seen this often
       for (auto& [id, c] : connections_) {
@@ -100,6 +103,7 @@ class QueryService::Loop {
         if (c.step == Step::sending && now >= c.send_at) events = POLLOUT;
         if (c.step == Step::sending && now < c.send_at) next = std::min(next, c.send_at);
         next = std::min(next, c.deadline);
+        if (!accepting && c.step == Step::reading && c.got == 0) next = std::min(next, c.accepted + silent_grace);
         if (events == 0) continue;
         polls.push_back({c.fd, events, 0});
         ids.push_back(id);
@@ -130,11 +134,14 @@ class QueryService::Loop {
 
   bool full() const { return static_cast<int>(connections_.size()) >= s_.max_connections_; }
 
-  bool has_room() const {
+  static bool evictable(const Connection& c, Clock::time_point now) {
+    return c.step == Step::reading && c.got == 0 && now - c.accepted >= silent_grace;
+  }
+
+  bool has_room(Clock::time_point now) const {
     if (!full()) return true;
-    return std::any_of(connections_.begin(), connections_.end(), [](const auto& entry) {
-      return entry.second.step == Step::reading && entry.second.got == 0;
-    });
+    return std::any_of(connections_.begin(), connections_.end(),
+                       [&](const auto& entry) { return evictable(entry.second, now); });
   }
 
   void accept_all() {
@@ -155,11 +162,12 @@ class QueryService::Loop {
   }
 
   // Makes room by closing the connection that has waited longest without
-  // sending a byte. False when there is none.
+  // sending a byte, past the grace. False when there is none.
   bool evict_silent() {
+    const auto now = Clock::now();
     auto oldest = connections_.end();
     for (auto it = connections_.begin(); it != connections_.end(); ++it)
-      if (it->second.step == Step::reading && it->second.got == 0 &&
+      if (evictable(it->second, now) &&
           (oldest == connections_.end() || it->second.accepted < oldest->second.accepted))
         oldest = it;
     if (oldest == connections_.end()) return false;
