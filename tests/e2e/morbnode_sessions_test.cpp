@@ -128,6 +128,37 @@ TEST(NodeSessions, ClientsBeyondTheSessionsWaitAndAllSucceed) {
   }
 }
 
+// One session, taken by a client that never logs in: two clients that come
+// after it are served in the order they came, once the slot is free.
+TEST(NodeSessions, WaitingLoginsAreServedOldestFirst) {
+  TempDir dir("sessions");
+  DataNet net(dir.path(), 1, {{"--sftp-sessions", "1", "--sftp-queue-wait-s", "60"}});
+  const std::string id = "12345678903", name = "1514764800000000005:shared.bin";
+  ASSERT_NE(net.request(0, "OP=resv&ID=" + id + "&DISK=accounts&FN=" + name + "&FSZ=20000000&").find("done"),
+            std::string::npos);
+  write_file(net.account_dir(0, id, "accounts") / name, std::string(20000000, 'o'));  // long enough to hold the session
+  const std::string url = "sftp://127.0.0.1:" + std::to_string(net.sftp_port(0)) + "/home/" + net.user(0) +
+                          "/MORBS-SYSTEM/MORB1/ACCOUNTS/12/34/56/78/90/3/" + name;
+  platform::TcpSocket blocker = connect_to(net.sftp_port(0));  // sent away after five seconds
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  const auto start = Clock::now();
+  std::vector<double> finished(2);
+  std::vector<platform::RunResult> results(2);
+  std::vector<std::thread> clients;
+  for (size_t i = 0; i < 2; ++i) {
+    clients.emplace_back([&, i] {
+      results[i] = curl({"--user", net.user(0) + ":" + net.password(0), "-o",
+                         (dir / ("got" + std::to_string(i))).string(), url});
+      finished[i] = std::chrono::duration<double>(Clock::now() - start).count();
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // the first one is older
+  }
+  for (auto& t : clients) t.join();
+  for (const auto& r : results) EXPECT_EQ(r.exit_code, 0) << r.output;
+  EXPECT_GT(finished[0], 4.0);  // not before the slot was free
+  EXPECT_LT(finished[0], finished[1]);
+}
+
 TEST(NodeSessions, AStopWithOpenConnectionsEndsCleanly) {
   TempDir dir("sessions");
   DataNet ports(dir.path(), 1);
