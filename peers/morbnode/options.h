@@ -25,9 +25,15 @@ struct Options {
   bool never_answer = false;
   bool close_without_answer = false;
   bool sftp_off = false;             // the port is advertised, nothing listens on it
-  std::set<std::string> refused_ops;
-  std::optional<int64_t> disk_full_at;  // no file the node writes grows beyond this  // "resv", "listfiles", "listfiles-add", ...
+  std::set<std::string> refused_ops;  // "resv", "listfiles", "listfiles-add", ...
+  std::optional<int64_t> disk_full_at;  // no file the node writes grows beyond this
   std::string log_path;
+  int64_t reservation_expiry_s = 24 * 60 * 60;  // a reservation never written is given back then
+  bool no_digest = false;        // chkfile never tells a digest
+  bool corrupt_uploads = false;  // one byte of every stored file flipped as it is written
+  std::optional<int64_t> sftp_stall_after;  // a session stops answering after this many bytes
+  int sftp_sessions = 32;         // SFTP sessions served at once
+  int64_t sftp_queue_wait_s = 120;  // how long a login beyond them waits for a free one
 };
 
 // The SFTP port clients are told to use.
