@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/status.h"
 #include "core/wire/wire.h"
 
 namespace morbs {
@@ -22,14 +23,33 @@ inline constexpr size_t certificate_id_limit = 47;
 inline constexpr size_t writer_local_id_limit = 2008;
 inline constexpr size_t writer_second_id_limit = 1968;
 
-// 1 with the local id in `uid32` (at most `uid32_limit` characters); 0 after
-// printing the reason.
-int test_UID(std::string& uid32, size_t uid32_limit);
+struct CertificateIds {
+  std::string local_id;
+  std::string second_id;
+};
 
+// The session identity `uid32` (at most `uid32_limit` characters), or the
+// line that tells why there is none: "CERTYFICATE: <reason>" or "incorrect
+// certyficate" (a local id "null").
+Result<std::string> test_UID(size_t uid32_limit, const std::string& path = certificate_file);
+
+// Both ids of a valid certificate, or the reason: "no created certificate",
+// "incorrect certificate format[1]", "outdated certificate", "incorrect
+// certificate format[2]".
+Result<CertificateIds> read_certificate(const std::string& path = certificate_file);
+
+// Written, or the reason (each beginning with a blank): " too long input
+// string [1]", " system clock doesn't wwork", " can't open file to write".
+Status write_certificate(std::string_view local_id, std::string_view second_id,
+                         const std::string& path = certificate_file);
+
+// The forms with a result number and text outputs, for callers not yet
+// taking the values above. test_UID prints its line; the others print nothing.
+// 1 with the local id in `uid32`; 0 after printing the reason.
+int test_UID(std::string& uid32, size_t uid32_limit);
 // 1 valid; 0 with the reason in `message`. All outputs start as "null".
 int read_certificate(std::string& local_id, std::string& second_id, std::string& message,
                      const std::string& path = certificate_file);
-
 // 1 written (message "null"); 0 not written (message gives the reason).
 int write_certificate(std::string_view local_id, std::string_view second_id,
                       std::string& message, const std::string& path = certificate_file);

@@ -192,6 +192,22 @@ TEST_F(Certificate, TestUidPrintsTheReason) {
   EXPECT_EQ(uid32, "before");
 }
 
+TEST_F(Certificate, TheSessionIdentityOrTheLineThatSaysWhyNot) {
+  {
+    platform::TestClock clock({noon_2018_03_15, 0});
+    EXPECT_EQ(test_UID(39).why(), "CERTYFICATE: no created certificate");
+  }
+  write_at(noon_2018_03_15, "user01", "host01");
+  platform::TestClock clock({noon_2018_03_15, 0});
+  Result<std::string> uid = test_UID(39);
+  ASSERT_TRUE(uid.ok()) << uid.why();
+  EXPECT_EQ(*uid, "user01");
+  Result<CertificateIds> ids = read_certificate();
+  ASSERT_TRUE(ids.ok()) << ids.why();
+  EXPECT_EQ(ids->second_id, "host01");
+  EXPECT_EQ(test_UID(5).why(), "CERTYFICATE: incorrect certificate format[2]");
+}
+
 TEST_F(Certificate, ALocalIdNullPassesTheReaderButNotTheSession) {
   write_at(noon_2018_03_15, "null", "host01");
   EXPECT_EQ(read_at(noon_2018_03_15).result, 1);
