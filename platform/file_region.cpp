@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -55,6 +56,31 @@ int64_t copy_in_kernel(int in, int out, int64_t size) {
     copied += n;
   }
   return copied;
+}
+
+FileDescriptor create_nameless_file(const std::string& directory) {
+  FileDescriptor fd(::open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
+  if (fd) return fd;
+  // A file system without nameless files: a fresh name, gone at once.
+  std::string name = directory + "/.morbs_scratch_XXXXXX";
+  FileDescriptor named(::mkostemp(name.data(), O_CLOEXEC));
+  if (named) ::unlink(name.c_str());
+  return named;
+}
+
+std::optional<std::string> read_from_start(int fd) {
+  std::string text;
+  char block[65536];
+  for (off_t at = 0;;) {
+    const ssize_t n = ::pread(fd, block, sizeof block, at);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return std::nullopt;
+    }
+    if (n == 0) return text;
+    text.append(block, static_cast<size_t>(n));
+    at += n;
+  }
 }
 
 }  // namespace morbs::platform

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace morbs::platform {
@@ -39,6 +40,13 @@ bool seek_to(int fd, int64_t offset);
 FileDescriptor create_new_file(const std::string& path);
 // An existing file opened for writing, positioned at `offset`.
 FileDescriptor open_for_writing_at(const std::string& path, int64_t offset);
+
+// A file with no name in `directory`, gone with its last descriptor: a
+// scratch file that even a killed run never leaves behind.
+FileDescriptor create_nameless_file(const std::string& directory);
+// Everything in the file of `fd`, read from its start; nothing when it
+// cannot be read.
+std::optional<std::string> read_from_start(int fd);
 
 // Renames `from` to `to` unless `to` exists (errno EEXIST then).
 bool rename_without_replacing(const std::string& from, const std::string& to);

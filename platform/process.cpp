@@ -203,4 +203,8 @@ int BackgroundProcess::stop(long grace_ms) {
   return decode_status(status);
 }
 
+int own_process_id() { return static_cast<int>(::getpid()); }
+
+bool process_exists(int pid) { return pid > 0 && (::kill(pid, 0) == 0 || errno != ESRCH); }
+
 }  // namespace morbs::platform

@@ -50,4 +50,10 @@ class BackgroundProcess {
   int pid_ = -1;
 };
 
+// This process's id: the tag that makes a run's scratch names its own.
+int own_process_id();
+// False only when no process of that id exists: a scratch file tagged with
+// it belongs to a run that ended.
+bool process_exists(int pid);
+
 }  // namespace morbs::platform

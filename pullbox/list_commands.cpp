@@ -29,9 +29,8 @@ std::string date_or_all(const std::string& date) {
 void list_command(Run& run, const std::string& id) {
   platform::remove_file(list_name);
   if (check_account_id(run.settings, id) == 0) return;
-  std::string message;
-  get_list(run.curl_table, run.nconf, id, run.settings.ip_addr, run.settings.init_port, message,
-           run.settings.test, run.settings.connection_wait(), run.settings.transfers);
+  ConsoleReporter reporter(run.settings.test == 1);
+  (void)get_list(run.nconf, id, run.settings, reporter);
 }
 
 void ls_sorted_command(Reporter& reporter) {

@@ -6,7 +6,6 @@
 
 #include "core/nodes/node_table.h"
 #include "core/session/settings.h"
-#include "transfer/curl_table.h"
 
 namespace morbs::pullbox {
 
@@ -14,7 +13,6 @@ struct Run {
   Settings settings = Settings::defaults(Program::pullbox);
   std::string uid32;
   NodeTable nconf;
-  TransferTable curl_table;
 };
 
 // The line that points to the help, printed only when `test` is 1.

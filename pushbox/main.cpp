@@ -7,11 +7,9 @@
 #include "core/session/account.h"
 #include "core/session/certificate.h"
 #include "core/session/config.h"
-#include "core/nodes/node_selection.h"
-#include "core/nodes/node_table.h"
-#include "transfer/curl_table.h"
+#include "core/report/reporter.h"
+#include "transfer/disaster_journal.h"
 #include "transfer/write_planning.h"
-#include "pushbox/disaster.h"
 #include "pushbox/upload.h"
 
 namespace {
@@ -32,7 +30,8 @@ int main(int argc, char** argv) {
   }
   if (argc == 2 && std::string_view(argv[1]) == "-clear_disaster") {
     read_config(settings);
-    pushbox::check_disaster_files(settings.test, settings.connection_wait());
+    ConsoleReporter reporter(settings.test == 1);
+    (void)release_all_disaster_files(settings.connection_wait(), reporter);
     return 0;
   }
   if (argc != 4) {
@@ -76,14 +75,8 @@ int main(int argc, char** argv) {
   std::puts(matrix ? "Mode:\t\t\tmatrix" : "Mode:\t\t\tsingular");
   std::puts(" ...wait a moment\n");
 
-  NodeTable nconf;
-  permut_rec permut;
-  TransferTable curl_table;
-  std::string disaster_fname;
-  pushbox::RunTables tables{nconf, permut, curl_table, disaster_fname};
-  if (matrix)
-    pushbox::upload_matrix(upload, tables, settings, uid32);
-  else
-    pushbox::upload_singular(upload, tables, settings, uid32);
+  ConsoleReporter reporter(settings.test == 1);
+  pushbox::remove_parts_of_ended_runs();
+  (void)pushbox::upload(upload, matrix, settings, uid32, reporter);
   return 0;
 }

@@ -1,14 +1,13 @@
-// One upload: plan, move the copies with curl, register them, and undo the
-// reservations when anything fails.
+// One upload: plan, move the copies through the transfer engine, register
+// them, and give the reservations back when anything fails.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-#include "core/nodes/node_selection.h"
-#include "core/nodes/node_table.h"
+#include "core/report/reporter.h"
 #include "core/session/settings.h"
-#include "transfer/curl_table.h"
+#include "core/status.h"
 
 namespace pushbox {
 
@@ -20,26 +19,20 @@ struct UploadRequest {
   int64_t size = 0;
 };
 
-// The run's state that planning and the flows fill.
-struct RunTables {
-  morbs::NodeTable& nconf;
-  morbs::permut_rec& permut;
-  morbs::TransferTable& curl_table;
-  std::string& disaster_fname;
-};
-
-// Local part files of a split upload are this stem followed by the part number.
+// Local part files of a split upload: this stem, the part number, and the
+// run's own tag, so that two runs in one folder never share a part.
 inline constexpr const char* part_file_stem = "tmp_mfile";
 
 // The size of a regular file that can be read; -1 otherwise.
 int64_t get_size_local_file(const std::string& path);
 
-// Both flows print their progress and verdict and always end normally;
-// reservations are given back on every failure (the disaster file stays
-// exactly when that fails).
-void upload_singular(const UploadRequest& upload, RunTables tables, const morbs::Settings& settings,
-                     const std::string& uid32);
-void upload_matrix(const UploadRequest& upload, RunTables tables, const morbs::Settings& settings,
-                   const std::string& uid32);
+// Part files that runs killed before they could remove them left behind.
+void remove_parts_of_ended_runs();
+
+// Prints its progress and verdict; reservations are given back on every
+// failure (the disaster file stays exactly when that fails). Ok when the
+// file is stored and registered; otherwise why not.
+morbs::Status upload(const UploadRequest& upload, bool matrix, const morbs::Settings& settings,
+                     const std::string& uid32, morbs::Reporter& reporter);
 
 }  // namespace pushbox

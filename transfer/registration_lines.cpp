@@ -1,49 +1,55 @@
 #include "transfer/registration_lines.h"
 
-#include <string>
-
-#include "transfer/curl_table.h"
+#include "core/wire/number_text.h"
+#include "core/wire/op_message.h"
+#include "core/wire/query_string.h"
 
 namespace morbs {
 
 namespace {
 
-bool is_basic(std::string_view copy) { return copy == "basic"; }
-
-int store(std::string& slot, std::string line) {
-  if (line.size() > registration_line_limit) {
-    slot = "null";
-    return -1;
-  }
-  slot = std::move(line);
-  return 0;
+std::optional<std::string> bounded(std::string line) {
+  if (line.size() > registration_line_limit) return std::nullopt;
+  return line;
 }
-
-bool row_in_range(int row) { return row >= 0 && row < node_count; }
 
 }  // namespace
 
-int do_list_files(TransferTable& curl_table, int row, std::string_view id, std::string_view stored_name,
-                  std::string_view uid32, std::string_view copy, int port,
-                  std::string_view area) {
-  if (!row_in_range(row)) return -1;
+std::optional<std::string> list_files_line(std::string_view id, std::string_view stored_name,
+                                           std::string_view uid32, Copy copy, int port, Area area) {
   std::string line = "OP=listfiles&SUB=add&FN=";
   line.append(stored_name).append("&ID=").append(id).append("&UID32=").append(uid32);
-  line.append("&ORG=").append(is_basic(copy) ? "0" : "1");
-  line.append("&PORT=").append(std::to_string(port)).append("&DISK=").append(area).append("&");
-  Slots& slots = is_basic(copy) ? curl_table.basic_list_lines : curl_table.second_list_lines;
-  return store(slots[row], std::move(line));
+  line.append("&ORG=").append(org_text(copy));
+  line.append("&PORT=").append(std::to_string(port)).append("&DISK=").append(area_text(area)).append("&");
+  return bounded(std::move(line));
 }
 
-int do_list_archi(TransferTable& curl_table, int row, std::string_view id, std::string_view stored_name,
-                  std::string_view copy, int port, std::string_view area) {
-  if (!row_in_range(row)) return -1;
+std::optional<std::string> list_archive_line(std::string_view id, std::string_view stored_name, Copy copy,
+                                             int port, Area area) {
   std::string line = "OP=listARCHI&SUB=add&ID=";
-  line.append(id).append("&DISK=").append(area).append("&FN=").append(stored_name);
-  line.append("&DIRF=auto&ORG=").append(is_basic(copy) ? "0" : "1");
+  line.append(id).append("&DISK=").append(area_text(area)).append("&FN=").append(stored_name);
+  line.append("&DIRF=auto&ORG=").append(org_text(copy));
   line.append("&PORT=").append(std::to_string(port)).append("&");
-  Slots& slots = is_basic(copy) ? curl_table.basic_archive_lines : curl_table.second_archive_lines;
-  return store(slots[row], std::move(line));
+  return bounded(std::move(line));
+}
+
+
+
+Status register_line(std::string_view address, std::string_view line, ConnectionWait wait, Reporter& reporter) {
+  std::string request(line);
+  std::string port;
+  select_value(request, "PORT", port);
+  if (port == absent) return Status::failure("abort by undefined port in list/archi strings");
+  if (op_message(address, to_int(port), request, reporter.details_shown() ? 1 : 0, wait) != 0)
+    return Status::failure("abort connection for write list/archi strings");
+  std::string status, re, cp;
+  select_value(request, "STATUS", status);
+  if (status == "done") return Status::success();
+  select_value(request, "RE", re);
+  select_value(request, "CP", cp);
+  reporter.detail(format_text("Error: %s: ", re.c_str()));
+  reporter.detail(format_text(" %s\n", cp.c_str()));
+  return Status::failure("the node refused the line: " + re);
 }
 
 }  // namespace morbs

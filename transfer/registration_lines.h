@@ -1,20 +1,30 @@
 // The lines that register one stored copy in a node's files list and
-// archive list. Only the exact copy text "basic" means the basic copy.
+// archive list, as the node's query port takes them.
 #pragma once
 
+#include <optional>
+#include <string>
 #include <string_view>
 
-#include "transfer/curl_table.h"
+#include "core/report/reporter.h"
+#include "core/session/settings.h"
+#include "core/status.h"
+#include "transfer/transfer.h"
 
 namespace morbs {
 
-// 0 written into slot `row`; -1 when the row is out of range or the line
-// would pass 255 characters (the slot is then "null": nothing half-built
-// is ever registered).
-int do_list_files(TransferTable& curl_table, int row, std::string_view id, std::string_view stored_name,
-                  std::string_view uid32, std::string_view copy, int port,
-                  std::string_view area);
-int do_list_archi(TransferTable& curl_table, int row, std::string_view id, std::string_view stored_name,
-                  std::string_view copy, int port, std::string_view area);
+inline constexpr size_t registration_line_limit = 255;
+
+// Nothing when the line would pass 255 characters: a half-built line is
+// never registered.
+std::optional<std::string> list_files_line(std::string_view id, std::string_view stored_name,
+                                           std::string_view uid32, Copy copy, int port, Area area);
+std::optional<std::string> list_archive_line(std::string_view id, std::string_view stored_name, Copy copy,
+                                             int port, Area area);
+
+// Sends one prepared list or archive line to the node its PORT names. Ok
+// when the node answered STATUS=done; a refusal is told as a detail
+// ("Error: RE:  CP").
+Status register_line(std::string_view address, std::string_view line, ConnectionWait wait, Reporter& reporter);
 
 }  // namespace morbs

@@ -1,16 +1,14 @@
 #include "transfer/write_planning.h"
 
-#include <algorithm>
-#include <cstdio>
-#include <filesystem>
 #include <functional>
 
 #include "core/session/account.h"
 #include "core/wire/op_message.h"
+#include "core/wire/number_text.h"
 #include "core/wire/query_string.h"
 #include "lists/time_prefix.h"
-#include "transfer/curl_strings.h"
 #include "transfer/registration_lines.h"
+#include "transfer/sftp_place.h"
 #include "transfer/transliteration.h"
 
 namespace morbs {
@@ -25,29 +23,22 @@ struct ModeTexts {
 constexpr ModeTexts singular_texts{"no disk for write in singular-mode", "wrong port for write in singular-mode"};
 constexpr ModeTexts matrix_texts{"no disk for write in matrix-mode", "wrong port for write in matrix-mode"};
 
-const char* disk_text(int area) {
-  if (area == 1) return "accounts";
-  if (area == 2) return "accounts1";
-  return nullptr;
+std::optional<Area> area_number(int area) {
+  if (area == 1) return Area::accounts;
+  if (area == 2) return Area::accounts1;
+  return std::nullopt;
 }
 
-int fail(std::string& message, const char* text) {
-  message = text;
-  return -1;
-}
-
-void remove_file(const std::string& name) {
-  std::error_code ignored;
-  std::filesystem::remove(name, ignored);
-}
+int verbosity(const Reporter& reporter) { return reporter.details_shown() ? 1 : 0; }
 
 // One copy to reserve: where it goes and what it is.
-struct Copy {
+struct CopyPlace {
   int node;
   int area;
-  std::string_view copy;  // "basic" or "second"
-  int row;                // transfer-table index
-  std::string_view fn;
+  Copy copy;
+  int part;
+  int directory;  // MORB<directory> on the node
+  std::string fn;
   int64_t size;
 };
 
@@ -55,51 +46,57 @@ struct Copy {
 struct Planning {
   TransferTable& curl_table;
   const NodeTable& nconf;
-  const std::string& disaster_fname;
-  std::string_view uid32, id, address;
-  std::string& message;
-  int test;
-  ConnectionWait wait;
+  DisasterJournal& journal;
+  const UploadOrder& order;
+  Reporter& reporter;
   ModeTexts texts;
 };
 
-// Reserve one copy, record it first in the disaster file, then fill its
-// transfer entry (through `build_entry`) and its two registration lines.
-int reserve(Planning& p, const Copy& c,
-            const std::function<int(std::string_view disk)>& build_entry) {
-  const char* disk = disk_text(c.area);
-  if (!disk) return fail(p.message, p.texts.no_disk);
+// Reserve one copy, record it first in the journal, then fill its transfer
+// and its two registration lines.
+Status reserve(Planning& p, const CopyPlace& c) {
+  const std::optional<Area> area = area_number(c.area);
+  if (!area) return Status::failure(p.texts.no_disk);
+  const std::string_view disk = area_text(*area);
   const int port = p.nconf[c.node].port;
-  std::string request = "OP=resv&ID=" + std::string(p.id) + "&DISK=" + disk + "&FN=" + std::string(c.fn) +
+  std::string request = "OP=resv&ID=" + std::string(p.order.id) + "&DISK=" + std::string(disk) + "&FN=" + c.fn +
                         "&FSZ=" + std::to_string(c.size) + "&";
-  std::string line = request + "IPADDR=" + std::string(p.address) + "&PORT=" + std::to_string(port) + "&";
-  if (write_to_file(p.disaster_fname, line) != 0 && p.test)
-    std::printf("ERORR: can't write to %s\n", p.disaster_fname.c_str());
-  if (port <= 0) return fail(p.message, p.texts.wrong_port);
-  if (op_message(p.address, port, request, p.test, p.wait) != 0)
-    return fail(p.message, "connection to data-network is interrupted");
+  const std::string line =
+      request + "IPADDR=" + std::string(p.order.address) + "&PORT=" + std::to_string(port) + "&";
+  if (!p.journal.record(line)) p.reporter.detail(format_text("ERORR: can't write to %s\n", p.journal.path().c_str()));
+  if (port <= 0) return Status::failure(p.texts.wrong_port);
+  if (op_message(p.order.address, port, request, verbosity(p.reporter), p.order.wait) != 0)
+    return Status::failure("connection to data-network is interrupted");
   std::string status;
   select_value(request, "STATUS", status);
-  if (status != "done") return fail(p.message, "can't reserve space on disk");
-  if (build_entry(disk) != 0) return fail(p.message, "incorect registration in the upload table");
+  if (status != "done") return Status::failure("can't reserve space on disk");
+  const Status incorrect = Status::failure("incorect registration in the upload table");
+  Result<Transfer> transfer =
+      sftp_transfer(p.nconf[c.node], c.directory, p.order.address, p.order.id, *area, c.fn, p.reporter);
+  if (!transfer) return incorrect;
+  PlannedCopy planned{*transfer, {}, {}};
+  planned.transfer.direction = Direction::upload;
+  planned.transfer.copy = c.copy;
   // A line that does not fit is not registered half-built: the plan fails.
-  if (do_list_files(p.curl_table, c.row, p.id, c.fn, p.uid32, c.copy, port, disk) != 0 ||
-      do_list_archi(p.curl_table, c.row, p.id, c.fn, c.copy, port, disk) != 0)
-    return fail(p.message, "incorect registration in the upload table");
-  return 0;
+  auto list = list_files_line(p.order.id, c.fn, p.order.uid32, c.copy, port, *area);
+  auto archive = list_archive_line(p.order.id, c.fn, c.copy, port, *area);
+  if (!list || !archive) return incorrect;
+  planned.list_line = std::move(*list);
+  planned.archive_line = std::move(*archive);
+  p.curl_table.of(c.copy, c.part) = std::move(planned);
+  return Status::success();
 }
 
-// The checks both modes begin with. 0 to go on.
-int start_table(TransferTable& curl_table, std::string_view id, std::string_view name, const char* mode,
-                std::string& message, int test) {
-  init_table(curl_table);
-  if (id.size() != account_id_length) {
-    if (test) std::puts("Error: id must have 11 chars");
-    return fail(message, "incorrect id, wrong lenght");
-  }
+// The checks both modes begin with.
+Status start_table(TransferTable& curl_table, const UploadOrder& order, Mode mode, Reporter& reporter) {
+  curl_table = TransferTable{};
   curl_table.mode = mode;
-  if (name.size() > archive_name_limit) return fail(message, "too long length of file-name-in-archi");
-  return 0;
+  if (order.id.size() != account_id_length) {
+    reporter.detail_line("Error: id must have 11 chars");
+    return Status::failure("incorrect id, wrong lenght");
+  }
+  if (order.name.size() > archive_name_limit) return Status::failure("too long length of file-name-in-archi");
+  return Status::success();
 }
 
 }  // namespace
@@ -111,108 +108,75 @@ std::string stored_file_name_of(std::string_view name_in_archive) {
   return out;
 }
 
-int do_strings_write_singular_mode(TransferTable& curl_table, NodeTable& nconf,
-                                   std::string& disaster_fname, std::string_view uid32,
-                                   std::string_view id, std::string_view local_path,
-                                   std::string_view name, int64_t size, std::string_view address,
-                                   int port, std::string& message, int test, ConnectionWait wait) {
-  if (start_table(curl_table, id, name, "upload-singular", message, test) != 0) return -1;
-  const std::string fname = stored_file_name_of(name);
-  const WritePlaces places = test_write_in_singular_mode(nconf, address, port, size, test, wait);
+Status do_strings_write_singular_mode(TransferTable& curl_table, NodeTable& nconf,
+                                      std::optional<DisasterJournal>& journal, const UploadOrder& order,
+                                      Reporter& reporter) {
+  if (Status s = start_table(curl_table, order, Mode::upload_singular, reporter); !s) return s;
+  const std::string fname = stored_file_name_of(order.name);
+  const WritePlaces places =
+      test_write_in_singular_mode(nconf, order.address, order.port, order.size, verbosity(reporter), order.wait);
   if (places.basic_node < 0 || places.second_node < 0)
-    return fail(message, "no free space in nodes or nodes are closed");
+    return Status::failure("no free space in nodes or nodes are closed");
   std::string prefix;
-  if (get_prefix(address, nconf[places.basic_node].port, prefix, test, wait) != 0)
-    return fail(message, "connection to data-network is interrupted");
+  if (get_prefix(order.address, nconf[places.basic_node].port, prefix, verbosity(reporter), order.wait) != 0)
+    return Status::failure("connection to data-network is interrupted");
   const std::string fn = prefix + fname;
-  disaster_fname = fname + "-singular.disater";
-  remove_file(disaster_fname);
+  journal.emplace(fname, false);
+  journal->start_fresh(order.address, order.wait, reporter);
 
-  Planning p{curl_table, nconf, disaster_fname, uid32, id, address, message, test, wait, singular_texts};
-  const Copy copies[] = {{places.basic_node, places.basic_area, "basic", 0, fn, size},
-                         {places.second_node, places.second_area, "second", 0, fn, size}};
-  for (const Copy& c : copies) {
-    auto entry = [&](std::string_view disk) {
-      return do_curl_strings_singular_mode(curl_table, nconf, c.node, address, id, c.copy, disk, local_path,
-                                           fn, test);
-    };
-    if (reserve(p, c, entry) != 0) return -1;
+  Planning p{curl_table, nconf, *journal, order, reporter, singular_texts};
+  const CopyPlace copies[] = {
+      {places.basic_node, places.basic_area, Copy::basic, 0, places.basic_node + 1, fn, order.size},
+      {places.second_node, places.second_area, Copy::second, 0, places.second_node + 1, fn, order.size}};
+  for (const CopyPlace& c : copies) {
+    if (Status s = reserve(p, c); !s) return s;
+    curl_table.of(c.copy, 0)->transfer.local = std::string(order.local_path);
   }
   curl_table.part_count = 2;
-  curl_table.part_size = size;
+  curl_table.part_size = order.size;
   curl_table.last_part_size = 0;
-  return 0;
+  return Status::success();
 }
 
-int do_strings_write_matrix_mode(TransferTable& curl_table, NodeTable& nconf, permut_rec& permut,
-                                 std::string& disaster_fname, std::string_view uid32,
-                                 std::string_view id, std::string_view part_stem,
-                                 std::string_view name, int64_t size, std::string_view address,
-                                 int port, std::string& message, int test, ConnectionWait wait) {
-  if (start_table(curl_table, id, name, "upload-matrix", message, test) != 0) return -1;
-  const std::string fname = stored_file_name_of(name);
-  test_write_in_matrix_mode(nconf, permut, address, port, size, test, wait);
+Status do_strings_write_matrix_mode(TransferTable& curl_table, NodeTable& nconf, permut_rec& permut,
+                                    std::optional<DisasterJournal>& journal, const UploadOrder& order,
+                                    Reporter& reporter) {
+  if (Status s = start_table(curl_table, order, Mode::upload_matrix, reporter); !s) return s;
+  const std::string fname = stored_file_name_of(order.name);
+  test_write_in_matrix_mode(nconf, permut, order.address, order.port, order.size, verbosity(reporter), order.wait);
   const int n = permut.nr;
-  if (n < 2 || n > node_count)
-    return fail(message, "not enough free space in nodes for write in matrix-mode");
+  if (n < 2 || n > node_count) return Status::failure("not enough free space in nodes for write in matrix-mode");
   const int first_port = nconf[permut.node[0]].port;
   if (first_port < 1) {
-    if (test) std::puts("ERROR: permut struct has no defined port");
-    return fail(message, "Data network is not ready for write in matrix-mode");
+    reporter.detail_line("ERROR: permut struct has no defined port");
+    return Status::failure("Data network is not ready for write in matrix-mode");
   }
   std::string prefix;
-  if (get_prefix(address, first_port, prefix, test, wait) != 0)
-    return fail(message, "connection to data-network is interrupted");
-  std::string fn[node_count], part_file[node_count];
-  for (int k = 0; k < n; ++k) {
-    fn[k] = prefix + fname + ":" + std::to_string(k);
-    part_file[k] = std::string(part_stem) + std::to_string(k);
-  }
-  disaster_fname = fname + "-matrix.disater";
-  remove_file(disaster_fname);
+  if (get_prefix(order.address, first_port, prefix, verbosity(reporter), order.wait) != 0)
+    return Status::failure("connection to data-network is interrupted");
+  journal.emplace(fname, true);
+  journal->start_fresh(order.address, order.wait, reporter);
 
-  Planning p{curl_table, nconf, disaster_fname, uid32, id, address, message, test, wait, matrix_texts};
-  // Part k of copy `copy` on slot `slot`.
-  auto place = [&](int k, int slot, std::string_view copy, int64_t part_size) {
-    const bool basic = copy == "basic";
-    Copy c{basic ? permut.node[slot] : permut.node2[slot], basic ? permut.area[slot] : permut.area2[slot],
-           copy, slot, fn[k], part_size};
-    auto entry = [&](std::string_view disk) {
-      return do_curl_strings_matrix_mode(curl_table, nconf, permut, slot, address, id, copy, disk,
-                                         part_file[k], fn[k], test);
-    };
-    return reserve(p, c, entry);
+  Planning p{curl_table, nconf, *journal, order, reporter, matrix_texts};
+  // Part k of `copy` on slot `slot`.
+  auto place = [&](int k, int slot, Copy copy, int64_t part_size) {
+    const bool basic = copy == Copy::basic;
+    const int node = basic ? permut.node[slot] : permut.node2[slot];
+    const CopyPlace c{node, basic ? permut.area[slot] : permut.area2[slot], copy, k, to_int(nconf[node].sn),
+                      prefix + fname + ":" + std::to_string(k), part_size};
+    return reserve(p, c);
   };
   for (int k = 0; k < n - 1; ++k)
-    if (place(k, k, "basic", permut.part_size) != 0) return -1;
+    if (Status s = place(k, k, Copy::basic, permut.part_size); !s) return s;
   for (int k = 1; k < n; ++k)
-    if (place(k - 1, k, "second", permut.part_size) != 0) return -1;
-  if (place(n - 1, n - 1, "basic", permut.last_part_size) != 0) return -1;
-  if (place(n - 1, 0, "second", permut.last_part_size) != 0) return -1;
+    if (Status s = place(k - 1, k, Copy::second, permut.part_size); !s) return s;
+  if (Status s = place(n - 1, n - 1, Copy::basic, permut.last_part_size); !s) return s;
+  if (Status s = place(n - 1, 0, Copy::second, permut.last_part_size); !s) return s;
 
   curl_table.part_count = n;
   curl_table.part_size = permut.part_size;
   curl_table.last_part_size = permut.last_part_size;
-  table_ordering_martix_write(curl_table);
-  return 0;
-}
-
-void table_ordering_martix_write(TransferTable& curl_table) {
-  const int n = std::min(curl_table.part_count, node_count);
-  for (int i = 0; i < n; ++i) {
-    std::string part;
-    select_value(curl_table.basic_entries[i], "ST8", part);
-    for (int j = 0; j < n; ++j) {
-      if (j == i) continue;
-      std::string other;
-      select_value(curl_table.second_entries[j], "ST8", other);
-      if (other != part) continue;
-      std::swap(curl_table.second_entries[i], curl_table.second_entries[j]);
-      std::swap(curl_table.second_list_lines[i], curl_table.second_list_lines[j]);
-      std::swap(curl_table.second_archive_lines[i], curl_table.second_archive_lines[j]);
-      break;
-    }
-  }
+  return Status::success();
 }
 
 }  // namespace morbs

@@ -1,10 +1,10 @@
 // Planning an upload: choose the places, reserve space on the nodes, record
-// every reservation in a disaster file, and fill the transfer table with the
-// curl entries and the list and archive lines. No data moves here.
+// every reservation in the disaster journal, and fill the transfer table
+// with each copy's transfer and registration lines. No data moves here.
 //
-// Every reservation line is appended to the disaster file before its request
-// is sent, so the file names every reservation that may have been made; a
-// failed planning leaves it behind for the caller to release.
+// Every reservation line is recorded before its request is sent, so the
+// journal names every reservation that may have been made; a failed
+// planning leaves it for the caller to release.
 #pragma once
 
 #include <cstdint>
@@ -13,40 +13,46 @@
 
 #include "core/nodes/node_selection.h"
 #include "core/nodes/node_table.h"
+#include "core/report/reporter.h"
 #include "core/session/settings.h"
-#include "transfer/curl_table.h"
+#include "core/status.h"
+#include "transfer/disaster_journal.h"
+#include "transfer/transfer_table.h"
 
 namespace morbs {
 
 inline constexpr size_t archive_name_limit = 126;
 
-// The transliterated name as it enters stored names and the disaster file name.
+// The transliterated name as it enters stored names and the journal's name.
 std::string stored_file_name_of(std::string_view name_in_archive);
+
+// What one upload asks of the planning.
+struct UploadOrder {
+  std::string_view uid32, id;
+  std::string_view local_path;  // the user's file: a whole file's transfers send it
+  std::string_view name;        // the name in the archive
+  int64_t size = 0;
+  std::string_view address;
+  int port = 0;
+  ConnectionWait wait;
+};
 
 // A whole file as a basic and a second copy on the two places the node
 // selection chooses. Reservations: basic, then second. On success the table
-// holds entry 0 of both copies (source `local_path`), their list and archive
-// lines, part count 2 and part size `size`. 0, or -1 with `message` set.
-int do_strings_write_singular_mode(TransferTable& curl_table, NodeTable& nconf,
-                                   std::string& disaster_fname, std::string_view uid32, std::string_view id,
-                                   std::string_view local_path, std::string_view name, int64_t size,
-                                   std::string_view address, int port, std::string& message, int test,
-                                   ConnectionWait wait = {});
+// holds part 0 of both copies, part count 2 and part size `size`. The
+// failure's text is the system's message for it. `journal` is set once the
+// stored name is known (before anything is reserved).
+Status do_strings_write_singular_mode(TransferTable& curl_table, NodeTable& nconf,
+                                      std::optional<DisasterJournal>& journal, const UploadOrder& order,
+                                      Reporter& reporter);
 
-// A file cut into one part per active node, part k's basic copy on slot k and
-// its second copy on slot k+1 (the last part's on slot 0). Reservations in
-// the order: basic 0..n-2, second 0..n-2 (on slots 1..n-1), basic n-1,
-// second n-1. Part files are `part_stem` followed by k. A plan without parts
-// fails before anything is reserved. 0, or -1 with `message` set.
-int do_strings_write_matrix_mode(TransferTable& curl_table, NodeTable& nconf, permut_rec& permut,
-                                 std::string& disaster_fname, std::string_view uid32, std::string_view id,
-                                 std::string_view part_stem, std::string_view name, int64_t size,
-                                 std::string_view address, int port, std::string& message, int test,
-                                 ConnectionWait wait = {});
-
-// After matrix planning second entry s carries part s-1 (entry 0 the last
-// part); this moves second entries and their list and archive lines so that
-// basic entry i and second entry i both upload part i.
-void table_ordering_martix_write(TransferTable& curl_table);
+// A file cut into one part per active node, part k's basic copy on slot k
+// and its second copy on slot k+1 (the last part's on slot 0). Reservations
+// in the order: basic 0..n-2, second 0..n-2 (on slots 1..n-1), basic n-1,
+// second n-1. The parts' local files are still to be set by the caller. A
+// plan without parts fails before anything is reserved.
+Status do_strings_write_matrix_mode(TransferTable& curl_table, NodeTable& nconf, permut_rec& permut,
+                                    std::optional<DisasterJournal>& journal, const UploadOrder& order,
+                                    Reporter& reporter);
 
 }  // namespace morbs

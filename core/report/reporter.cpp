@@ -31,6 +31,12 @@ void ConsoleReporter::detail(std::string_view text) {
   if (details_) platform::write_stdout(text);
 }
 
+void ConsoleReporter::error_detail(std::string_view text) {
+  if (!details_) return;
+  platform::flush_stdout();  // stays in order with what was said before
+  platform::write_stderr(text);
+}
+
 void ConsoleReporter::flush() { platform::flush_stdout(); }
 
 }  // namespace morbs

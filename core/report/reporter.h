@@ -17,6 +17,8 @@ class Reporter {
   virtual void say(std::string_view text) = 0;
   // Shown only when TEST is on: what went wrong on the way, and where.
   virtual void detail(std::string_view text) = 0;
+  // Shown on standard error only when TEST is on: a failing system call.
+  virtual void error_detail(std::string_view text) = 0;
   // Whether detail() is shown, for a caller that would build a costly text.
   virtual bool details_shown() const = 0;
   // What was said so far reaches the terminal before a child writes to it.
@@ -35,6 +37,7 @@ class ConsoleReporter : public Reporter {
   explicit ConsoleReporter(bool details) : details_(details) {}
   void say(std::string_view text) override;
   void detail(std::string_view text) override;
+  void error_detail(std::string_view text) override;
   bool details_shown() const override { return details_; }
   void flush() override;
   void set_details(bool details) { details_ = details; }
@@ -52,6 +55,10 @@ class RecordingReporter : public Reporter {
   void detail(std::string_view text) override {
     if (details_) said += text;
   }
+  void error_detail(std::string_view text) override {
+    if (details_) errors += text;
+  }
+  std::string errors;
   bool details_shown() const override { return details_; }
   std::string said;
 

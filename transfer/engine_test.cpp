@@ -1,4 +1,4 @@
-#include "transfer/concurrent_transfers.h"
+#include "transfer/engine.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 // the test can see how many ran at once.
 const char* fake_curl = R"sh(#!/bin/sh
 d=$(dirname "$0")
-url=$2
+for a in "$@"; do case $a in sftp://*) url=$a ;; esac; done
 name=${url##*/}
 n=$(cat "$d/calls-$name" 2>/dev/null || echo 0)
 n=$((n + 1))
@@ -41,7 +41,7 @@ std::string read_all(const fs::path& p) {
   return s.str();
 }
 
-class ConcurrentTransfers : public ::testing::Test {
+class Engine : public ::testing::Test {
  protected:
   void SetUp() override {
     dir_ = fs::temp_directory_path() / ("concurrent_" + std::to_string(::getpid()) + "_" +
@@ -52,7 +52,6 @@ class ConcurrentTransfers : public ::testing::Test {
     fs::permissions(dir_ / "curl", fs::perms(0755));
     old_path_ = std::getenv("PATH") ? std::getenv("PATH") : "";
     ::setenv("PATH", (dir_.string() + ":" + old_path_).c_str(), 1);
-    init_table(curl_table_);
   }
   void TearDown() override {
     ::setenv("PATH", old_path_.c_str(), 1);
@@ -62,9 +61,13 @@ class ConcurrentTransfers : public ::testing::Test {
   std::vector<TransferJob> uploads(int count) {
     std::vector<TransferJob> jobs;
     for (int i = 0; i < count; ++i) {
-      curl_table_.basic_entries[i] = "ST4=sftp://127.0.0.1:1/home/u/part" + std::to_string(i) +
-                                     "&ST6=u:p&ST8=ignored&";
-      jobs.push_back(upload_job(curl_table_, "basic", i, "source file"));
+      TransferJob job;
+      job.transfer.direction = Direction::upload;
+      job.transfer.url = "sftp://127.0.0.1:1/home/u/part" + std::to_string(i);
+      job.transfer.login = "u:p";
+      job.transfer.local = "source file";
+      job.transfer.label = "basic " + std::to_string(i);
+      jobs.push_back(job);
     }
     return jobs;
   }
@@ -76,42 +79,40 @@ class ConcurrentTransfers : public ::testing::Test {
   }
   fs::path dir_;
   std::string old_path_;
-  TransferTable curl_table_;
 };
 
-TEST_F(ConcurrentTransfers, AllDoneWithAtMostTheAllowedNumberAtOnce) {
+TEST_F(Engine, AllDoneWithAtMostTheAllowedNumberAtOnce) {
   auto jobs = uploads(4);
   std::vector<size_t> done;
-  testing::internal::CaptureStdout();
-  run_transfers(jobs, 2, "Error: upload file, attmpt[%d] from %d\n", 1, true,
-                [&](size_t i) { done.push_back(i); });
-  std::string out = testing::internal::GetCapturedStdout();
-  for (const auto& job : jobs) EXPECT_EQ(job.result, 0);
+  RecordingReporter reporter(true);
+  run_transfers(jobs, {2, true, [&](size_t i) { done.push_back(i); }}, reporter);
+  const std::string& out = reporter.said;
+  for (const auto& job : jobs) EXPECT_TRUE(job.done());
   std::sort(done.begin(), done.end());
   EXPECT_EQ(done, (std::vector<size_t>{0, 1, 2, 3}));
   EXPECT_EQ(most_at_once(), 2);
   // Quiet curl and one line per transfer, never a bar of its own.
-  EXPECT_NE(read_all(dir_ / "args-part0").find("-sS\n"), std::string::npos);
+  EXPECT_NE(read_all(dir_ / "args-part0").find("-Ss\n"), std::string::npos);
   EXPECT_NE(read_all(dir_ / "args-part0").find("-T\nsource file\n"), std::string::npos);
   EXPECT_NE(out.find(" transfer 4 of 4 done: basic "), std::string::npos) << out;
 }
 
-TEST_F(ConcurrentTransfers, OneAtATimeKeepsCurlsOwnProgressBarAndPrintsNothingMore) {
+TEST_F(Engine, OneAtATimeKeepsCurlsOwnProgressBarAndPrintsNothingMore) {
   auto jobs = uploads(2);
-  testing::internal::CaptureStdout();
-  run_transfers(jobs, 1, "Error: upload file, attmpt[%d] from %d\n", 1, true);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  RecordingReporter reporter(true);
+  run_transfers(jobs, {1, true, {}}, reporter);
+  EXPECT_EQ(reporter.said, "");
   EXPECT_EQ(most_at_once(), 1);
   EXPECT_NE(read_all(dir_ / "args-part1").find("--progress-bar"), std::string::npos);
 }
 
-TEST_F(ConcurrentTransfers, AFailingTransferIsRetriedAloneWithItsOwnAttemptLines) {
+TEST_F(Engine, AFailingTransferIsRetriedAloneWithItsOwnAttemptLines) {
   fails("part1", 2);
   auto jobs = uploads(3);
-  testing::internal::CaptureStdout();
-  run_transfers(jobs, 3, "Error: upload file, attmpt[%d] from %d\n", 1, true);
-  std::string out = testing::internal::GetCapturedStdout();
-  for (const auto& job : jobs) EXPECT_EQ(job.result, 0);
+  RecordingReporter reporter(true);
+  run_transfers(jobs, {3, true, {}}, reporter);
+  const std::string& out = reporter.said;
+  for (const auto& job : jobs) EXPECT_TRUE(job.done());
   EXPECT_EQ(read_all(dir_ / "calls-part0"), "1\n");
   EXPECT_EQ(read_all(dir_ / "calls-part1"), "3\n");
   EXPECT_EQ(read_all(dir_ / "calls-part2"), "1\n");
@@ -120,31 +121,31 @@ TEST_F(ConcurrentTransfers, AFailingTransferIsRetriedAloneWithItsOwnAttemptLines
   EXPECT_EQ(out.find("attmpt[3]"), std::string::npos);
 }
 
-TEST_F(ConcurrentTransfers, AFinalFailureStopsNewStarts) {
+TEST_F(Engine, AFinalFailureStopsNewStarts) {
   fails("part0", 3);
   auto jobs = uploads(3);
-  testing::internal::CaptureStdout();
-  run_transfers(jobs, 1, "Error: upload file, attmpt[%d] from %d\n", 0, true);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");  // test off: silent
-  EXPECT_EQ(jobs[0].result, -1);
-  EXPECT_FALSE(jobs[0].not_started);
+  RecordingReporter reporter(false);
+  run_transfers(jobs, {1, true, {}}, reporter);
+  EXPECT_EQ(reporter.said, "");  // test off: silent
+  EXPECT_EQ(jobs[0].outcome, TransferJob::Outcome::failed);
   EXPECT_EQ(read_all(dir_ / "calls-part0"), "3\n");
   EXPECT_FALSE(fs::exists(dir_ / "calls-part1"));
-  EXPECT_EQ(jobs[1].result, -1);
+  EXPECT_EQ(jobs[1].outcome, TransferJob::Outcome::waiting);
 }
 
-TEST_F(ConcurrentTransfers, ARunningTransferIsWaitedForAfterAnotherFailed) {
+TEST_F(Engine, ARunningTransferIsWaitedForAfterAnotherFailed) {
   fails("part0", 3);
   fails("part1", 1);
   auto jobs = uploads(2);
-  run_transfers(jobs, 2, "%d%d", 0, true);
-  EXPECT_EQ(jobs[0].result, -1);
-  EXPECT_EQ(jobs[1].result, 0);  // its retry still ran
+  RecordingReporter reporter(false);
+  run_transfers(jobs, {2, true, {}}, reporter);
+  EXPECT_EQ(jobs[0].outcome, TransferJob::Outcome::failed);
+  EXPECT_TRUE(jobs[1].done());  // its retry still ran
 }
 
 // Jobs made just before they start: in their order, each once (a retry is
 // not made again), and a job that cannot be made stops the ones after it.
-TEST_F(ConcurrentTransfers, JobsMadeInTheirOrderJustBeforeTheyStart) {
+TEST_F(Engine, JobsMadeInTheirOrderJustBeforeTheyStart) {
   fails("part0", 1);
   const auto made = uploads(4);
   std::vector<TransferJob> jobs(4);
@@ -152,30 +153,30 @@ TEST_F(ConcurrentTransfers, JobsMadeInTheirOrderJustBeforeTheyStart) {
   for (size_t i = 0; i < jobs.size(); ++i)
     jobs[i].prepare = [&, i](TransferJob& job) {
       order.push_back(i);
-      if (i == 2) return false;
-      job.argv = made[i].argv;
-      return true;
+      if (i == 2) return Status::failure("cannot be made");
+      job.transfer = made[i].transfer;
+      return Status::success();
     };
-  run_transfers(jobs, 1, "%d%d", 0, true);
+  RecordingReporter reporter(false);
+  run_transfers(jobs, {1, true, {}}, reporter);
   EXPECT_EQ(order, (std::vector<size_t>{0, 1, 2}));
-  EXPECT_EQ(jobs[0].result, 0);
-  EXPECT_EQ(jobs[1].result, 0);
+  EXPECT_TRUE(jobs[0].done());
+  EXPECT_TRUE(jobs[1].done());
   EXPECT_EQ(read_all(dir_ / "calls-part0"), "2\n");
-  EXPECT_TRUE(jobs[2].unprepared);
-  EXPECT_FALSE(jobs[3].unprepared);
-  EXPECT_EQ(jobs[3].result, -1);
+  EXPECT_EQ(jobs[2].outcome, TransferJob::Outcome::unprepared);
+  EXPECT_EQ(jobs[2].why.why(), "cannot be made");
+  EXPECT_EQ(jobs[3].outcome, TransferJob::Outcome::waiting);
   EXPECT_FALSE(fs::exists(dir_ / "calls-part3"));
 }
 
-TEST_F(ConcurrentTransfers, NoCurlOnThePathOrAnEmptyEntryIsNotStarted) {
-  auto jobs = uploads(1);
-  jobs.push_back(upload_job(curl_table_, "second", 0, "x"));  // entry still "null"
-  EXPECT_TRUE(jobs[1].argv.empty());
+TEST_F(Engine, NoCurlOnThePathIsNotStarted) {
+  auto jobs = uploads(2);
   ::setenv("PATH", "/nonexistent", 1);
-  run_transfers(jobs, 2, "%d%d", 0, false);
-  EXPECT_TRUE(jobs[0].not_started);
-  EXPECT_TRUE(jobs[1].not_started);
-  EXPECT_EQ(jobs[0].result, -1);
+  RecordingReporter reporter(false);
+  run_transfers(jobs, {2, false, {}}, reporter);
+  EXPECT_EQ(jobs[0].outcome, TransferJob::Outcome::not_started);
+  EXPECT_EQ(jobs[1].outcome, TransferJob::Outcome::not_started);
+  EXPECT_STREQ(download_failure(jobs[0]), "incorrect arguments in the q-string");
 }
 
 }  // namespace

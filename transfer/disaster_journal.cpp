@@ -1,0 +1,124 @@
+#include "transfer/disaster_journal.h"
+
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "core/session/account.h"
+#include "core/wire/number_text.h"
+#include "core/wire/op_message.h"
+#include "core/wire/query_string.h"
+#include "platform/regular_file.h"
+
+namespace morbs {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+enum class LineOutcome { released, malformed, unreachable };
+
+LineOutcome release_line(const std::string& line, ConnectionWait wait, Reporter& reporter) {
+  auto malformed = [&](const char* text) {
+    reporter.detail_line(text);
+    return LineOutcome::malformed;
+  };
+  if (line.size() > disaster_line_limit) return malformed("Error[!]: incorrect disaster-string [1]");
+  std::string disk, fn, id, address, port_text;
+  select_value(line, "DISK", disk);
+  select_value(line, "FN", fn);
+  select_value(line, "ID", id);
+  std::string request = "OP=listfiles&SUB=chg&DISK=" + disk + "&FN=" + fn + "&ID=" + id + "&CURRNEW=delete&";
+  if (request.find(absent) != std::string::npos) return malformed("Error[!]: incorrect disaster-string [1]");
+  if (select_value(line, "IPADDR", address) != 0) return malformed("Error[!]: incorrect disaster-string [2]");
+  select_value(line, "PORT", port_text);
+  const int port = to_int(port_text);
+  if (port <= 0 || port > 65535) return malformed("Error[!]: incorrect disaster-string [3]");
+  if (op_message(address, port, request, reporter.details_shown() ? 1 : 0, wait) != 0) {
+    reporter.say_line("Error[!]: abort connection clear-disaster[0]");
+    return LineOutcome::unreachable;
+  }
+  return LineOutcome::released;
+}
+
+// A name beside `path` that is not taken, still holding the marker.
+std::string aside_name(const std::string& path) {
+  for (int n = 1;; ++n) {
+    std::string candidate = path + "." + std::to_string(n);
+    std::error_code ec;
+    if (!fs::exists(fs::symlink_status(candidate, ec))) return candidate;
+  }
+}
+
+}  // namespace
+
+DisasterJournal::DisasterJournal(std::string_view stored_name, bool matrix)
+    : path_(std::string(stored_name) + (matrix ? "-matrix.disater" : "-singular.disater")) {}
+
+bool DisasterJournal::exists() const { return platform::is_regular_file(path_); }
+
+void DisasterJournal::start_fresh(std::string_view, ConnectionWait wait, Reporter& reporter) {
+  if (!exists()) {
+    remove();  // whatever else bears the name was not written by an upload
+    return;
+  }
+  if (release(wait, reporter).ok()) return;
+  std::error_code ec;
+  fs::rename(path_, aside_name(path_), ec);
+  if (ec) remove();
+}
+
+bool DisasterJournal::record(std::string_view line) { return write_to_file(path_, line) == 0; }
+
+Status DisasterJournal::release(ConnectionWait wait, Reporter& reporter) {
+  std::ifstream file;
+  if (platform::is_regular_file(path_)) file.open(path_, std::ios::binary);
+  if (!file.is_open()) {
+    reporter.detail_line("Error[!]: can't open disaster-file");
+    return Status::success();
+  }
+  std::vector<std::string> kept;
+  for (std::string line; std::getline(file, line);)
+    if (release_line(line, wait, reporter) != LineOutcome::released) kept.push_back(line);
+  file.close();
+  if (kept.empty()) {
+    remove();
+    return Status::success();
+  }
+  // Only what is still held stays for a later -clear_disaster.
+  const std::string aside = path_ + ".kept";
+  {
+    std::ofstream out(aside, std::ios::binary | std::ios::trunc);
+    for (const std::string& line : kept) out << line << '\n';
+    out.close();
+    std::error_code ec;
+    if (out) fs::rename(aside, path_, ec);
+    if (!out || ec) platform::remove_file(aside);
+  }
+  return Status::failure("a node holding a reservation could not be reached");
+}
+
+void DisasterJournal::remove() { platform::remove_file(path_); }
+
+Status release_all_disaster_files(ConnectionWait wait, Reporter& reporter) {
+  std::error_code error;
+  fs::directory_iterator dir(".", error);
+  if (error) return Status::failure("the working directory cannot be read");
+  // Names first: the directory changes while the files are removed.
+  std::vector<std::string> names;
+  for (const fs::directory_entry& entry : dir) {
+    std::string name = entry.path().filename().string();
+    if (name.find(disaster_marker) != std::string::npos) names.push_back(name);
+  }
+  int kept = 0;
+  for (const std::string& name : names) {
+    // A FIFO or a directory of that name is nothing an upload wrote.
+    if (!platform::is_regular_file(name)) continue;
+    reporter.detail_line(name);
+    if (!DisasterJournal(name).release(wait, reporter).ok()) ++kept;
+  }
+  if (kept == 0) return Status::success();
+  return Status::failure(std::to_string(kept) + " disaster file(s) kept: a node holding a reservation could not be reached");
+}
+
+}  // namespace morbs

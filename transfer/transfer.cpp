@@ -1,0 +1,35 @@
+#include "transfer/transfer.h"
+
+namespace morbs {
+
+std::string_view copy_text(Copy copy) { return copy == Copy::basic ? "basic" : "second"; }
+std::string_view org_text(Copy copy) { return copy == Copy::basic ? "0" : "1"; }
+
+std::string_view area_text(Area area) { return area == Area::accounts ? "accounts" : "accounts1"; }
+
+std::optional<Area> area_of(std::string_view text) {
+  if (text == "accounts") return Area::accounts;
+  if (text == "accounts1") return Area::accounts1;
+  return std::nullopt;
+}
+
+namespace {
+
+// curl reads "-" as standard input or output and "." as a special upload
+// source; a local file of that name is named through its directory.
+std::string literal_path(const std::string& path) {
+  if (path == "-" || path == ".") return "./" + path;
+  return path;
+}
+
+}  // namespace
+
+std::vector<std::string> curl_arguments(const Transfer& t, bool quiet) {
+  const bool upload = t.direction == Direction::upload;
+  std::string local = t.local.empty() && !upload ? std::string("-") : literal_path(t.local);
+  const bool bar = t.progress && !quiet;
+  return {"curl",   "-k", "--globoff", t.url, "--user", t.login, upload ? "-T" : "-o", std::move(local),
+          bar ? "--progress-bar" : "-Ss"};
+}
+
+}  // namespace morbs
