@@ -19,14 +19,21 @@ void print_system_error(const char* prefix) {
   std::printf("%s: %s\n", prefix, platform::error_text().c_str());
 }
 
-int change_on_new_connection(const NodeTarget& target, std::string_view new_flag,
-                             int diagnostics) {
+// The values a request would carry, judged before anything is sent.
+bool sendable(const NodeTarget& target, std::string_view new_flag) {
+  return is_flag(new_flag) && check_PESEL(target.id).ok() &&
+         (target.area == "accounts" || target.area == "accounts1");
+}
+
+Change change_on_new_connection(const NodeTarget& target, std::string_view new_flag,
+                                int diagnostics) {
   platform::TcpSocket socket = open_socket(target, diagnostics);
-  if (!socket.is_open()) return -1;
+  if (!socket.is_open()) return Change::unreachable;
   std::string buffer;
   int result = chg_flag_in_list_name(target, socket, buffer, new_flag, diagnostics);
   socket.close();
-  return result == 0 ? 0 : -1;
+  if (result == 0) return Change::done;
+  return sendable(target, new_flag) ? Change::refused : Change::not_valid;
 }
 
 }  // namespace
@@ -88,7 +95,10 @@ int chg_flag_in_list_name(const NodeTarget& target, platform::TcpSocket& socket,
     if (diagnostics) std::puts("Error chg_flag: incorrect flag");
     return -1;
   }
-  if (!check_PESEL(target.id, diagnostics)) return -1;
+  if (const Status id = check_PESEL(target.id); !id) {
+    if (diagnostics) std::puts(id.why().c_str());
+    return -1;
+  }
   if (target.area != "accounts" && target.area != "accounts1") {
     if (diagnostics) std::puts("Error chg_flag: incorrect disk");
     return -1;
@@ -111,15 +121,15 @@ int chg_flag_in_list_name(const NodeTarget& target, platform::TcpSocket& socket,
   return -1;
 }
 
-int lock_unlock_file(const NodeTarget& target, std::string_view mode, int diagnostics) {
+Change lock_unlock_file(const NodeTarget& target, std::string_view mode, int diagnostics) {
   if (mode != "lock" && mode != "unlock") {
     if (diagnostics) std::puts("[!]lock/unlock file: mode must be 'lock' or 'unlock'");
-    return -1;
+    return Change::not_valid;
   }
   return change_on_new_connection(target, mode == "lock" ? "locked" : "ishere", diagnostics);
 }
 
-int del_file_directly(const NodeTarget& target, std::string_view /*mode*/, int diagnostics) {
+Change del_file_directly(const NodeTarget& target, std::string_view /*mode*/, int diagnostics) {
   return change_on_new_connection(target, "delete", diagnostics);
 }
 

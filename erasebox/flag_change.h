@@ -24,10 +24,18 @@ int message(platform::TcpSocket& socket, std::string& buffer, std::string_view l
 int chg_flag_in_list_name(const NodeTarget& target, platform::TcpSocket& socket,
                           std::string& buffer, std::string_view new_flag, int diagnostics);
 
-// mode "lock" or "unlock". 0 done, -1 failed.
-int lock_unlock_file(const NodeTarget& target, std::string_view mode, int diagnostics);
+// What became of one copy's change.
+enum class Change {
+  done,         // the node changed the flag (or holds no such file, with diagnostics)
+  unreachable,  // no connection to the node
+  refused,      // the node did not change it, or did not answer in time
+  not_valid,    // the line's values were not sent (flag, id or disk)
+};
 
-// mode "delete". 0 done, -1 failed.
-int del_file_directly(const NodeTarget& target, std::string_view mode, int diagnostics);
+// mode "lock" or "unlock".
+Change lock_unlock_file(const NodeTarget& target, std::string_view mode, int diagnostics);
+
+// mode "delete".
+Change del_file_directly(const NodeTarget& target, std::string_view mode, int diagnostics);
 
 }  // namespace morbs::erasebox

@@ -3,11 +3,14 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "platform/file_region.h"
 
 extern char** environ;
 
@@ -77,7 +80,14 @@ std::optional<RunResult> run_process(const std::vector<std::string>& argv,
   Pipe input, output;
   if (!input.ok() || !output.ok()) return std::nullopt;
   int out_fd = options.capture_output ? output.write_end() : -1;
-  int err_fd = options.merge_standard_error ? out_fd : -1;
+  // Standard error apart goes to a file with no name: read once the child
+  // ended, it never blocks the child the way a second unread pipe could.
+  FileDescriptor error_file;
+  if (options.capture_error && !options.merge_standard_error) {
+    error_file = create_nameless_file(std::filesystem::temp_directory_path().string());
+    if (!error_file) return std::nullopt;
+  }
+  int err_fd = options.merge_standard_error ? out_fd : error_file ? error_file.get() : -1;
   pid_t pid = spawn(argv, options.working_directory, input.read_end(), out_fd, err_fd);
   if (pid < 0) return std::nullopt;
   input.close_read();
@@ -130,6 +140,7 @@ std::optional<RunResult> run_process(const std::vector<std::string>& argv,
       pid_t done = waitpid(pid, &status, WNOHANG);
       if (done == pid) {
         result.exit_code = decode_status(status);
+        if (error_file) result.error = read_from_start(error_file.get()).value_or("");
         return result;
       }
       if (std::chrono::steady_clock::now() >= deadline) result.timed_out = true;
@@ -141,6 +152,7 @@ std::optional<RunResult> run_process(const std::vector<std::string>& argv,
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
   result.exit_code = decode_status(status);
+  if (error_file) result.error = read_from_start(error_file.get()).value_or("");
   return result;
 }
 
