@@ -51,7 +51,7 @@ void ls_command(Reporter& reporter, const std::string& list, const std::string& 
 }
 
 void ls_sorted_command() {
-  ConsoleReporter reporter(true);
+  ConsoleReporter reporter(false);
   ls_sorted_command(reporter);
 }
 

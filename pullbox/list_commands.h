@@ -25,7 +25,8 @@ void ls_sorted_command(Reporter& reporter);
 void ls_command(Reporter& reporter, const std::string& list, const std::string& type,
                 const std::string& copy, const std::string& date);
 
-// The forms main calls until it holds a reporter (TEST decides the details).
+// The forms main calls until it holds a reporter: TEST decides the details
+// of the filtered view; the sorted one shows none.
 void ls_sorted_command();
 void ls_command(const Run& run, const std::string& list, const std::string& type, const std::string& copy,
                 const std::string& date);
