@@ -4,6 +4,7 @@
 #include <fstream>
 #include <string>
 
+#include "core/report/terminal_text.h"
 #include "core/wire/query_string.h"
 #include "deskbox/selection_line.h"
 #include "deskbox/work_files.h"
@@ -16,6 +17,13 @@ namespace {
 constexpr size_t date_limit = 79, flag_limit = 47, fn_limit = 255;
 
 }  // namespace
+
+std::optional<std::string> Rewritten::real_line(const std::string& chosen) const {
+  auto found = real_of_shown.find(chosen);
+  if (found == real_of_shown.end()) return chosen;
+  if (found->second.empty()) return std::nullopt;
+  return found->second;
+}
 
 Rewritten rewrite_prepared_list(bool with_flag) {
   Rewritten result;
@@ -31,13 +39,17 @@ Rewritten rewrite_prepared_list(bool with_flag) {
     select_value(line, "FN", fn);
     if (line.size() > selection_line_limit || date.size() > date_limit || flag.size() > flag_limit ||
         fn.size() > fn_limit) {
-      std::printf(" Too long line of the list, left out: %.80s...\n", line.c_str());
+      std::printf(" Too long line of the list, left out: %.80s...\n", shown_on_terminal(line).c_str());
       continue;
     }
-    out << date << "  ";
-    if (with_flag) out << flag << "  ";
-    out << fn << '\n';
+    std::string real = date + "  ";
+    if (with_flag) real += flag + "  ";
+    real += fn;
+    const std::string shown = shown_on_terminal(real);
+    out << shown << '\n';
     ++result.lines;
+    auto [at, fresh] = result.real_of_shown.try_emplace(shown, real);
+    if (!fresh && at->second != real) at->second.clear();
   }
   out.close();
   if (!out) result.created = false;

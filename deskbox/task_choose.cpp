@@ -5,6 +5,7 @@
 #include <fstream>
 #include <vector>
 
+#include "core/report/terminal_text.h"
 #include "deskbox/children.h"
 #include "deskbox/list_views.h"
 #include "deskbox/prepared_list.h"
@@ -43,6 +44,7 @@ void run_choose_task(const std::string& id, const ChooseTask& task) {
   fetch_list(id);
   if (!file_exists(list_file)) {
     show_info(text_account_empty);
+    say_failed("no list of the account: pullbox -list wrote no list.q");
     return;
   }
   prepare_view(task.view);
@@ -53,6 +55,7 @@ void run_choose_task(const std::string& id, const ChooseTask& task) {
   const Rewritten rewritten = rewrite_prepared_list(false);
   if (!rewritten.created) {
     show_info(text_write_problem);
+    say_failed("the list to choose from could not be written to " + scratch_file);
     return;
   }
   if (rewritten.lines == 0) {
@@ -75,10 +78,12 @@ void run_choose_task(const std::string& id, const ChooseTask& task) {
   }
   // The console stays visible on this platform: nothing to restore.
   // list.q stays while the children run: erasebox finds the copies in it.
-  for (std::string line; std::getline(chosen, line);) {
-    auto selection = line.size() <= selection_line_limit ? parse_selection_line(line) : std::nullopt;
+  for (std::string shown; std::getline(chosen, shown);) {
+    // The dialog answers with a line as shown; the file is the one it stands for.
+    const std::optional<std::string> line = rewritten.real_line(shown);
+    auto selection = line && line->size() <= selection_line_limit ? parse_selection_line(*line) : std::nullopt;
     if (!selection) {
-      std::printf(" No stored file name in the chosen line, skipped: %.300s\n", line.c_str());
+      std::printf(" No stored file name in the chosen line, skipped: %.300s\n", shown_on_terminal(shown).c_str());
       continue;
     }
     run_child(task.command(id, *selection));
