@@ -66,7 +66,8 @@ int main(int argc, char** argv) {
   const Option* option = argc == 3 ? find_option(argv[1]) : nullptr;
   if (!option) {
     reporter.detail_line("USE: erasebox [-h] for help");
-    if (help_asked) return status_done;
+    // Asked for nothing but the help or the usage line, it gave that.
+    if (help_asked || argc == 1) return status_done;
     return ends_with(reporter, "erasebox: changed 0 copies, no option and name given", status_not_done);
   }
   const std::string_view pattern = argv[2];

@@ -148,6 +148,7 @@ TEST_F(Erasebox, ExitStatusAndTheLastLineSayWhatWasDone) {
       {{"-l", ".txt"}, not_done, 1,
        "erasebox: changed 1 of 3 matching copies; skipped: 1 locked; failed: 1 node unreachable\n"},
       {{"-x", file}, "USE: erasebox [-h] for help\n", 1, "erasebox: changed 0 copies, no option and name given\n"},
+      {{"-h", "more"}, "USE: erasebox [-h] for help\n", 1, "erasebox: changed 0 copies, no option and name given\n"},
       {{"-d", ""}, "[!] empty file name: erasebox changes nothing\n", 1,
        "erasebox: changed 0 copies, the name is empty\n"},
   };
