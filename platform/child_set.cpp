@@ -7,6 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/file_descriptor.h"
+
 extern char** environ;
 
 namespace morbs::platform {
@@ -35,15 +37,14 @@ bool ChildSet::start(int tag, const std::vector<std::string>& args, int output) 
   std::vector<char*> argv;
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
-  int null_fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+  const FileDescriptor nothing(::open("/dev/null", O_RDONLY | O_CLOEXEC));
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  if (null_fd >= 0) posix_spawn_file_actions_adddup2(&actions, null_fd, 0);
+  if (nothing) posix_spawn_file_actions_adddup2(&actions, nothing.get(), 0);
   if (output >= 0) posix_spawn_file_actions_adddup2(&actions, output, 1);
   pid_t pid = -1;
   int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
-  if (null_fd >= 0) ::close(null_fd);
   if (rc != 0) return false;
   children_[pid] = tag;
   return true;

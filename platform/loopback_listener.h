@@ -3,6 +3,7 @@
 
 #include <optional>
 
+#include "platform/file_descriptor.h"
 #include "platform/tcp_socket.h"
 
 namespace morbs::platform {
@@ -10,9 +11,6 @@ namespace morbs::platform {
 class LoopbackListener {
  public:
   LoopbackListener() = default;
-  ~LoopbackListener();
-  LoopbackListener(const LoopbackListener&) = delete;
-  LoopbackListener& operator=(const LoopbackListener&) = delete;
 
   // Listens on `port` (0: any free port). False when it cannot.
   bool listen(int port = 0);
@@ -24,7 +22,7 @@ class LoopbackListener {
   void close();
 
  private:
-  int fd_ = -1;
+  FileDescriptor fd_;
   int port_ = 0;
 };
 
