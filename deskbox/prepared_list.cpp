@@ -1,14 +1,14 @@
 #include "deskbox/prepared_list.h"
 
 #include <cstdio>
-#include <fstream>
+#include <vector>
 #include <string>
 
 #include "core/report/terminal_text.h"
 #include "core/wire/query_string.h"
 #include "deskbox/selection_line.h"
 #include "deskbox/work_files.h"
-#include "platform/regular_file.h"
+#include "platform/text_file.h"
 
 namespace morbs::deskbox {
 
@@ -27,12 +27,10 @@ std::optional<std::string> Rewritten::real_line(const std::string& chosen) const
 
 Rewritten rewrite_prepared_list(bool with_flag) {
   Rewritten result;
-  std::ifstream in;
-  if (platform::is_regular_file(prepared_list_file)) in.open(prepared_list_file, std::ios::binary);
-  std::ofstream out(scratch_file, std::ios::trunc | std::ios::binary);
-  if (!out) return result;
-  result.created = true;
-  for (std::string line; std::getline(in, line);) {
+  // A view that is no regular file shows nothing.
+  const std::vector<std::string> view = platform::read_lines(prepared_list_file).value_or(std::vector<std::string>{});
+  std::vector<std::string> shown_lines;
+  for (const std::string& line : view) {
     std::string date, flag, fn;
     select_value(line, "DATE", date);
     select_value(line, "FLAG", flag);
@@ -46,13 +44,12 @@ Rewritten rewrite_prepared_list(bool with_flag) {
     if (with_flag) real += flag + "  ";
     real += fn;
     const std::string shown = shown_on_terminal(real);
-    out << shown << '\n';
-    ++result.lines;
+    shown_lines.push_back(shown);
     auto [at, fresh] = result.real_of_shown.try_emplace(shown, real);
     if (!fresh && at->second != real) at->second.clear();
   }
-  out.close();
-  if (!out) result.created = false;
+  result.lines = shown_lines.size();
+  result.created = platform::write_lines(scratch_file, shown_lines);
   return result;
 }
 

@@ -2,7 +2,6 @@
 // the files the task can act on, and run one child per chosen file.
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <vector>
 
 #include "core/report/terminal_text.h"
@@ -12,7 +11,7 @@
 #include "deskbox/selection_line.h"
 #include "deskbox/tasks.h"
 #include "deskbox/work_files.h"
-#include "platform/regular_file.h"
+#include "platform/text_file.h"
 
 namespace morbs::deskbox {
 
@@ -70,15 +69,14 @@ void run_choose_task(const std::string& id, const ChooseTask& task) {
     std::filesystem::create_directory(download_dir, ignored);
   }
   // Only a regular file is an answer: a FIFO named "tmp" would hold deskbox.
-  std::ifstream chosen;
-  if (platform::is_regular_file(scratch_file)) chosen.open(scratch_file, std::ios::binary);
-  if (!chosen.is_open()) {
+  const std::optional<std::vector<std::string>> chosen = platform::read_lines(scratch_file);
+  if (!chosen) {
     show_info(text_nothing_chosen);
     return;
   }
   // The console stays visible on this platform: nothing to restore.
   // list.q stays while the children run: erasebox finds the copies in it.
-  for (std::string shown; std::getline(chosen, shown);) {
+  for (const std::string& shown : *chosen) {
     // The dialog answers with a line as shown; the file is the one it stands for.
     const std::optional<std::string> line = rewritten.real_line(shown);
     auto selection = line && line->size() <= selection_line_limit ? parse_selection_line(*line) : std::nullopt;
@@ -88,7 +86,6 @@ void run_choose_task(const std::string& id, const ChooseTask& task) {
     }
     run_child(task.command(id, *selection));
   }
-  chosen.close();
   remove_file(scratch_file);
   remove_file(list_file);
   remove_file(prepared_list_file);

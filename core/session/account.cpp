@@ -1,8 +1,7 @@
 #include "core/session/account.h"
 
-#include <cstdio>
-
 #include "core/report/reporter.h"
+#include "platform/text_file.h"
 
 namespace morbs {
 
@@ -63,14 +62,8 @@ size_t parser_file_name(std::string& name) {
 }
 
 int write_to_file(const std::string& file_name, std::string_view line) {
-  std::FILE* f = std::fopen(file_name.c_str(), "a");
-  if (!f) return -1;
-  // A record of a reservation that did not reach the disk is no record:
-  // every step of the write is checked, the close included.
-  bool written = std::fwrite(line.data(), 1, line.size(), f) == line.size() &&
-                 std::fputc('\n', f) != EOF;
-  written = std::fclose(f) == 0 && written;
-  return written ? 0 : -1;
+  // A record of a reservation that did not reach the disk is no record.
+  return platform::append_line(file_name, line) ? 0 : -1;
 }
 
 }  // namespace morbs

@@ -35,7 +35,8 @@ int make_path_pesel(std::string_view id, std::string_view area, std::string& out
 // "_". Returns the length, which does not change.
 size_t parser_file_name(std::string& name);
 
-// Appends the line and a line end; 0, or -1 when the file cannot be opened.
+// Appends the line and a line end (platform::append_line); 0, or -1 when it
+// did not reach the file. The form the disaster journal calls.
 int write_to_file(const std::string& file_name, std::string_view line);
 
 }  // namespace morbs
