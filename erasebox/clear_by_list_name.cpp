@@ -1,7 +1,5 @@
 #include "erasebox/clear_by_list_name.h"
 
-#include <cstdio>
-
 #include "erasebox/flag_change.h"
 #include "erasebox/match_table.h"
 
@@ -62,19 +60,19 @@ void append_counts(std::string& line, const char* heading,
 }  // namespace
 
 EraseOutcome clear_by_list_name(const Session& session, const std::string& list_name,
-                                std::string_view pattern, std::string_view mode, int diagnostics) {
+                                std::string_view pattern, std::string_view mode, Reporter& operations) {
   if (mode != "archiv" && mode != "delete" && mode != "lock" && mode != "unlock") {
-    if (diagnostics) std::puts("Error: incorrect mode");
+    operations.detail_line("Error: incorrect mode");
     return stopped("the mode is unknown");
   }
   // Every name contains the empty pattern: never a request for all of them.
   if (pattern.empty()) {
-    if (diagnostics) std::puts("Error: empty file name pattern");
+    operations.detail_line("Error: empty file name pattern");
     return stopped("the name is empty");
   }
   MatchResult matches;
-  if (!read_matches(list_name, pattern, diagnostics, matches)) {
-    if (diagnostics) std::printf("Error: can't open file %s\n", list_name.c_str());
+  if (!read_matches(list_name, pattern, operations, matches)) {
+    operations.detail(format_text("Error: can't open file %s\n", list_name.c_str()));
     return stopped(list_name + " cannot be read");
   }
   // Archiving is the nodes' own work: erasebox asks for none.
@@ -86,12 +84,11 @@ EraseOutcome clear_by_list_name(const Session& session, const std::string& list_
   for (const MatchEntry& e : matches.entries) {
     if (skipped(outcome, session, e, mode)) continue;
     const bool deleting = mode == "delete";
-    const Change change = deleting ? del_file_directly(target_of(session, e), "delete", diagnostics)
-                                   : lock_unlock_file(target_of(session, e), mode, diagnostics);
+    const Change change = deleting ? del_file_directly(target_of(session, e), "delete", operations)
+                                   : lock_unlock_file(target_of(session, e), mode, operations);
     count(outcome, change);
-    if (change != Change::done && diagnostics)
-      std::printf(deleting ? "The file: %s cannot be deleted\n" : "The file: %s cannot be locked\n",
-                  e.stored_name.c_str());
+    if (change != Change::done)
+      operations.detail("The file: " + e.stored_name + (deleting ? " cannot be deleted\n" : " cannot be locked\n"));
   }
   return outcome;
 }

@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/report/reporter.h"
 #include "core/session/settings.h"
 
 namespace morbs::erasebox {
@@ -37,9 +38,9 @@ struct EraseOutcome {
 // Works through the lines of `list_name` whose stored name holds `pattern`.
 // Stops before any node is asked for an unknown mode, an empty pattern, a
 // list that cannot be opened (or is no regular file) and for "archiv".
-// Messages of the operations are printed when `diagnostics` is on.
+// The messages of the operations are details of `operations`.
 EraseOutcome clear_by_list_name(const Session& session, const std::string& list_name,
-                                std::string_view pattern, std::string_view mode, int diagnostics);
+                                std::string_view pattern, std::string_view mode, Reporter& operations);
 
 // The line that ends every run: how many copies were changed and why the
 // others were not, e.g. "erasebox: changed 1 of 3 matching copies; skipped:

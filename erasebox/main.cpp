@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
   reporter.set_details(settings.test == 1);
 
   const bool help_asked = argc == 2 && std::string_view(argv[1]) == "-h";
-  if (help_asked) erasebox::help();
+  if (help_asked) erasebox::help(reporter);
 
   Result<std::string> uid32 = test_UID(uid32_limit);
   if (!uid32) {
@@ -83,8 +83,10 @@ int main(int argc, char** argv) {
                      status_not_done);
   }
   erasebox::Session session{settings.ip_addr, *uid32, settings.connection_wait()};
+  // The operations' messages follow the option, not TEST.
+  ConsoleReporter operations(option->diagnostics == 1);
   const erasebox::EraseOutcome outcome =
-      erasebox::clear_by_list_name(session, list_name, pattern, option->mode, option->diagnostics);
+      erasebox::clear_by_list_name(session, list_name, pattern, option->mode, operations);
   // Success is said only for a run that changed something and failed nowhere.
   reporter.detail_line(outcome.done() ? "END... success!" : "[!] erasebox isn't finished completely.");
   return ends_with(reporter, erasebox::summary_line(outcome, list_name),

@@ -1,6 +1,5 @@
 #include "erasebox/match_table.h"
 
-#include <cstdio>
 #include <optional>
 #include <vector>
 
@@ -71,7 +70,7 @@ std::string shown(const std::string& line) { return shown_on_terminal(line.subst
 
 }  // namespace
 
-bool read_matches(const std::string& list_path, std::string_view pattern, int diagnostics,
+bool read_matches(const std::string& list_path, std::string_view pattern, Reporter& reporter,
                   MatchResult& result) {
   // Only a regular file is a list: a FIFO would hold erasebox for ever.
   std::optional<std::vector<std::string>> lines = platform::read_lines(list_path);
@@ -88,8 +87,7 @@ bool read_matches(const std::string& list_path, std::string_view pattern, int di
       continue;
     }
     ++result.refused_lines;
-    if (diagnostics)
-      std::printf("Error: list line refused, %s: %s\n", reason.c_str(), shown(line).c_str());
+    reporter.detail(format_text("Error: list line refused, %s: %s\n", reason.c_str(), shown(line).c_str()));
   }
   return true;
 }
