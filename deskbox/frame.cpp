@@ -48,7 +48,7 @@ int run_states() {
       case State::start: {
         // The running instance keeps the terminal and the files; this one
         // ends without a word, as written.
-        if (CheckOneInstance(marker) == 0) return 0;
+        if (!CheckOneInstance(marker)) return 0;
         // The console stays visible on this platform: nothing to hide.
         run_child({"gatekeep", "-local"});
         state = State::certified;

@@ -104,17 +104,16 @@ TEST(GetQStringForRead, ACandidateLongerThanAListLineIsRefused) {
 // A candidate that is no list line never becomes a piece: the next
 // candidate takes its place, and the detail says why.
 TEST(GetQStringForRead, AMalformedCandidateIsSkippedWithADetail) {
-  Entry bad_date{fn + ":0", "0"}, bad_flag{fn + ":1", "0"}, q0{fn + ":0", "1"}, q1{fn + ":1", "1"};
-  bad_date.date = "2018";
+  Entry bad_part{fn + ":0x", "0"}, bad_flag{fn + ":1", "0"}, q0{fn + ":0", "1"}, q1{fn + ":1", "1"};
   bad_flag.curr = "gone";
   test::WorkDir dir;
-  write_file("list.q", list_of({bad_date, bad_flag, q0, q1}));
+  write_file("list.q", list_of({bad_part, bad_flag, q0, q1}));
   RecordingReporter reporter;
   Result<Lines> pieces = read_selection("list.q", fn, reporter);
   ASSERT_TRUE(pieces.ok()) << pieces.why();
   EXPECT_EQ(test::joined(*pieces), list_of({q0, q1}));
   EXPECT_EQ(reporter.said,
-            "Error: line 1 of list.q skipped, DATE is no date\n"
+            "Error: line 1 of list.q skipped, FN is no stored name\n"
             "Error: line 2 of list.q skipped, CURR is no flag\n");
   EXPECT_EQ(test::files_here(), std::vector<std::string>{"list.q"});
 }

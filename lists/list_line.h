@@ -21,8 +21,9 @@ bool next_list_line(std::istream& in, std::string& line);
 
 // Why the line is no list line a reader may take: FN not "prefix:name" or
 // "prefix:name:part" (digits before the first colon, a name, digits after a
-// second), ORG not "0" or "1", CURR not one of the four flags, DATE shorter
-// than a date and time. Ok otherwise; the length is judged apart.
+// second), ORG not "0" or "1", CURR not one of the four flags. Ok otherwise;
+// the length is judged apart, and a short or missing DATE is shown as far as
+// it goes.
 Status list_line_problem(std::string_view line);
 
 // True when a reader may take the line, which it asks after its own

@@ -184,16 +184,15 @@ TEST(SortingList, AListThatCannotBeReadFails) {
 
 // A malformed line of either copy never joins the sorted result.
 TEST(SortingList, MalformedLinesNeverJoinTheResult) {
-  Entry bad_flag = whole(5), bad_date = whole(6, "1"), no_name{pfx(7) + ":", "0"};
+  Entry bad_flag = whole(5), bad_part{pfx(6) + ":m6:0x", "1"}, no_name{pfx(7) + ":", "0"};
   bad_flag.curr = "x";
-  bad_date.date = "2018";
-  const Lines list = {whole(1).line(), bad_flag.line(), bad_date.line(), no_name.line(), whole(2, "1").line()};
+  const Lines list = {whole(1).line(), bad_flag.line(), bad_part.line(), no_name.line(), whole(2, "1").line()};
   RecordingReporter reporter;
   EXPECT_EQ(sorting_list(list, "list.q", reporter), (Lines{whole(2, "1").line(), whole(1).line()}));
   EXPECT_EQ(reporter.said,
             "Error: line 2 of list.q skipped, CURR is no flag\n"
             "Error: line 4 of list.q skipped, FN is no stored name\n"
-            "Error: line 3 of list.q skipped, DATE is no date\n");
+            "Error: line 3 of list.q skipped, FN is no stored name\n");
 }
 
 }  // namespace

@@ -49,11 +49,11 @@ bool write_whole_file(const std::string& path, const CertificateBlock& block) {
 
 }  // namespace
 
-int noise_gen1(uint8_t* buffer, size_t size) {
+bool noise_gen1(uint8_t* buffer, size_t size) {
   const int64_t before = seconds_now();
   platform::sleep_microseconds(1000000);
   const int64_t after = seconds_now();
-  if (before == after) return 0;
+  if (before == after) return false;
   std::vector<uint8_t> first(size);
   std::srand(static_cast<unsigned>(after));
   for (auto& b : first) {
@@ -68,23 +68,23 @@ int noise_gen1(uint8_t* buffer, size_t size) {
     std::srand(static_cast<unsigned>(as_signed * as_signed * as_signed));
     buffer[i] = static_cast<uint8_t>(std::rand() % 255);
   }
-  return 1;
+  return true;
 }
 
-int key_certificate(uint32_t& key) { return day_key_now(wire::certificate_key, key); }
+bool key_certificate(uint32_t& key) { return day_key_now(wire::certificate_key, key) == 0; }
 
-int time_certificate(int64_t time_stamp, uint32_t& key) {
+bool time_certificate(int64_t time_stamp, uint32_t& key) {
   if (time_stamp == -1 || !day_key_of(wire::certificate_key, time_stamp, key)) {
     key = wire::fallback_key;
-    return -1;
+    return false;
   }
-  return 0;
+  return true;
 }
 
-int code_certificate(std::string_view text, uint32_t /*seed*/, CertificateBlock& block) {
+bool code_certificate(std::string_view text, uint32_t /*seed*/, CertificateBlock& block) {
   text = text.substr(0, std::min(text.size(), wire::certificate_plain_size - 1));
   std::array<uint8_t, wire::certificate_plain_size> plain{}, noise{};
-  if (noise_gen1(plain.data(), plain.size()) == 0) return 0;
+  if (!noise_gen1(plain.data(), plain.size())) return false;
   std::memcpy(plain.data(), text.data(), text.size());
   plain[text.size()] = 0;
   uint32_t key = 0;
@@ -92,7 +92,7 @@ int code_certificate(std::string_view text, uint32_t /*seed*/, CertificateBlock&
   noise_gen1(noise.data(), noise.size());
   GeneratorState state;
   interleave(plain.data(), noise.data(), key, plain.size(), state, block.data());
-  return 1;
+  return true;
 }
 
 void decode_certificate(CertificateBlock& block, uint32_t /*seed*/, CertificatePlain& plain) {
@@ -110,7 +110,7 @@ Status write_certificate(std::string_view local_id, std::string_view second_id,
   std::string text = "GTIME=" + gtime + "&UIDP_LOC=" + std::string(local_id) +
                      "&UIDP_CEN=" + std::string(second_id) + "&";
   CertificateBlock block{};
-  if (code_certificate(text, 0, block) == 0) return Status::failure(" system clock doesn't wwork");
+  if (!code_certificate(text, 0, block)) return Status::failure(" system clock doesn't wwork");
   if (!write_whole_file(path, block)) return Status::failure(" can't open file to write");
   return Status::success();
 }

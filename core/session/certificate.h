@@ -54,16 +54,18 @@ int read_certificate(std::string& local_id, std::string& second_id, std::string&
 int write_certificate(std::string_view local_id, std::string_view second_id,
                       std::string& message, const std::string& path = certificate_file);
 
-// 1 coded; 0 when no noise can be made (the clock does not advance).
-int code_certificate(std::string_view text, uint32_t seed, CertificateBlock& block);
+// True when coded; false when no noise can be made (the clock does not advance).
+bool code_certificate(std::string_view text, uint32_t seed, CertificateBlock& block);
 // Alters the odd bytes of `block`.
 void decode_certificate(CertificateBlock& block, uint32_t seed, CertificatePlain& plain);
 
-int key_certificate(uint32_t& key);
-// The day key of a time stamp; -1 with the fallback for the stamp -1.
-int time_certificate(int64_t time_stamp, uint32_t& key);
+// The key of today; false with the fallback key when the clock failed.
+bool key_certificate(uint32_t& key);
+// The day key of a time stamp; false with the fallback for the stamp -1.
+bool time_certificate(int64_t time_stamp, uint32_t& key);
 
-// 1 filled; 0 when the clock does not advance over a second (buffer untouched).
-int noise_gen1(uint8_t* buffer, size_t size);
+// True when filled; false when the clock does not advance over a second
+// (buffer untouched).
+bool noise_gen1(uint8_t* buffer, size_t size);
 
 }  // namespace morbs

@@ -111,13 +111,13 @@ TEST_F(PullboxLs, MalformedLinesAreLeftOut) {
                                "DISK=accounts&CURR=bogus&DATE=20190101 01:02:03&";
   const std::string no_prefix = "FN=:noprefix.txt&ID=12345678903&UID32=user01&ORG=0&PORT=9201&"
                                 "DISK=accounts&CURR=ishere&DATE=20190101 01:02:03&";
-  const std::string short_date = "FN=1570000000000000002:date.txt&ID=12345678903&UID32=user01&ORG=0&PORT=9201&"
-                                 "DISK=accounts&CURR=ishere&DATE=2019&";
-  const std::string with_bad = bad_flag + "\n" + list + no_prefix + "\n" + short_date + "\n";
+  const std::string bad_part = "FN=1570000000000000002:part.txt:0x&ID=12345678903&UID32=user01&ORG=0&PORT=9201&"
+                               "DISK=accounts&CURR=ishere&DATE=20190101 01:02:03&";
+  const std::string with_bad = bad_flag + "\n" + list + no_prefix + "\n" + bad_part + "\n";
   dir_.write("list.q", with_bad);
   EXPECT_EQ(pull({"-ls", "list.q", "IN_REPO", "BASIC", "all"}),
             shown_report0 + "Error: line 8 of list.q skipped, FN is no stored name\n"
-                            "Error: line 9 of list.q skipped, DATE is no date\n");
+                            "Error: line 9 of list.q skipped, FN is no stored name\n");
   dir_.write("client.config", "IP_ADDR=127.0.0.1&\nINIT_PORT_Q=1&\nTEST=0&\n");
   EXPECT_EQ(pull({"-ls"}), shown_gone1 + shown_old0 + shown_notes0 + shown_report0);
   EXPECT_EQ(pull({"-ls", "list.q", "IN_REPO", "BASIC", "all"}), shown_report0);
