@@ -24,6 +24,16 @@ TEST(GetPrefix, AsksTheNodeForItsTime) {
   EXPECT_EQ(out, "1514764800123456789:");
 }
 
+TEST(GetPrefix, TheValueOrWhyNot) {
+  ScriptedNode node([](const std::string&) { return std::string("TIME=1514764800&NANO=5&"); });
+  RecordingReporter reporter;
+  Result<std::string> prefix = get_prefix("127.0.0.1", node.port(), reporter);
+  ASSERT_TRUE(prefix.ok()) << prefix.why();
+  EXPECT_EQ(*prefix, "1514764800000000005:");
+  ScriptedNode partial([](const std::string&) { return std::string("TIME=1514764800&"); });
+  EXPECT_EQ(get_prefix("127.0.0.1", partial.port(), reporter).why(), "no TIME and NANO in the answer");
+}
+
 TEST(GetPrefix, AnIncompleteAnswerIsNull) {
   std::string out;
   for (const char* reply : {"TIME=1514764800&", "NANO=5&", "I love you.",
