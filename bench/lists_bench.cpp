@@ -24,7 +24,6 @@
 
 namespace {
 
-using morbs::print_list;
 using morbs::sorting_list;
 
 const char* const flags[] = {"ishere", "ishere", "ishere", "archiv", "delete", "locked"};
@@ -118,29 +117,33 @@ int main(int argc, char** argv) {
                lines, singular + matrix, singular, matrix);
 
   int result = 0;
+  size_t printed = 0;
+  morbs::ConsoleReporter reporter(true);
   auto remove_result = [] { std::filesystem::remove("tmp_list.q"); };
-  // Every run prints the whole listing.
+  // Every run prints the whole listing, the sorted lines passed in memory.
   Seconds t = seconds_of(
       [&] {
-        result = sorting_list("list.q");
-        if (result == 0) result = print_list("tmp_list.q", "ALL", "BOTH", "all", "all_print");
+        morbs::Result<morbs::Lines> sorted = sorting_list(std::string("list.q"), reporter);
+        result = sorted ? 0 : -1;
+        if (sorted) {
+          printed = sorted->size();
+          result = morbs::view_of(*sorted, "tmp_list.q", {"ALL"}, "all_print", reporter) ? 0 : -1;
+        }
         std::fflush(stdout);
       },
       remove_result);
-  report("-ls path: sorting_list + print_list", t,
-         "result " + std::to_string(result) + ", " + std::to_string(count_lines("tmp_list.q")) +
-             " files printed");
-  std::filesystem::remove("tmp_list.q");
+  report("-ls path: sorting_list + view_of", t,
+         "result " + std::to_string(result) + ", " + std::to_string(printed) + " files printed");
 
   struct View {
     const char* name;
-    int (*prepare)(const std::string&);
-  } views[] = {{"prepare_list_for_listing_all", morbs::prepare_list_for_listing_all},
-               {"prepare_list_for_read", morbs::prepare_list_for_read},
-               {"prepare_list_for_lock", morbs::prepare_list_for_lock},
-               {"prepare_list_for_unlock", morbs::prepare_list_for_unlock}};
+    morbs::PreparedView view;
+  } views[] = {{"prepare_list (listing all)", morbs::PreparedView::listing_all},
+               {"prepare_list (read)", morbs::PreparedView::read},
+               {"prepare_list (lock)", morbs::PreparedView::lock},
+               {"prepare_list (unlock)", morbs::PreparedView::unlock}};
   for (const View& v : views) {
-    t = seconds_of([&] { result = v.prepare("list.q"); }, remove_result);
+    t = seconds_of([&] { result = morbs::prepare_list("list.q", v.view, reporter) ? 1 : 0; }, remove_result);
     report(v.name, t,
            "result " + std::to_string(result) + ", " + std::to_string(count_lines("tmp_list.q")) +
                " view lines");

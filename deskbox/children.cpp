@@ -28,6 +28,11 @@ std::string show_task(const std::vector<std::string>& args) {
 
 void show_info(const std::string& text) { show_task({"--info", "'" + text + "'"}); }
 
+void say_failed(const std::string& what) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "deskbox: %s\n", what.c_str());
+}
+
 bool run_child(const std::vector<std::string>& argv) {
   // What deskbox printed comes before what the child prints.
   std::fflush(stdout);

@@ -29,6 +29,10 @@ void show_info(const std::string& text);
 // false only when it could not be started, which is said on standard error.
 bool run_child(const std::vector<std::string>& argv);
 
+// The last line of a failure path, on standard error so that what deskbox
+// and its children print stays as it is: "deskbox: " and what failed.
+void say_failed(const std::string& what);
+
 // The last line of a child's output, without its line end.
 std::string last_line(const std::string& output);
 

@@ -46,23 +46,26 @@ int run_states() {
   for (;;) {
     switch (state) {
       case State::start: {
-        // The running instance keeps the terminal and the files.
-        if (CheckOneInstance(marker) == 0) return 0;
+        // The running instance keeps the terminal and the files; this one
+        // ends without a word, as written.
+        if (!CheckOneInstance(marker)) return 0;
         // The console stays visible on this platform: nothing to hide.
         run_child({"gatekeep", "-local"});
         state = State::certified;
         break;
       }
       case State::certified: {
-        std::string local_id, second_id, message;
-        if (read_certificate(local_id, second_id, message) == 0) {
+        Result<CertificateIds> ids = read_certificate();
+        if (!ids) {
           show_info(text_no_access_server);
           remove_file(certificate_copy);
+          say_failed("no session certificate from gatekeep: " + ids.why());
           return 0;
         }
-        if (local_id == "null") {
+        if (ids->local_id == "null") {
           show_info(text_access_denied);
           remove_file(certificate_copy);
+          say_failed("the access card was refused");
           return 0;
         }
         state = State::cycle;
@@ -86,7 +89,7 @@ int run_states() {
           show_info(text_id_length);
           break;
         }
-        if (check_PESEL(answer, 0) == 0) {
+        if (!check_PESEL(answer)) {
           show_info(text_id_invalid);
           break;
         }
@@ -115,7 +118,7 @@ int run_frame() {
     return run_states();
   } catch (const DialogUnavailable&) {
     // No way to talk to the user: end at once, files as they are.
-    std::fprintf(stderr, "deskbox: promptwin could not be started\n");
+    say_failed("promptwin could not be started");
     return 1;
   }
 }

@@ -5,15 +5,11 @@
 
 namespace morbs::deskbox {
 
-// The result is not used: whether tmp_list.q is there tells the task what
-// to show.
+// The outcome is not used: whether tmp_list.q is there tells the task what
+// to show. The list code's messages reach the terminal as they are.
 void prepare_view(View view) {
-  switch (view) {
-    case View::listing_all: prepare_list_for_listing_all(list_file); break;
-    case View::read: prepare_list_for_read(list_file); break;
-    case View::lock: prepare_list_for_lock(list_file); break;
-    case View::unlock: prepare_list_for_unlock(list_file); break;
-  }
+  ConsoleReporter reporter(false);
+  (void)prepare_list(list_file, view, reporter);
 }
 
 }  // namespace morbs::deskbox

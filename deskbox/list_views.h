@@ -2,14 +2,11 @@
 // list code; an empty view leaves no tmp_list.q.
 #pragma once
 
+#include "lists/prepare_list.h"
+
 namespace morbs::deskbox {
 
-enum class View {
-  listing_all,  // every copy, with its flag
-  read,         // what can be downloaded
-  lock,         // what can be deleted or locked: stored, not locked
-  unlock,       // the locked files
-};
+using View = PreparedView;
 
 void prepare_view(View view);
 

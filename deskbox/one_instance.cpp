@@ -2,6 +2,6 @@
 
 namespace morbs::deskbox {
 
-int CheckOneInstance(platform::InstanceLock& marker) { return marker.acquire(instance_name) ? 1 : 0; }
+bool CheckOneInstance(platform::InstanceLock& marker) { return marker.acquire(instance_name); }
 
 }  // namespace morbs::deskbox

@@ -7,8 +7,8 @@ namespace morbs::deskbox {
 
 inline constexpr const char* instance_name = "KORVEX";
 
-// 1 when this is the only running deskbox (`marker` then holds the lock for
-// as long as it lives), 0 otherwise or when the lock cannot be taken.
-int CheckOneInstance(platform::InstanceLock& marker);
+// True when this is the only running deskbox (`marker` then holds the lock
+// for as long as it lives); false otherwise or when the lock cannot be taken.
+bool CheckOneInstance(platform::InstanceLock& marker);
 
 }  // namespace morbs::deskbox

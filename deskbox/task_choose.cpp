@@ -2,16 +2,16 @@
 // the files the task can act on, and run one child per chosen file.
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <vector>
 
+#include "core/report/terminal_text.h"
 #include "deskbox/children.h"
 #include "deskbox/list_views.h"
 #include "deskbox/prepared_list.h"
 #include "deskbox/selection_line.h"
 #include "deskbox/tasks.h"
 #include "deskbox/work_files.h"
-#include "platform/regular_file.h"
+#include "platform/text_file.h"
 
 namespace morbs::deskbox {
 
@@ -43,6 +43,7 @@ void run_choose_task(const std::string& id, const ChooseTask& task) {
   fetch_list(id);
   if (!file_exists(list_file)) {
     show_info(text_account_empty);
+    say_failed("no list of the account: pullbox -list wrote no list.q");
     return;
   }
   prepare_view(task.view);
@@ -53,6 +54,7 @@ void run_choose_task(const std::string& id, const ChooseTask& task) {
   const Rewritten rewritten = rewrite_prepared_list(false);
   if (!rewritten.created) {
     show_info(text_write_problem);
+    say_failed("the list to choose from could not be written to " + scratch_file);
     return;
   }
   if (rewritten.lines == 0) {
@@ -67,23 +69,23 @@ void run_choose_task(const std::string& id, const ChooseTask& task) {
     std::filesystem::create_directory(download_dir, ignored);
   }
   // Only a regular file is an answer: a FIFO named "tmp" would hold deskbox.
-  std::ifstream chosen;
-  if (platform::is_regular_file(scratch_file)) chosen.open(scratch_file, std::ios::binary);
-  if (!chosen.is_open()) {
+  const std::optional<std::vector<std::string>> chosen = platform::read_lines(scratch_file);
+  if (!chosen) {
     show_info(text_nothing_chosen);
     return;
   }
   // The console stays visible on this platform: nothing to restore.
   // list.q stays while the children run: erasebox finds the copies in it.
-  for (std::string line; std::getline(chosen, line);) {
-    auto selection = line.size() <= selection_line_limit ? parse_selection_line(line) : std::nullopt;
+  for (const std::string& shown : *chosen) {
+    // The dialog answers with a line as shown; the file is the one it stands for.
+    const std::optional<std::string> line = rewritten.real_line(shown);
+    auto selection = line && line->size() <= selection_line_limit ? parse_selection_line(*line) : std::nullopt;
     if (!selection) {
-      std::printf(" No stored file name in the chosen line, skipped: %.300s\n", line.c_str());
+      std::printf(" No stored file name in the chosen line, skipped: %.300s\n", shown_on_terminal(shown).c_str());
       continue;
     }
     run_child(task.command(id, *selection));
   }
-  chosen.close();
   remove_file(scratch_file);
   remove_file(list_file);
   remove_file(prepared_list_file);

@@ -20,6 +20,7 @@ bool task_list(const std::string& id) {
   fetch_list(id);
   if (!file_exists(list_file)) {
     show_info(text_account_empty);
+    say_failed("no list of the account: pullbox -list wrote no list.q");
     return false;
   }
   prepare_view(View::listing_all);
@@ -29,6 +30,7 @@ bool task_list(const std::string& id) {
   }
   if (!rewrite_prepared_list(true).created) {
     show_info(text_write_problem);
+    say_failed("the list to show could not be written to " + scratch_file);
     return false;
   }
   remove_file(prepared_list_file);

@@ -1,11 +1,10 @@
 #include <cstdio>
-#include <fstream>
 
 #include "deskbox/children.h"
 #include "deskbox/tasks.h"
 #include "deskbox/upload_name.h"
 #include "deskbox/work_files.h"
-#include "platform/regular_file.h"
+#include "platform/text_file.h"
 #include "platform/terminal.h"
 
 namespace morbs::deskbox {
@@ -30,22 +29,20 @@ void task_write(const std::string& id) {
   remove_file(scratch_file);
   show_task({"--open"});
   // Only a regular file is an answer: a FIFO named "tmp" would hold deskbox.
-  std::ifstream chosen;
-  if (platform::is_regular_file(scratch_file)) chosen.open(scratch_file, std::ios::binary);
-  if (!chosen.is_open()) {
+  const std::optional<std::vector<std::string>> chosen = platform::read_lines(scratch_file);
+  if (!chosen) {
     show_info(text_nothing_to_upload);
     return;
   }
   remove_file(upload_errors_file);
   // The console stays visible on this platform: nothing to restore.
-  for (std::string path; std::getline(chosen, path);) {
+  for (const std::string& path : *chosen) {
     const UploadName upload = upload_name(path);
     if (refused(path, upload)) continue;
     platform::clear_terminal();
     run_child({"pushbox", id, path, upload.name});
     pause_milliseconds(100);
   }
-  chosen.close();
   remove_file(scratch_file);
   pause_milliseconds(2000);
 }

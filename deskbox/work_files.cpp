@@ -1,13 +1,10 @@
 #include "deskbox/work_files.h"
 
-#include <cstdio>
 #include <filesystem>
 
 #include "platform/clock.h"
 
 namespace morbs::deskbox {
-
-void remove_file(const std::string& name) { std::remove(name.c_str()); }
 
 bool file_exists(const std::string& name) {
   std::error_code error;

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/report/reporter.h"
 #include "erasebox/node_target.h"
 #include "platform/tcp_socket.h"
 
@@ -13,21 +14,32 @@ namespace morbs::erasebox {
 // How long a node may take to answer once the request is sent.
 inline constexpr long reply_wait_us = 5000000;
 
+// The messages of the operations are details: shown with the options that
+// end in "test" (the reporter's details_shown()), which also decide that a
+// node holding no such file counts as done.
+
 // A connected socket, or one that is not open on failure.
-platform::TcpSocket open_socket(const NodeTarget& target, int diagnostics);
+platform::TcpSocket open_socket(const NodeTarget& target, Reporter& reporter);
 
-// 0 when the node accepted the request, -1 otherwise.
-int message(platform::TcpSocket& socket, std::string& buffer, std::string_view label,
-            int diagnostics);
+// True when the node accepted the request.
+bool message(platform::TcpSocket& socket, std::string& buffer, std::string_view label, Reporter& reporter);
 
-// 0 when the change counts as done, -1 otherwise.
-int chg_flag_in_list_name(const NodeTarget& target, platform::TcpSocket& socket,
-                          std::string& buffer, std::string_view new_flag, int diagnostics);
+// True when the change counts as done.
+bool chg_flag_in_list_name(const NodeTarget& target, platform::TcpSocket& socket,
+                           std::string& buffer, std::string_view new_flag, Reporter& reporter);
 
-// mode "lock" or "unlock". 0 done, -1 failed.
-int lock_unlock_file(const NodeTarget& target, std::string_view mode, int diagnostics);
+// What became of one copy's change.
+enum class Change {
+  done,         // the node changed the flag (or holds no such file, with diagnostics)
+  unreachable,  // no connection to the node
+  refused,      // the node did not change it, or did not answer in time
+  not_valid,    // the line's values were not sent (flag, id or disk)
+};
 
-// mode "delete". 0 done, -1 failed.
-int del_file_directly(const NodeTarget& target, std::string_view mode, int diagnostics);
+// mode "lock" or "unlock".
+Change lock_unlock_file(const NodeTarget& target, std::string_view mode, Reporter& reporter);
+
+// mode "delete".
+Change del_file_directly(const NodeTarget& target, std::string_view mode, Reporter& reporter);
 
 }  // namespace morbs::erasebox

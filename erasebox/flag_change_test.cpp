@@ -18,13 +18,13 @@ NodeTarget target(int port) {
 
 std::string change(int port, std::string_view flag, int diagnostics, std::string* request = nullptr,
                    ScriptedNode* node = nullptr, int* result = nullptr) {
-  ::testing::internal::CaptureStdout();
-  platform::TcpSocket socket = open_socket(target(port), diagnostics);
+  RecordingReporter reporter(diagnostics == 1);
+  platform::TcpSocket socket = open_socket(target(port), reporter);
   std::string buffer;
-  int r = socket.is_open() ? chg_flag_in_list_name(target(port), socket, buffer, flag, diagnostics) : -2;
+  int r = socket.is_open() ? (chg_flag_in_list_name(target(port), socket, buffer, flag, reporter) ? 0 : -1) : -2;
   if (result) *result = r;
   if (node && request && !node->requests().empty()) *request = node->requests().back();
-  return ::testing::internal::GetCapturedStdout();
+  return reporter.said;
 }
 
 TEST(FlagChange, SendsTheListChangeRequest) {

@@ -1,10 +1,8 @@
 #include "erasebox/help.h"
 
-#include <cstdio>
-
 namespace morbs::erasebox {
 
-void help() {
+void help(Reporter& reporter) {
   static const char* const lines[] = {
       "\n                       --- Help ---\n",
       " (1)  Erase the file (all copies in the data network)",
@@ -58,7 +56,7 @@ void help() {
       "                        --- END of Help --- \n",
   };
   static_assert(sizeof lines / sizeof lines[0] == 50);
-  for (const char* line : lines) std::puts(line);
+  for (const char* line : lines) reporter.say_line(line);
 }
 
 }  // namespace morbs::erasebox

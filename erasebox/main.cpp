@@ -1,13 +1,15 @@
 // erasebox: deletes, locks and unlocks the stored files named in list.q.
-#include <cstdio>
 #include <string>
 #include <string_view>
 
+#include "core/report/reporter.h"
 #include "core/session/certificate.h"
 #include "core/session/config.h"
 #include "core/version.h"
 #include "erasebox/clear_by_list_name.h"
 #include "erasebox/help.h"
+#include "lists/work_files.h"
+#include "platform/console.h"
 
 namespace {
 
@@ -29,7 +31,19 @@ const Option* find_option(std::string_view name) {
 
 constexpr size_t pattern_limit = 256;
 constexpr size_t uid32_limit = 39;
-const std::string list_name = "list.q";
+
+// Exit statuses: only a run that changed what it was asked to ends with 0.
+constexpr int status_done = 0;
+constexpr int status_not_done = 1;
+constexpr int status_refused_config = 2;
+
+// The added last line, on standard error so that standard output stays as
+// written.
+int ends_with(morbs::Reporter& reporter, const std::string& why, int status) {
+  reporter.flush();
+  morbs::platform::write_stderr(why + "\n");
+  return status;
+}
 
 }  // namespace
 
@@ -37,35 +51,46 @@ int main(int argc, char** argv) {
   if (morbs::asks_for_version(argc, argv)) return morbs::print_version("erasebox");
   using namespace morbs;
   Settings settings = Settings::defaults(Program::erasebox);
-  read_config(settings);
+  ConsoleReporter reporter(true);
+  if (Result<bool> config = read_config(settings, reporter); !config)
+    return ends_with(reporter, config.why(), status_refused_config);
+  reporter.set_details(settings.test == 1);
 
-  if (argc == 2 && std::string_view(argv[1]) == "-h") erasebox::help();
+  const bool help_asked = argc == 2 && std::string_view(argv[1]) == "-h";
+  if (help_asked) erasebox::help(reporter);
 
-  std::string uid32;
-  if (test_UID(uid32, uid32_limit) == 0) {
-    std::puts("\n Incorrect access card");
-    return 0;
+  Result<std::string> uid32 = test_UID(uid32_limit);
+  if (!uid32) {
+    reporter.say_line(uid32.why());
+    reporter.say_line("\n Incorrect access card");
+    return ends_with(reporter, "erasebox: changed 0 copies, no valid session certificate", status_not_done);
   }
   const Option* option = argc == 3 ? find_option(argv[1]) : nullptr;
   if (!option) {
-    if (settings.test == 1) std::puts("USE: erasebox [-h] for help");
-    return 0;
+    reporter.detail_line("USE: erasebox [-h] for help");
+    // Asked for nothing but the help or the usage line, it gave that.
+    if (help_asked || argc == 1) return status_done;
+    return ends_with(reporter, "erasebox: changed 0 copies, no option and name given", status_not_done);
   }
   const std::string_view pattern = argv[2];
   // An empty pattern is contained in every name: it would act on every file
   // of the list. Refused whatever TEST says, since nothing is done.
   if (pattern.empty()) {
-    std::puts("[!] empty file name: erasebox changes nothing");
-    return 0;
+    reporter.say_line("[!] empty file name: erasebox changes nothing");
+    return ends_with(reporter, "erasebox: changed 0 copies, the name is empty", status_not_done);
   }
   if (pattern.size() > pattern_limit) {
-    if (settings.test == 1) std::printf("[!] too long lenght of [3] argument");
-    return 0;
+    reporter.detail("[!] too long lenght of [3] argument");
+    return ends_with(reporter, "erasebox: changed 0 copies, the name is longer than 256 characters",
+                     status_not_done);
   }
-  erasebox::Session session{settings.ip_addr, uid32, settings.connection_wait()};
-  int result = erasebox::clear_by_list_name(session, list_name, pattern, option->mode,
-                                            option->diagnostics);
-  if (settings.test == 1)
-    std::puts(result == 1 ? "END... success!" : "[!] erasebox isn't finished completely.");
-  return 0;
+  erasebox::Session session{settings.ip_addr, *uid32, settings.connection_wait()};
+  // The operations' messages follow the option, not TEST.
+  ConsoleReporter operations(option->diagnostics == 1);
+  const erasebox::EraseOutcome outcome =
+      erasebox::clear_by_list_name(session, list_name, pattern, option->mode, operations);
+  // Success is said only for a run that changed something and failed nowhere.
+  reporter.detail_line(outcome.done() ? "END... success!" : "[!] erasebox isn't finished completely.");
+  return ends_with(reporter, erasebox::summary_line(outcome, list_name),
+                   outcome.done() ? status_done : status_not_done);
 }

@@ -1,13 +1,14 @@
 #include "erasebox/match_table.h"
 
-#include <cstdio>
-#include <fstream>
+#include <optional>
+#include <vector>
 
 #include "core/session/account.h"
 #include "core/wire/number_text.h"
 #include "core/wire/query_string.h"
 #include "lists/stored_name.h"
-#include "platform/regular_file.h"
+#include "core/report/terminal_text.h"
+#include "platform/text_file.h"
 
 namespace morbs::erasebox {
 
@@ -63,25 +64,18 @@ bool fill_entry(const std::string& line, const std::string& stored_name, MatchEn
   return true;
 }
 
-// The start of a refused line, with control characters shown as "?": the
-// line may come from anywhere and must not drive the terminal.
-std::string shown(const std::string& line) {
-  std::string out = line.substr(0, 80);
-  for (char& c : out)
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-  return out;
-}
+// The start of a refused line: the line may come from anywhere and must not
+// drive the terminal.
+std::string shown(const std::string& line) { return shown_on_terminal(line.substr(0, 80)); }
 
 }  // namespace
 
-bool read_matches(const std::string& list_path, std::string_view pattern, int diagnostics,
+bool read_matches(const std::string& list_path, std::string_view pattern, Reporter& reporter,
                   MatchResult& result) {
   // Only a regular file is a list: a FIFO would hold erasebox for ever.
-  if (!platform::is_regular_file(list_path)) return false;
-  std::ifstream list(list_path, std::ios::binary);
-  if (!list) return false;
-  std::string line;
-  while (std::getline(list, line)) {
+  std::optional<std::vector<std::string>> lines = platform::read_lines(list_path);
+  if (!lines) return false;
+  for (const std::string& line : *lines) {
     std::string stored_name;
     select_value(line, "FN", stored_name);
     if (stored_name.find(pattern) == std::string::npos) continue;
@@ -93,8 +87,7 @@ bool read_matches(const std::string& list_path, std::string_view pattern, int di
       continue;
     }
     ++result.refused_lines;
-    if (diagnostics)
-      std::printf("Error: list line refused, %s: %s\n", reason.c_str(), shown(line).c_str());
+    reporter.detail(format_text("Error: list line refused, %s: %s\n", reason.c_str(), shown(line).c_str()));
   }
   return true;
 }

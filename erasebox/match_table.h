@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/report/reporter.h"
+
 namespace morbs::erasebox {
 
 struct MatchEntry {
@@ -31,8 +33,8 @@ struct MatchResult {
 };
 
 // False when the list cannot be opened or is no regular file. Refused lines
-// are reported (diagnostics on) with the reason.
-bool read_matches(const std::string& list_path, std::string_view pattern, int diagnostics,
+// are told as details with the reason.
+bool read_matches(const std::string& list_path, std::string_view pattern, Reporter& reporter,
                   MatchResult& result);
 
 }  // namespace morbs::erasebox

@@ -55,12 +55,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (morbs::Program program :
        {morbs::Program::pullbox, morbs::Program::pushbox, morbs::Program::erasebox}) {
     morbs::Settings settings = morbs::Settings::defaults(program);
-    int result = morbs::read_config(settings, "client.config", no_name_server());
-    if (result != 0 && result != -1) __builtin_trap();
+    morbs::RecordingReporter reporter;
+    // A refused value ends the reading; what was taken so far must still hold.
+    (void)morbs::read_config(settings, reporter, "client.config", no_name_server());
     if (settings.ip_addr.size() > morbs::ip_addr_limit) __builtin_trap();
     if (settings.timeout_seconds > 30 || settings.timeout_microsec < 100000 ||
         settings.timeout_microsec > 990000 || settings.min_fsize < 1 ||
-        settings.curr_nr_serv > settings.installed_servers_cap() || settings.curr_nr_serv == 0)
+        settings.curr_nr_serv > settings.installed_servers_cap() || settings.curr_nr_serv < 1 ||
+        settings.init_port < 1 || settings.init_port > 65532 || settings.transfers < 1 ||
+        settings.transfers > morbs::transfers_limit || settings.timeout_seconds < 0)
       __builtin_trap();
   }
   return 0;

@@ -1,23 +1,16 @@
 #include "lists/get_q_string_for_read.h"
 
 #include <algorithm>
-#include <fstream>
 #include <map>
 #include <vector>
 
-#include "lists/list_line.h"
-#include "lists/save_file.h"
-#include "lists/scratch_files.h"
 #include "lists/stored_name.h"
-#include "platform/regular_file.h"
+#include "lists/work_files.h"
+#include "platform/text_file.h"
 
 namespace morbs {
 
 namespace {
-
-using Lines = std::vector<std::string>;
-
-using platform::remove_file;
 
 bool holds(const std::string& line, std::string_view text) {
   return line.find(text) != std::string::npos;
@@ -53,44 +46,40 @@ std::map<size_t, size_t> first_holders(const Lines& candidates, const std::strin
 
 }  // namespace
 
-int get_q_string_for_read(const std::string& list, const std::string& wanted) {
-  std::ifstream in(list, std::ios::binary);
-  if (!in || wanted.empty()) return -1;
+Result<Lines> read_selection(const std::string& list, const std::string& wanted, Reporter& reporter) {
+  if (wanted.empty()) return Status::failure("no name to read");
+  std::optional<Lines> lines = platform::read_lines(list);
+  if (!lines) return Status::failure("Error: can't open list " + list);
   Lines basic, second;
-  std::string line;
-  for (long number = 1; next_list_line(in, line); ++number) {
+  for (size_t i = 0; i < lines->size(); ++i) {
+    const std::string& line = (*lines)[i];
     if (!holds(line, wanted)) continue;
     bool is_basic = holds(line, "ORG=0"), is_second = holds(line, "ORG=1");
     if (!is_basic && !is_second) continue;
-    if (refused_as_too_long(list, number, line)) continue;
+    if (!taken_as_list_line(list, static_cast<long>(i + 1), line, reporter)) continue;
     if (is_basic) basic.push_back(line);
     if (is_second) second.push_back(line);
   }
-  in.close();
-
   Lines candidates = basic;
   candidates.insert(candidates.end(), second.begin(), second.end());
-  remove_file(tmp_list_r);
-  if (candidates.empty()) return -1;
-  write_all_lines(tmp_list_r, candidates);
+  if (candidates.empty()) return Status::failure("no line of the list holds the name");
 
-  size_t colons = colon_count(field_of(candidates.front(), "FN"));
-  int result = 0;
-  if (colons == 0) {
-    result = -1;
-  } else {
-    remove_file(tmp_list);
-    if (colons == 1) {
-      result = save_file(tmp_list, candidates.front()) == 0 ? 0 : -1;
-    } else {
-      size_t last = std::max(basic.size(), second.size());
-      std::map<size_t, size_t> holder = first_holders(candidates, wanted, last);
-      for (const auto& [part, c] : holder)
-        if (save_file(tmp_list, candidates[c]) != 0) result = -1;
-    }
-  }
-  remove_file(tmp_list_r);
-  return result;
+  const size_t colons = colon_count(field_of(candidates.front(), "FN"));
+  if (colons == 0) return Status::failure("no stored name");
+  if (colons == 1) return Lines{candidates.front()};
+  const size_t last = std::max(basic.size(), second.size());
+  Lines pieces;
+  for (const auto& [part, c] : first_holders(candidates, wanted, last)) pieces.push_back(candidates[c]);
+  return pieces;
+}
+
+int get_q_string_for_read(const std::string& list, const std::string& wanted) {
+  ConsoleReporter reporter(false);
+  Result<Lines> pieces = read_selection(list, wanted, reporter);
+  if (!pieces) return -1;
+  platform::remove_file(tmp_list);
+  if (pieces->empty()) return 0;
+  return platform::write_lines(tmp_list, *pieces) ? 0 : -1;
 }
 
 }  // namespace morbs

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "lists/list_test_support.h"
-#include "lists/scratch_files.h"
+#include "lists/work_files.h"
 
 namespace morbs {
 namespace {
@@ -59,8 +59,9 @@ TEST(GetQStringForRead, EachPieceFromItsBasicCopyElseItsSecond) {
       EXPECT_FALSE(test::file_exists(tmp_list)) << c.what;
     else
       EXPECT_EQ(read_file(tmp_list), list_of(c.selected)) << c.what;
-    EXPECT_FALSE(test::file_exists(tmp_list_r)) << c.what;
     EXPECT_EQ(read_file("list.q"), list_of(c.list)) << c.what;
+    // The candidates stay in memory: nothing but the list and the result.
+    EXPECT_LE(test::files_here().size(), 2u) << c.what;
   }
 }
 
@@ -68,7 +69,7 @@ TEST(GetQStringForRead, LeftoversNeverBecomeCandidatesOrResults) {
   test::WorkDir dir;
   Entry p0{fn + ":0", "0"}, p1{fn + ":1", "1"};
   write_file("list.q", list_of({p0, p1}));
-  write_file(tmp_list_r, list_of({{fn + ":1", "0", "ishere", "x", 9999}}));
+  write_file("tmp_list_r.q", list_of({{fn + ":1", "0", "ishere", "x", 9999}}));
   write_file(tmp_list, list_of({{fn + ":7", "0"}}));
   ASSERT_EQ(get_q_string_for_read("list.q", fn), 0);
   EXPECT_EQ(read_file(tmp_list), list_of({p0, p1}));
@@ -98,6 +99,23 @@ TEST(GetQStringForRead, ACandidateLongerThanAListLineIsRefused) {
   EXPECT_EQ(out, "Error: line 1 of list.q has " + std::to_string(too_long.line().size()) +
                      " characters (at most 1022), refused\n");
   EXPECT_EQ(read_file(tmp_list), list_of({second}));
+}
+
+// A candidate that is no list line never becomes a piece: the next
+// candidate takes its place, and the detail says why.
+TEST(GetQStringForRead, AMalformedCandidateIsSkippedWithADetail) {
+  Entry bad_part{fn + ":0x", "0"}, bad_flag{fn + ":1", "0"}, q0{fn + ":0", "1"}, q1{fn + ":1", "1"};
+  bad_flag.curr = "gone";
+  test::WorkDir dir;
+  write_file("list.q", list_of({bad_part, bad_flag, q0, q1}));
+  RecordingReporter reporter;
+  Result<Lines> pieces = read_selection("list.q", fn, reporter);
+  ASSERT_TRUE(pieces.ok()) << pieces.why();
+  EXPECT_EQ(test::joined(*pieces), list_of({q0, q1}));
+  EXPECT_EQ(reporter.said,
+            "Error: line 1 of list.q skipped, FN is no stored name\n"
+            "Error: line 2 of list.q skipped, CURR is no flag\n");
+  EXPECT_EQ(test::files_here(), std::vector<std::string>{"list.q"});
 }
 
 TEST(GetQStringForRead, AListThatCannotBeReadFails) {

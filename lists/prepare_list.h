@@ -1,17 +1,25 @@
-// The list views deskbox shows: sorted, then saved as view lines into
+// The list views deskbox shows: sorted, then kept as view lines in
 // "tmp_list.q" (DATE=...&FLAG=...&FN=...& or DATE=...&FN=...&).
 #pragma once
 
 #include <string>
 
+#include "core/report/reporter.h"
+#include "core/status.h"
+
 namespace morbs {
 
-// Each sorts `list` into "tmp_list.q" (`sorting_list`) and runs a saving
-// view on it with copy "BOTH" and every date. 1 when both succeeded, 0
-// otherwise. An empty view leaves no "tmp_list.q"; `list` stays.
-int prepare_list_for_listing_all(const std::string& list);  // "ALL", "all_save"
-int prepare_list_for_read(const std::string& list);         // "ALL", "get_save"
-int prepare_list_for_lock(const std::string& list);         // "IN_REPO", "unlocked_save"
-int prepare_list_for_unlock(const std::string& list);       // "LOCKED", "get_save"
+enum class PreparedView {
+  listing_all,  // "ALL", "all_save": every copy with its flag
+  read,         // "ALL", "get_save": what can be downloaded
+  lock,         // "IN_REPO", "unlocked_save": stored and not locked
+  unlock,       // "LOCKED", "get_save": the locked files
+};
+
+// Sorts `list` (`sorting_list`) and writes the view's records to
+// "tmp_list.q" in place of what was there. An empty view leaves no
+// "tmp_list.q"; `list` stays. Why not when the list cannot be read or the
+// view cannot be written.
+Status prepare_list(const std::string& list, PreparedView view, Reporter& reporter);
 
 }  // namespace morbs

@@ -1,10 +1,8 @@
 #include "lists/print_string.h"
 
-#include <cstdio>
 #include <span>
 
-#include "lists/save_file.h"
-#include "lists/scratch_files.h"
+#include "core/report/terminal_text.h"
 #include "lists/stored_name.h"
 
 namespace morbs {
@@ -63,18 +61,19 @@ bool is_saving_mode(std::string_view mode) {
   return m && m->emit != Emit::print;
 }
 
-int print_string(std::string_view mode_name, std::string_view date, std::string_view copy,
-                 std::string_view flag, std::string_view stored_name, std::ostream* save_to) {
+bool print_string(std::string_view mode_name, std::string_view date, std::string_view copy,
+                  std::string_view flag, std::string_view stored_name, Reporter& reporter,
+                  std::vector<std::string>* kept) {
   const Mode* mode = find_mode(mode_name);
-  if (!mode || !takes(*mode, flag)) return 0;
+  if (!mode || !takes(*mode, flag)) return false;
   std::string_view name = shown_name(stored_name);
   std::string record;
   switch (mode->emit) {
     case Emit::print:
       record.append(" ").append(date).append("  ").append(copy).append("-").append(flag);
-      record.append("  ").append(name).append("\n");
-      std::fwrite(record.data(), 1, record.size(), stdout);
-      return 1;
+      record.append("  ").append(name);
+      reporter.say(shown_on_terminal(record) + "\n");
+      return true;
     case Emit::save_with_flag:
       record.append("DATE=").append(date).append("&FLAG=").append(copy).append("-");
       record.append(flag).append("&FN=").append(name).append("&");
@@ -83,9 +82,8 @@ int print_string(std::string_view mode_name, std::string_view date, std::string_
       record.append("DATE=").append(date).append("&FN=").append(name).append("&");
       break;
   }
-  if (!save_to) return save_file(tmp_list_save, record) == 0 ? 1 : -1;
-  *save_to << record << '\n';
-  return *save_to ? 1 : -1;
+  if (kept) kept->push_back(std::move(record));
+  return true;
 }
 
 }  // namespace morbs

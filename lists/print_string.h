@@ -1,9 +1,11 @@
-// One record of a view: printed, or saved to "tmp_list_save.q".
+// One record of a view: shown, or kept for a file a program reads.
 #pragma once
 
-#include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "core/report/reporter.h"
 
 namespace morbs {
 
@@ -12,10 +14,10 @@ namespace morbs {
 // cut to "prefix:fname" when it names a part (exactly two colons):
 //
 //   mode            flags taken          emits
-//   "all_save"      all                  saves DATE=d&FLAG=c-f&FN=n&
-//   "get_save"      REPO, ARCH, LOCK     saves DATE=d&FN=n&
-//   "unlocked_save" REPO                 saves DATE=d&FN=n&
-//   "all_print"     all                  prints " d  c-f  n\n"
+//   "all_save"      all                  keeps DATE=d&FLAG=c-f&FN=n&
+//   "get_save"      REPO, ARCH, LOCK     keeps DATE=d&FN=n&
+//   "unlocked_save" REPO                 keeps DATE=d&FN=n&
+//   "all_print"     all                  says " d  c-f  n\n"
 //   "get_print"     REPO, ARCH, LOCK     prints as "all_print"
 //   "del_print"     DELT                 prints as "all_print"
 //   "loc_print"     LOCK                 prints as "all_print"
@@ -23,13 +25,12 @@ namespace morbs {
 //   "rep_print"     REPO                 prints as "all_print"
 //   any other       none                 nothing
 //
-// Saving appends one line to "tmp_list_save.q" with `save_file`, or to
-// `save_to` when given: a view of many records keeps its file open.
-// 1 when a record was emitted, 0 when the mode takes nothing of this flag,
-// -1 when the record could not be saved.
-int print_string(std::string_view mode, std::string_view date, std::string_view copy,
-                 std::string_view flag, std::string_view stored_name,
-                 std::ostream* save_to = nullptr);
+// A shown record has its control characters shown as "?"; a kept record is
+// appended to `kept` as it is. True when a record was emitted, false when
+// the mode takes nothing of this flag.
+bool print_string(std::string_view mode, std::string_view date, std::string_view copy,
+                  std::string_view flag, std::string_view stored_name, Reporter& reporter,
+                  std::vector<std::string>* kept = nullptr);
 
 // True for the modes that save instead of printing.
 bool is_saving_mode(std::string_view mode);

@@ -1,9 +1,5 @@
 #include "lists/sort_select_org.h"
 
-#include <fstream>
-
-#include "lists/list_line.h"
-#include "lists/scratch_files.h"
 #include "lists/stored_name.h"
 
 namespace morbs {
@@ -17,23 +13,17 @@ bool names_a_file(std::string_view fn) {
 }
 }  // namespace
 
-int sort_select_org(const std::string& list, int copy) {
-  std::ifstream in(list, std::ios::binary);
-  if (!in) return -1;
-  std::ofstream out(tmp0_list, std::ios::binary | std::ios::trunc);
-  if (!out) return -1;
-  const std::string wanted_org = copy == 0 ? "0" : "1";
-  std::string line;
-  long number = 0;
-  while (next_list_line(in, line)) {
-    ++number;
+Lines sort_select_org(const Lines& list, std::string_view path, Copy copy, Reporter& reporter) {
+  const std::string wanted_org = copy == Copy::basic ? "0" : "1";
+  Lines selection;
+  for (size_t i = 0; i < list.size(); ++i) {
+    const std::string& line = list[i];
     if (field_of(line, "ORG") != wanted_org) continue;
     if (!names_a_file(field_of(line, "FN"))) continue;
-    if (refused_as_too_long(list, number, line)) continue;
-    out << line << '\n';
+    if (!taken_as_list_line(path, static_cast<long>(i + 1), line, reporter)) continue;
+    selection.push_back(line);
   }
-  out.close();
-  return out ? 0 : -1;
+  return selection;
 }
 
 }  // namespace morbs

@@ -3,14 +3,18 @@
 
 #include <string>
 
+#include "core/report/reporter.h"
+#include "lists/list_line.h"
+
 namespace morbs {
 
-// Writes "tmp0_list.q" (replacing it) with the lines of `list` whose ORG is
-// "0" (copy 0) or "1" (copy 1) and whose FN names a whole file (one colon)
-// or part 0 of a split file (two colons, "0" after the last), in list order.
-// Other lines are dropped; a line of the copy longer than a list line is
-// refused with a message. 0, or -1 when the list cannot be read or the
-// selection cannot be written.
-int sort_select_org(const std::string& list, int copy);
+enum class Copy { basic, second };
+
+// The lines of `list` (read from `path`, named in messages) whose ORG is "0"
+// (basic) or "1" (second) and whose FN names a whole file (one colon) or
+// part 0 of a split file (two colons, "0" after the last), in list order.
+// Other lines are dropped; a line of the copy that is too long or no list
+// line is left out with a message (`taken_as_list_line`).
+Lines sort_select_org(const Lines& list, std::string_view path, Copy copy, Reporter& reporter);
 
 }  // namespace morbs

@@ -4,34 +4,13 @@
 #include <vector>
 
 #include "lists/cmp_long_numbers.h"
-#include "lists/list_line.h"
-#include "lists/scratch_files.h"
 #include "lists/sort_list_in_stack_mode.h"
 #include "lists/stored_name.h"
-#include "platform/regular_file.h"
+#include "platform/text_file.h"
 
 namespace morbs {
 
 namespace {
-
-using Lines = std::vector<std::string>;
-
-using platform::remove_file;
-
-void remove_scratch() {
-  remove_file(tmp0_list);
-  remove_file(tmp_list_0);
-  remove_file(tmp_list_1);
-  remove_file(tmp_list_diff);
-}
-
-// The sorted lines of one copy; none when that copy could not be sorted, so
-// that a file left by an earlier run is never read instead.
-Lines sorted_copy(int sort_result, const char* path) {
-  Lines lines;
-  if (sort_result == 0) read_all_lines(path, lines);
-  return lines;
-}
 
 // Second lines whose FN is the FN of no basic line, newest first as they are.
 Lines without_basic_twin(const Lines& basic, const Lines& second) {
@@ -64,25 +43,17 @@ Lines merged(const Lines& diff, const Lines& basic) {
 
 }  // namespace
 
-int sorting_list(const std::string& list) {
-  int basic_result = sort_list_in_stack_mode(list, "basic");
-  int second_result = sort_list_in_stack_mode(list, "second");
-  if (basic_result != 0 && second_result != 0) {
-    remove_scratch();
-    return -1;
-  }
-  Lines basic = sorted_copy(basic_result, tmp_list_0);
-  Lines second = sorted_copy(second_result, tmp_list_1);
-  remove_file(tmp_list_diff);
-  Lines diff = without_basic_twin(basic, second);
-  if (!diff.empty() && !write_all_lines(tmp_list_diff, diff)) {
-    remove_scratch();
-    return -1;
-  }
+Lines sorting_list(const Lines& list, std::string_view path, Reporter& reporter) {
+  Lines basic = sort_list_in_stack_mode(list, path, Copy::basic, reporter);
+  Lines second = sort_list_in_stack_mode(list, path, Copy::second, reporter);
   // Without difference lines the result is the basic lines as they are.
-  bool written = write_all_lines(tmp_list, merged(diff, basic));
-  remove_scratch();
-  return written ? 0 : -1;
+  return merged(without_basic_twin(basic, second), basic);
+}
+
+Result<Lines> sorting_list(const std::string& path, Reporter& reporter) {
+  std::optional<Lines> list = platform::read_lines(path);
+  if (!list) return Status::failure("Error: can't open list " + path);
+  return sorting_list(*list, path, reporter);
 }
 
 }  // namespace morbs

@@ -4,8 +4,7 @@
 
 #include "lists/cmp_long_numbers.h"
 #include "lists/list_test_support.h"
-#include "lists/save_file.h"
-#include "lists/scratch_files.h"
+#include "lists/work_files.h"
 #include "lists/sort_list_in_stack_mode.h"
 #include "lists/sort_select_org.h"
 
@@ -51,15 +50,6 @@ TEST(CmpLongNumbers, ComparesEqualLengthDigitStrings) {
     EXPECT_EQ(cmp_long_numbers(c.a, c.b), c.expected) << c.a << " vs " << c.b;
 }
 
-TEST(SaveFile, AppendsOneLineAndClosesItWhenOpen) {
-  test::WorkDir dir;
-  EXPECT_EQ(save_file("out.q", "A=1&"), 0);
-  EXPECT_EQ(save_file("out.q", "B=2&\n"), 0);
-  EXPECT_EQ(save_file("out.q", ""), 0);
-  EXPECT_EQ(read_file("out.q"), "A=1&\nB=2&\n\n");
-  EXPECT_EQ(save_file("no/such/dir/out.q", "A=1&"), -1);
-}
-
 TEST(SortSelectOrg, KeepsOneLinePerFileOfTheWantedCopy) {
   test::WorkDir dir;
   struct Case {
@@ -77,34 +67,32 @@ TEST(SortSelectOrg, KeepsOneLinePerFileOfTheWantedCopy) {
       {"FN=" + pfx(7) + ":f&", false, false},  // no ORG
       {"", false, false},
   };
-  std::string list;
-  std::string basic, second;
+  Lines list, basic, second;
   for (const Case& c : cases) {
-    list += c.line + "\n";
-    if (c.basic) basic += c.line + "\n";
-    if (c.second) second += c.line + "\n";
+    list.push_back(c.line);
+    if (c.basic) basic.push_back(c.line);
+    if (c.second) second.push_back(c.line);
   }
-  write_file("list.q", list);
-  ASSERT_EQ(sort_select_org("list.q", 0), 0);
-  EXPECT_EQ(read_file(tmp0_list), basic);
-  ASSERT_EQ(sort_select_org("list.q", 1), 0);
-  EXPECT_EQ(read_file(tmp0_list), second);
-  EXPECT_EQ(sort_select_org("missing.q", 0), -1);
+  RecordingReporter reporter;
+  EXPECT_EQ(sort_select_org(list, "list.q", Copy::basic, reporter), basic);
+  EXPECT_EQ(sort_select_org(list, "list.q", Copy::second, reporter), second);
+  // The lines the selection keeps are judged, the others not looked at.
+  EXPECT_EQ(reporter.said, "");
+  EXPECT_TRUE(test::files_here().empty());
 }
 
 TEST(SortListInStackMode, NewestFirstAndEqualPrefixesKeptInListOrder) {
-  test::WorkDir dir;
   Entry a{pfx(5) + ":a"}, b{pfx(9) + ":b"}, c{pfx(5) + ":c"}, d{"notanumber:d"}, e{pfx(5) + ":e"},
       f{pfx(7) + ":f"}, g{":g"};
-  write_file("list.q", list_of({a, b, c, d, e, f, g}));
-  ASSERT_EQ(sort_list_in_stack_mode("list.q", "basic"), 0);
-  // Prefixes that are no number read as 0 and come last, in list order.
-  EXPECT_EQ(read_file(tmp_list_0), list_of({b, f, a, c, e, d, g}));
-  EXPECT_FALSE(test::file_exists(tmp0_list));
-  // Only "basic" exactly means the basic copy.
-  ASSERT_EQ(sort_list_in_stack_mode("list.q", "BASIC"), 0);
-  EXPECT_EQ(read_file(tmp_list_1), "");
-  EXPECT_EQ(sort_list_in_stack_mode("missing.q", "basic"), -1);
+  const Lines list = {a.line(), b.line(), c.line(), d.line(), e.line(), f.line(), g.line()};
+  RecordingReporter reporter;
+  EXPECT_EQ(sort_list_in_stack_mode(list, "list.q", Copy::basic, reporter),
+            (Lines{b.line(), f.line(), a.line(), c.line(), e.line()}));
+  // A prefix that is no number makes no stored name: left out, and said so.
+  EXPECT_EQ(reporter.said,
+            "Error: line 4 of list.q skipped, FN is no stored name\n"
+            "Error: line 7 of list.q skipped, FN is no stored name\n");
+  EXPECT_TRUE(sort_list_in_stack_mode(list, "list.q", Copy::second, reporter).empty());
 }
 
 struct SortCase {
@@ -140,21 +128,25 @@ TEST(SortingList, OneLinePerFileNewestFirst) {
   for (const SortCase& c : cases) {
     test::WorkDir dir;
     write_file("list.q", list_of(c.list));
-    ASSERT_EQ(sorting_list("list.q"), 0) << c.what;
-    EXPECT_EQ(read_file(tmp_list), list_of(c.expected)) << c.what;
-    // Only the list and the result remain.
-    EXPECT_EQ(test::files_here(), (std::vector<std::string>{"list.q", "tmp_list.q"})) << c.what;
+    RecordingReporter reporter;
+    Result<Lines> sorted = sorting_list(std::string("list.q"), reporter);
+    ASSERT_TRUE(sorted.ok()) << c.what;
+    EXPECT_EQ(test::joined(*sorted), list_of(c.expected)) << c.what;
+    // The stages pass their lines in memory: only the list is there.
+    EXPECT_EQ(test::files_here(), std::vector<std::string>{"list.q"}) << c.what;
   }
 }
 
+// Files an older run left never join the result: none is read.
 TEST(SortingList, LeftoversOfAnInterruptedRunNeverJoinTheResult) {
   test::WorkDir dir;
   write_file("list.q", list_of({whole(3), whole(2, "1")}));
-  write_file(tmp_list_diff, whole(99, "1").line() + "\n");
-  write_file(tmp_list, "stale\n");
-  write_file(tmp_list_0, whole(98).line() + "\n");
-  ASSERT_EQ(sorting_list("list.q"), 0);
-  EXPECT_EQ(read_file(tmp_list), list_of({whole(3), whole(2, "1")}));
+  for (const char* old : {"tmp_list_diff.q", "tmp_list_0.q", "tmp_list_1.q", "tmp0_list.q"})
+    write_file(old, whole(99, "1").line() + "\n");
+  RecordingReporter reporter;
+  Result<Lines> sorted = sorting_list(std::string("list.q"), reporter);
+  ASSERT_TRUE(sorted.ok());
+  EXPECT_EQ(test::joined(*sorted), list_of({whole(3), whole(2, "1")}));
 }
 
 TEST(SortingList, ALineLongerThanAListLineIsRefusedWhole) {
@@ -165,22 +157,42 @@ TEST(SortingList, ALineLongerThanAListLineIsRefusedWhole) {
   ASSERT_EQ(too_long.line().size(), 1023u);
   ASSERT_EQ(fits_exactly.line().size(), 1022u);
   write_file("list.q", list_of({fits, too_long, fits_exactly}));
-  std::string out = test::printed_by([] { EXPECT_EQ(sorting_list("list.q"), 0); });
-  EXPECT_EQ(out, "Error: line 2 of list.q has 1023 characters (at most 1022), refused\n");
-  EXPECT_EQ(read_file(tmp_list), list_of({fits_exactly, fits}));
+  RecordingReporter reporter(false);
+  Result<Lines> sorted = sorting_list(std::string("list.q"), reporter);
+  ASSERT_TRUE(sorted.ok());
+  EXPECT_EQ(reporter.said, "Error: line 2 of list.q has 1023 characters (at most 1022), refused\n");
+  EXPECT_EQ(test::joined(*sorted), list_of({fits_exactly, fits}));
 }
 
 TEST(SortingList, ALastLineWithoutLineEndStaysALine) {
   test::WorkDir dir;
   write_file("list.q", whole(2).line() + "\n" + whole(1).line() + "\n" + whole(3).line());
-  ASSERT_EQ(sorting_list("list.q"), 0);
-  EXPECT_EQ(read_file(tmp_list), list_of({whole(3), whole(2), whole(1)}));
+  RecordingReporter reporter;
+  Result<Lines> sorted = sorting_list(std::string("list.q"), reporter);
+  ASSERT_TRUE(sorted.ok());
+  EXPECT_EQ(test::joined(*sorted), list_of({whole(3), whole(2), whole(1)}));
 }
 
 TEST(SortingList, AListThatCannotBeReadFails) {
   test::WorkDir dir;
-  EXPECT_EQ(sorting_list("list.q"), -1);
-  EXPECT_TRUE(test::files_here().empty());
+  RecordingReporter reporter;
+  EXPECT_EQ(sorting_list(std::string("list.q"), reporter).why(), "Error: can't open list list.q");
+  std::filesystem::create_directory("list.q");
+  EXPECT_FALSE(sorting_list(std::string("list.q"), reporter).ok());
+  EXPECT_EQ(reporter.said, "");
+}
+
+// A malformed line of either copy never joins the sorted result.
+TEST(SortingList, MalformedLinesNeverJoinTheResult) {
+  Entry bad_flag = whole(5), bad_part{pfx(6) + ":m6:0x", "1"}, no_name{pfx(7) + ":", "0"};
+  bad_flag.curr = "x";
+  const Lines list = {whole(1).line(), bad_flag.line(), bad_part.line(), no_name.line(), whole(2, "1").line()};
+  RecordingReporter reporter;
+  EXPECT_EQ(sorting_list(list, "list.q", reporter), (Lines{whole(2, "1").line(), whole(1).line()}));
+  EXPECT_EQ(reporter.said,
+            "Error: line 2 of list.q skipped, CURR is no flag\n"
+            "Error: line 4 of list.q skipped, FN is no stored name\n"
+            "Error: line 3 of list.q skipped, FN is no stored name\n");
 }
 
 }  // namespace

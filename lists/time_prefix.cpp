@@ -1,6 +1,5 @@
 #include "lists/time_prefix.h"
 
-#include "core/wire/op_message.h"
 #include "core/wire/query_string.h"
 
 namespace morbs {
@@ -18,17 +17,15 @@ std::string make_prefix(std::string_view time, std::string_view nano) {
   return prefix;
 }
 
-int get_prefix(NodeExchange& exchange, std::string_view address, int port, std::string& out) {
-  out = empty_slot;
+Result<std::string> get_prefix(NodeExchange& exchange, std::string_view address, int port) {
   std::string message = "OP=timeprec&";
-  if (!exchange.ask(address, port, message)) return -1;
+  if (!exchange.ask(address, port, message)) return Status::failure("no answer to the time prefix question");
   std::string time, nano;
   if (select_value(message, "TIME", time) != 0 || select_value(message, "NANO", nano) != 0)
-    return -1;
+    return Status::failure("no TIME and NANO in the answer");
   std::string prefix = make_prefix(time, nano);
-  if (prefix.size() > prefix_limit) return -1;
-  out = prefix;
-  return 0;
+  if (prefix.size() > prefix_limit) return Status::failure("a time prefix too long for a list line");
+  return prefix;
 }
 
 }  // namespace morbs

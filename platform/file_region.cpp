@@ -9,28 +9,10 @@
 
 namespace morbs::platform {
 
-FileDescriptor::~FileDescriptor() { close(); }
-
-FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
-  if (this != &other) {
-    close();
-    fd_ = other.fd_;
-    other.fd_ = -1;
-  }
-  return *this;
-}
-
 int64_t position_of(int fd) { return fd < 0 ? -1 : static_cast<int64_t>(::lseek(fd, 0, SEEK_CUR)); }
 
 bool seek_to(int fd, int64_t offset) {
   return fd >= 0 && offset >= 0 && ::lseek(fd, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset);
-}
-
-bool FileDescriptor::close() {
-  if (fd_ < 0) return true;
-  const bool ok = ::close(fd_) == 0;
-  fd_ = -1;
-  return ok;
 }
 
 FileDescriptor create_new_file(const std::string& path) {

@@ -8,27 +8,9 @@
 #include <optional>
 #include <string>
 
+#include "platform/file_descriptor.h"
+
 namespace morbs::platform {
-
-// An open file, closed when it goes.
-class FileDescriptor {
- public:
-  FileDescriptor() = default;
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor();
-  FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-  FileDescriptor& operator=(FileDescriptor&& other) noexcept;
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-  int get() const { return fd_; }
-  explicit operator bool() const { return fd_ >= 0; }
-  // False when something written did not reach the file.
-  bool close();
-
- private:
-  int fd_ = -1;
-};
 
 // Where the next write through `fd` lands (moved on by whoever shares the
 // descriptor, a child included); -1 when it cannot be told.

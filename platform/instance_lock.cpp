@@ -6,6 +6,8 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <utility>
+
 namespace morbs::platform {
 
 namespace {
@@ -29,37 +31,18 @@ std::string instance_lock_path(const std::string& name) {
   return base + "/" + name + ".lock";
 }
 
-InstanceLock::~InstanceLock() { release(); }
-
-InstanceLock::InstanceLock(InstanceLock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-
-InstanceLock& InstanceLock::operator=(InstanceLock&& other) noexcept {
-  if (this != &other) {
-    release();
-    fd_ = other.fd_;
-    other.fd_ = -1;
-  }
-  return *this;
-}
-
 bool InstanceLock::acquire(const std::string& name) {
   release();
-  int fd = open_lock_file(instance_lock_path(name));
-  if (fd < 0) return false;
+  FileDescriptor fd(open_lock_file(instance_lock_path(name)));
+  if (!fd) return false;
   int rc;
-  while ((rc = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+  while ((rc = ::flock(fd.get(), LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
   }
-  if (rc != 0) {
-    ::close(fd);
-    return false;
-  }
-  fd_ = fd;
+  if (rc != 0) return false;
+  fd_ = std::move(fd);
   return true;
 }
 
-void InstanceLock::release() {
-  if (fd_ >= 0) ::close(fd_);  // closing the last descriptor drops the lock
-  fd_ = -1;
-}
+void InstanceLock::release() { fd_.close(); }
 
 }  // namespace morbs::platform

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "platform/file_descriptor.h"
+
 namespace morbs::platform {
 
 // Where the lock files live: $MORBS_LOCK_DIR when set and not empty (tests that
@@ -14,20 +16,16 @@ std::string instance_lock_path(const std::string& name);
 class InstanceLock {
  public:
   InstanceLock() = default;
-  ~InstanceLock();
-  InstanceLock(InstanceLock&& other) noexcept;
-  InstanceLock& operator=(InstanceLock&& other) noexcept;
-  InstanceLock(const InstanceLock&) = delete;
-  InstanceLock& operator=(const InstanceLock&) = delete;
 
   // True when this object now holds the marker `name`. False when another
   // holder has it, or when the lock file cannot be opened.
   bool acquire(const std::string& name);
-  bool held() const { return fd_ >= 0; }
+  bool held() const { return static_cast<bool>(fd_); }
   void release();
 
  private:
-  int fd_ = -1;
+  // Closing the last descriptor drops the lock.
+  FileDescriptor fd_;
 };
 
 }  // namespace morbs::platform

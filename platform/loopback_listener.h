@@ -3,6 +3,7 @@
 
 #include <optional>
 
+#include "platform/file_descriptor.h"
 #include "platform/tcp_socket.h"
 
 namespace morbs::platform {
@@ -10,15 +11,12 @@ namespace morbs::platform {
 class LoopbackListener {
  public:
   LoopbackListener() = default;
-  ~LoopbackListener();
-  LoopbackListener(const LoopbackListener&) = delete;
-  LoopbackListener& operator=(const LoopbackListener&) = delete;
 
   // Listens on `port` (0: any free port). False when it cannot.
   bool listen(int port = 0);
   int port() const { return port_; }
   // For a poller; -1 when not listening.
-  int fd() const { return fd_; }
+  int fd() const { return fd_.get(); }
 
   // The next connection, or nullopt when none came within the wait.
   std::optional<TcpSocket> accept(long timeout_ms);
@@ -26,7 +24,7 @@ class LoopbackListener {
   void close();
 
  private:
-  int fd_ = -1;
+  FileDescriptor fd_;
   int port_ = 0;
 };
 

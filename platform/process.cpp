@@ -3,11 +3,14 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "platform/file_region.h"
 
 extern char** environ;
 
@@ -18,26 +21,19 @@ namespace {
 class Pipe {
  public:
   Pipe() {
-    if (pipe2(fds_, O_CLOEXEC) != 0) fds_[0] = fds_[1] = -1;
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return;
+    read_ = FileDescriptor(fds[0]);
+    write_ = FileDescriptor(fds[1]);
   }
-  ~Pipe() {
-    close_read();
-    close_write();
-  }
-  bool ok() const { return fds_[0] >= 0; }
-  int read_end() const { return fds_[0]; }
-  int write_end() const { return fds_[1]; }
-  void close_read() {
-    if (fds_[0] >= 0) ::close(fds_[0]);
-    fds_[0] = -1;
-  }
-  void close_write() {
-    if (fds_[1] >= 0) ::close(fds_[1]);
-    fds_[1] = -1;
-  }
+  bool ok() const { return static_cast<bool>(read_); }
+  int read_end() const { return read_.get(); }
+  int write_end() const { return write_.get(); }
+  void close_read() { read_.close(); }
+  void close_write() { write_.close(); }
 
  private:
-  int fds_[2];
+  FileDescriptor read_, write_;
 };
 
 std::vector<char*> to_argv(const std::vector<std::string>& args) {
@@ -77,7 +73,14 @@ std::optional<RunResult> run_process(const std::vector<std::string>& argv,
   Pipe input, output;
   if (!input.ok() || !output.ok()) return std::nullopt;
   int out_fd = options.capture_output ? output.write_end() : -1;
-  int err_fd = options.merge_standard_error ? out_fd : -1;
+  // Standard error apart goes to a file with no name: read once the child
+  // ended, it never blocks the child the way a second unread pipe could.
+  FileDescriptor error_file;
+  if (options.capture_error && !options.merge_standard_error) {
+    error_file = create_nameless_file(std::filesystem::temp_directory_path().string());
+    if (!error_file) return std::nullopt;
+  }
+  int err_fd = options.merge_standard_error ? out_fd : error_file ? error_file.get() : -1;
   pid_t pid = spawn(argv, options.working_directory, input.read_end(), out_fd, err_fd);
   if (pid < 0) return std::nullopt;
   input.close_read();
@@ -130,6 +133,7 @@ std::optional<RunResult> run_process(const std::vector<std::string>& argv,
       pid_t done = waitpid(pid, &status, WNOHANG);
       if (done == pid) {
         result.exit_code = decode_status(status);
+        if (error_file) result.error = read_from_start(error_file.get()).value_or("");
         return result;
       }
       if (std::chrono::steady_clock::now() >= deadline) result.timed_out = true;
@@ -141,6 +145,7 @@ std::optional<RunResult> run_process(const std::vector<std::string>& argv,
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
   result.exit_code = decode_status(status);
+  if (error_file) result.error = read_from_start(error_file.get()).value_or("");
   return result;
 }
 
@@ -164,15 +169,13 @@ bool BackgroundProcess::start(const std::vector<std::string>& argv,
                               const std::string& log_path) {
   stop();
   if (argv.empty()) return false;
-  int log_fd = -1;
+  FileDescriptor log;
   if (!log_path.empty()) {
-    log_fd = ::open(log_path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (log_fd < 0) return false;
+    log = FileDescriptor(::open(log_path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+    if (!log) return false;
   }
-  int null_fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-  pid_ = spawn(argv, working_directory, null_fd, log_fd, log_fd);
-  if (log_fd >= 0) ::close(log_fd);
-  if (null_fd >= 0) ::close(null_fd);
+  const FileDescriptor nothing(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+  pid_ = spawn(argv, working_directory, nothing.get(), log.get(), log.get());
   return pid_ > 0;
 }
 

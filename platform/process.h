@@ -13,6 +13,7 @@ struct RunOptions {
   std::string standard_input;     // written to the child, then closed
   bool capture_output = true;     // standard output (and error, if merged)
   bool merge_standard_error = false;
+  bool capture_error = false;     // standard error apart, into RunResult::error
   long timeout_ms = 0;            // 0: no limit; else the child is killed
 };
 
@@ -20,6 +21,7 @@ struct RunResult {
   int exit_code = -1;  // 128 + signal when it was killed
   bool timed_out = false;
   std::string output;
+  std::string error;  // with capture_error
 };
 
 // Runs argv[0] (searched on PATH) to its end. nullopt when it could not be

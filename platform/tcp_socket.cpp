@@ -29,50 +29,33 @@ timeval to_timeval(long microseconds) {
 
 }  // namespace
 
-TcpSocket::~TcpSocket() { close(); }
-
-TcpSocket::TcpSocket(TcpSocket&& other) noexcept
-    : fd_(other.fd_), connect_error_(other.connect_error_) {
-  other.fd_ = -1;
-}
-
-TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept {
-  if (this != &other) {
-    close();
-    fd_ = other.fd_;
-    connect_error_ = other.connect_error_;
-    other.fd_ = -1;
-  }
-  return *this;
-}
-
 TcpSocket TcpSocket::adopt(int fd) {
   TcpSocket s;
-  s.fd_ = fd;
+  s.fd_ = FileDescriptor(fd);
   return s;
 }
 
 bool TcpSocket::open() {
   close();
-  fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  return fd_ >= 0;
+  fd_ = FileDescriptor(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  return static_cast<bool>(fd_);
 }
 
 bool TcpSocket::set_receive_timeout(long microseconds) {
   timeval tv = to_timeval(microseconds);
-  return setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) == 0;
+  return setsockopt(fd_.get(), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) == 0;
 }
 
 bool TcpSocket::set_send_timeout(long microseconds) {
   timeval tv = to_timeval(microseconds);
-  return setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv) == 0;
+  return setsockopt(fd_.get(), SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv) == 0;
 }
 
 bool TcpSocket::set_nonblocking(bool on) {
-  int flags = fcntl(fd_, F_GETFL, 0);
+  int flags = fcntl(fd_.get(), F_GETFL, 0);
   if (flags < 0) return false;
   flags = on ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK);
-  return fcntl(fd_, F_SETFL, flags) == 0;
+  return fcntl(fd_.get(), F_SETFL, flags) == 0;
 }
 
 void TcpSocket::start_connect(std::string_view dotted_address, int port) {
@@ -82,7 +65,7 @@ void TcpSocket::start_connect(std::string_view dotted_address, int port) {
     connect_error_ = EINVAL;
   } else if (!address_allowed(addr.sin_addr.s_addr)) {
     connect_error_ = EHOSTUNREACH;
-  } else if (::connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 &&
+  } else if (::connect(fd_.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 &&
              errno != EINPROGRESS) {
     // Failed at once: an unconnected socket would look writable afterwards.
     connect_error_ = errno;
@@ -99,7 +82,7 @@ bool TcpSocket::connect_within(std::string_view dotted_address, int port, long s
 }
 
 bool TcpSocket::wait_writable(long seconds, long microseconds) {
-  if (fd_ < 0) {
+  if (!fd_) {
     errno = EBADF;
     return false;
   }
@@ -107,7 +90,7 @@ bool TcpSocket::wait_writable(long seconds, long microseconds) {
     errno = connect_error_;
     return false;
   }
-  pollfd p{fd_, POLLOUT, 0};
+  pollfd p{fd_.get(), POLLOUT, 0};
   const long total_us = seconds < 0 || microseconds < 0 ? 0 : seconds * 1000000 + microseconds;
   const timespec wait{total_us / 1000000, (total_us % 1000000) * 1000};
   int ready;
@@ -118,7 +101,7 @@ bool TcpSocket::wait_writable(long seconds, long microseconds) {
   if (ready <= 0) return false;
   int error = 0;
   socklen_t len = sizeof error;
-  if (getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &len) != 0) return false;
+  if (getsockopt(fd_.get(), SOL_SOCKET, SO_ERROR, &error, &len) != 0) return false;
   if (error != 0 || (p.revents & POLLOUT) == 0) {
     errno = error != 0 ? error : ECONNREFUSED;
     return false;
@@ -127,21 +110,20 @@ bool TcpSocket::wait_writable(long seconds, long microseconds) {
 }
 
 bool TcpSocket::wait_readable(long milliseconds) {
-  pollfd p{fd_, POLLIN, 0};
+  pollfd p{fd_.get(), POLLIN, 0};
   return poll(&p, 1, static_cast<int>(milliseconds)) > 0;
 }
 
 long TcpSocket::send_once(const void* data, size_t size) {
-  return static_cast<long>(::send(fd_, data, size, MSG_NOSIGNAL));
+  return static_cast<long>(::send(fd_.get(), data, size, MSG_NOSIGNAL));
 }
 
 long TcpSocket::receive_all(void* data, size_t size) {
-  return static_cast<long>(::recv(fd_, data, size, MSG_WAITALL));
+  return static_cast<long>(::recv(fd_.get(), data, size, MSG_WAITALL));
 }
 
 void TcpSocket::close() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
+  fd_.close();
   connect_error_ = 0;
 }
 

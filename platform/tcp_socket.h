@@ -7,20 +7,17 @@
 #include <string>
 #include <string_view>
 
+#include "platform/file_descriptor.h"
+
 namespace morbs::platform {
 
 class TcpSocket {
  public:
   TcpSocket() = default;
-  ~TcpSocket();
-  TcpSocket(TcpSocket&& other) noexcept;
-  TcpSocket& operator=(TcpSocket&& other) noexcept;
-  TcpSocket(const TcpSocket&) = delete;
-  TcpSocket& operator=(const TcpSocket&) = delete;
 
   // Creates an IPv4 stream socket; false (with errno set) on failure.
   bool open();
-  bool is_open() const { return fd_ >= 0; }
+  bool is_open() const { return static_cast<bool>(fd_); }
 
   bool set_receive_timeout(long microseconds);
   bool set_send_timeout(long microseconds);
@@ -54,13 +51,13 @@ class TcpSocket {
   long receive_all(void* data, size_t size);
 
   void close();
-  int fd() const { return fd_; }
+  int fd() const { return fd_.get(); }
 
   // Adopts an accepted connection.
   static TcpSocket adopt(int fd);
 
  private:
-  int fd_ = -1;
+  FileDescriptor fd_;
   int connect_error_ = 0;  // set by start_connect when it could not start
 };
 

@@ -16,23 +16,16 @@ void clear_terminal() {
   std::fflush(stdout);
 }
 
-Terminal::~Terminal() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
 bool Terminal::open(const std::string& path) {
-  if (fd_ >= 0) return true;
-  fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (fd_ >= 0 && ::isatty(fd_) != 1) {
-    ::close(fd_);
-    fd_ = -1;
-  }
-  return fd_ >= 0;
+  if (fd_) return true;
+  fd_ = FileDescriptor(::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
+  if (fd_ && ::isatty(fd_.get()) != 1) fd_.close();
+  return static_cast<bool>(fd_);
 }
 
 void Terminal::write(std::string_view text) {
-  while (fd_ >= 0 && !text.empty()) {
-    ssize_t put = ::write(fd_, text.data(), text.size());
+  while (fd_ && !text.empty()) {
+    ssize_t put = ::write(fd_.get(), text.data(), text.size());
     if (put < 0 && errno == EINTR) continue;
     if (put <= 0) return;
     text.remove_prefix(static_cast<size_t>(put));
@@ -40,11 +33,11 @@ void Terminal::write(std::string_view text) {
 }
 
 std::optional<std::string> Terminal::read_line(size_t limit) {
-  if (fd_ < 0) return std::nullopt;
+  if (!fd_) return std::nullopt;
   std::string line;
   for (;;) {
     char c = 0;
-    ssize_t got = ::read(fd_, &c, 1);
+    ssize_t got = ::read(fd_.get(), &c, 1);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) return line.empty() ? std::nullopt : std::optional<std::string>(line);
     if (c == '\n') return line;

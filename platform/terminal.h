@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/file_descriptor.h"
+
 namespace morbs::platform {
 
 bool standard_output_is_terminal();
@@ -20,20 +22,17 @@ void clear_terminal();
 class Terminal {
  public:
   Terminal() = default;
-  ~Terminal();
-  Terminal(const Terminal&) = delete;
-  Terminal& operator=(const Terminal&) = delete;
 
   // False when the process has no controlling terminal.
   bool open(const std::string& path = "/dev/tty");
-  bool is_open() const { return fd_ >= 0; }
+  bool is_open() const { return static_cast<bool>(fd_); }
   void write(std::string_view text);
   // One line without its line end; nullopt at end of input or on an error.
   // A longer line is cut to `limit` characters (the rest is read and dropped).
   std::optional<std::string> read_line(size_t limit = 4095);
 
  private:
-  int fd_ = -1;
+  FileDescriptor fd_;
 };
 
 }  // namespace morbs::platform

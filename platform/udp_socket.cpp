@@ -35,28 +35,16 @@ int wait_readable(int fd, long wait_ms) {
 
 }  // namespace
 
-UdpSocket::~UdpSocket() { close(); }
-
-UdpSocket::UdpSocket(UdpSocket&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-
-UdpSocket& UdpSocket::operator=(UdpSocket&& other) noexcept {
-  if (this != &other) {
-    close();
-    fd_ = other.fd_;
-    other.fd_ = -1;
-  }
-  return *this;
-}
 
 int UdpSocket::open() {
   close();
-  fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  return fd_ >= 0 ? 0 : errno;
+  fd_ = FileDescriptor(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+  return fd_ ? 0 : errno;
 }
 
 int UdpSocket::send_to(std::string_view dotted_address, uint16_t port,
                        std::span<const uint8_t> datagram) {
-  if (fd_ < 0) return EBADF;
+  if (!fd_) return EBADF;
   in_addr parsed{};
   std::string text(dotted_address);
   if (inet_pton(AF_INET, text.c_str(), &parsed) != 1) return EINVAL;
@@ -64,17 +52,17 @@ int UdpSocket::send_to(std::string_view dotted_address, uint16_t port,
   // Connected, the socket hears only this peer, and a closed port shows up
   // as ECONNREFUSED at once instead of as a silent wait.
   sockaddr_in addr = make_address(parsed.s_addr, port);
-  if (::connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) return errno;
-  if (::send(fd_, datagram.data(), datagram.size(), MSG_NOSIGNAL) < 0) return errno;
+  if (::connect(fd_.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) return errno;
+  if (::send(fd_.get(), datagram.data(), datagram.size(), MSG_NOSIGNAL) < 0) return errno;
   return 0;
 }
 
 long UdpSocket::receive(std::vector<uint8_t>& datagram, size_t limit, long wait_ms, int& error) {
   datagram.clear();
-  error = fd_ < 0 ? EBADF : wait_readable(fd_, wait_ms);
+  error = !fd_ ? EBADF : wait_readable(fd_.get(), wait_ms);
   if (error != 0) return -1;
   datagram.resize(limit);
-  ssize_t got = ::recv(fd_, datagram.data(), datagram.size(), MSG_DONTWAIT);
+  ssize_t got = ::recv(fd_.get(), datagram.data(), datagram.size(), MSG_DONTWAIT);
   if (got < 0) {
     error = errno;
     datagram.clear();
@@ -85,27 +73,27 @@ long UdpSocket::receive(std::vector<uint8_t>& datagram, size_t limit, long wait_
 }
 
 int UdpSocket::bind_loopback(uint16_t port) {
-  if (fd_ < 0) return EBADF;
+  if (!fd_) return EBADF;
   sockaddr_in addr = make_address(htonl(INADDR_LOOPBACK), port);
-  return ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 ? 0 : errno;
+  return ::bind(fd_.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 ? 0 : errno;
 }
 
 uint16_t UdpSocket::local_port() const {
   sockaddr_in addr{};
   socklen_t len = sizeof addr;
-  if (fd_ < 0 || getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0) return 0;
+  if (!fd_ || getsockname(fd_.get(), reinterpret_cast<sockaddr*>(&addr), &len) != 0) return 0;
   return ntohs(addr.sin_port);
 }
 
 long UdpSocket::receive_from(std::vector<uint8_t>& datagram, size_t limit, long wait_ms,
                              UdpPeer& from, int& error) {
   datagram.clear();
-  error = fd_ < 0 ? EBADF : wait_readable(fd_, wait_ms);
+  error = !fd_ ? EBADF : wait_readable(fd_.get(), wait_ms);
   if (error != 0) return -1;
   datagram.resize(limit);
   sockaddr_in addr{};
   socklen_t len = sizeof addr;
-  ssize_t got = ::recvfrom(fd_, datagram.data(), datagram.size(), MSG_DONTWAIT,
+  ssize_t got = ::recvfrom(fd_.get(), datagram.data(), datagram.size(), MSG_DONTWAIT,
                            reinterpret_cast<sockaddr*>(&addr), &len);
   if (got < 0) {
     error = errno;
@@ -118,17 +106,16 @@ long UdpSocket::receive_from(std::vector<uint8_t>& datagram, size_t limit, long 
 }
 
 int UdpSocket::reply_to(const UdpPeer& peer, std::span<const uint8_t> datagram) {
-  if (fd_ < 0) return EBADF;
+  if (!fd_) return EBADF;
   if (!address_allowed(peer.address_in_network_order)) return EHOSTUNREACH;
   sockaddr_in addr = make_address(peer.address_in_network_order, peer.port);
-  ssize_t sent = ::sendto(fd_, datagram.data(), datagram.size(), MSG_NOSIGNAL,
+  ssize_t sent = ::sendto(fd_.get(), datagram.data(), datagram.size(), MSG_NOSIGNAL,
                           reinterpret_cast<sockaddr*>(&addr), sizeof addr);
   return sent < 0 ? errno : 0;
 }
 
 void UdpSocket::close() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
+  fd_.close();
 }
 
 int current_process_id() { return static_cast<int>(::getpid()); }

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/file_descriptor.h"
+
 namespace morbs::platform {
 
 // Where a datagram came from, for a loopback responder to answer it.
@@ -20,15 +22,10 @@ struct UdpPeer {
 class UdpSocket {
  public:
   UdpSocket() = default;
-  ~UdpSocket();
-  UdpSocket(UdpSocket&& other) noexcept;
-  UdpSocket& operator=(UdpSocket&& other) noexcept;
-  UdpSocket(const UdpSocket&) = delete;
-  UdpSocket& operator=(const UdpSocket&) = delete;
 
   // Creates an IPv4 datagram socket; 0, or the error code.
   int open();
-  bool is_open() const { return fd_ >= 0; }
+  bool is_open() const { return static_cast<bool>(fd_); }
 
   // Sends one datagram to a dotted IPv4 address and from then on takes
   // datagrams from that peer only. 0, or the error code: EINVAL for a text
@@ -52,7 +49,7 @@ class UdpSocket {
   void close();
 
  private:
-  int fd_ = -1;
+  FileDescriptor fd_;
 };
 
 // The process id, which names the queries this process sends.

@@ -1,10 +1,9 @@
 #include "pullbox/list_commands.h"
 
-#include <cstdio>
-
 #include "lists/print_list.h"
-#include "lists/scratch_files.h"
 #include "lists/sorting_list.h"
+#include "lists/work_files.h"
+#include "platform/regular_file.h"
 #include "pullbox/get_list.h"
 
 namespace morbs::pullbox {
@@ -28,27 +27,37 @@ std::string date_or_all(const std::string& date) {
 }  // namespace
 
 Status list_command(Run& run, RunEnv& env, const std::string& id) {
-  std::remove(list_name);
+  platform::remove_file(list_name);
   if (check_account_id(run.settings, id) == 0) return Status::failure("incorrect account id");
   return get_list(run.nconf, id, run.settings, env);
 }
 
+void ls_sorted_command(Reporter& reporter) {
+  Result<Lines> sorted = sorting_list(list_name, reporter);
+  if (!sorted) return;
+  (void)view_of(*sorted, tmp_list, {"ALL"}, "all_print", reporter);
+}
+
+void ls_command(Reporter& reporter, const std::string& list, const std::string& type,
+                const std::string& copy, const std::string& date) {
+  const std::string name = list.size() <= list_name_limit ? list : list_name;
+  if (!is_copy_name(copy)) {
+    reporter.detail_line("Incorrect type of copy [BASIC/SECOND/BOTH]");
+    return;
+  }
+  if (!print_list(name, {type_or_default(type), copy, date_or_all(date)}, "all_print", reporter))
+    reporter.detail(format_text("\nError: can't open %s\n", list.c_str()));
+}
+
 void ls_sorted_command() {
-  if (sorting_list(list_name) == -1) return;
-  print_list(tmp_list, "ALL", "BOTH", "all", "all_print");
-  std::remove(tmp_list);
+  ConsoleReporter reporter(false);
+  ls_sorted_command(reporter);
 }
 
 void ls_command(const Run& run, const std::string& list, const std::string& type, const std::string& copy,
                 const std::string& date) {
-  const std::string name = list.size() <= list_name_limit ? list : list_name;
-  if (!is_copy_name(copy)) {
-    if (run.settings.test == 1) std::puts("Incorrect type of copy [BASIC/SECOND/BOTH]");
-    return;
-  }
-  if (print_list(name, type_or_default(type), copy, date_or_all(date), "all_print") == -1 &&
-      run.settings.test == 1)
-    std::printf("\nError: can't open %s\n", list.c_str());
+  ConsoleReporter reporter(run.settings.test == 1);
+  ls_command(reporter, list, type, copy, date);
 }
 
 }  // namespace morbs::pullbox

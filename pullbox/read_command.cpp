@@ -12,6 +12,7 @@
 #include "lists/scratch_files.h"
 #include "lists/stored_name.h"
 #include "platform/regular_file.h"
+#include "platform/text_file.h"
 #include "pullbox/get_list.h"
 #include "pullbox/joined_file.h"
 #include "transfer/engine.h"
@@ -69,8 +70,7 @@ std::vector<std::string> read_selection(std::ifstream& selection, int& missing) 
 using Sources = std::vector<std::string>;
 
 std::vector<Sources> sources_of(const std::vector<std::string>& pieces) {
-  std::vector<std::string> listed;
-  (void)read_all_lines(list_name, listed);
+  const std::vector<std::string> listed = platform::read_lines(list_name).value_or(std::vector<std::string>{});
   std::vector<Sources> sources;
   for (const std::string& line : pieces) {
     Sources s{line};

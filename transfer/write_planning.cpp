@@ -114,10 +114,9 @@ Status do_strings_write_singular_mode(TransferTable& curl_table, NodeTable& ncon
       test_write_in_singular_mode(nconf, order.address, order.port, order.size, *order.exchange);
   if (places.basic_node < 0 || places.second_node < 0)
     return Status::failure("no free space in nodes or nodes are closed");
-  std::string prefix;
-  if (get_prefix(*order.exchange, order.address, nconf[places.basic_node].port, prefix) != 0)
-    return Status::failure("connection to data-network is interrupted");
-  const std::string fn = prefix + fname;
+  const Result<std::string> prefix = get_prefix(*order.exchange, order.address, nconf[places.basic_node].port);
+  if (!prefix) return Status::failure("connection to data-network is interrupted");
+  const std::string fn = *prefix + fname;
   journal.emplace(fname, false);
   journal->start_fresh(*order.exchange, reporter);
 
@@ -148,9 +147,8 @@ Status do_strings_write_matrix_mode(TransferTable& curl_table, NodeTable& nconf,
     reporter.detail_line("ERROR: permut struct has no defined port");
     return Status::failure("Data network is not ready for write in matrix-mode");
   }
-  std::string prefix;
-  if (get_prefix(*order.exchange, order.address, first_port, prefix) != 0)
-    return Status::failure("connection to data-network is interrupted");
+  const Result<std::string> prefix = get_prefix(*order.exchange, order.address, first_port);
+  if (!prefix) return Status::failure("connection to data-network is interrupted");
   journal.emplace(fname, true);
   journal->start_fresh(*order.exchange, reporter);
 
@@ -160,7 +158,7 @@ Status do_strings_write_matrix_mode(TransferTable& curl_table, NodeTable& nconf,
     const bool basic = copy == Copy::basic;
     const int node = basic ? permut.node[slot] : permut.node2[slot];
     const CopyPlace c{node, basic ? permut.area[slot] : permut.area2[slot], copy, k, to_int(nconf[node].sn),
-                      prefix + fname + ":" + std::to_string(k), part_size};
+                      *prefix + fname + ":" + std::to_string(k), part_size};
     return reserve(p, c);
   };
   for (int k = 0; k < n - 1; ++k)

@@ -6,24 +6,22 @@
 
 namespace morbs {
 
-int dns(std::string_view name, std::string& out, const DnsOptions& options) {
-  if (check_string(name) == 0) {
-    out.assign(name);
-    return 1;
-  }
-  std::vector<std::string> dns_servers = RetrieveDnsServersFromRegistry(options.resolv_conf_path);
+Result<std::string> dns(std::string_view name, Reporter& reporter, const DnsOptions& options) {
+  if (check_string(name) == 0) return std::string(name);
+  std::vector<std::string> dns_servers =
+      RetrieveDnsServersFromRegistry(options.resolv_conf_path, reporter);
   const std::string& server = dns_servers.empty() ? options.fallback_server : dns_servers[0];
 
   std::string address;
   std::string alias;
-  int result = ngethostbyname(name, server, options, address, alias);
+  int result = ngethostbyname(name, server, options, reporter, address, alias);
   // One alias is followed; "null" means there was none (or no reply at all).
   if (result == 0 && alias != empty_slot) {
     std::string target = alias;  // the query overwrites its outputs first
-    result = ngethostbyname(target, server, options, address, alias);
+    result = ngethostbyname(target, server, options, reporter, address, alias);
   }
-  out = result == 1 ? address : std::string(empty_slot);
-  return result == 1 ? 1 : 0;
+  if (result != 1) return Status::failure("no address for the name");
+  return address;
 }
 
 }  // namespace morbs

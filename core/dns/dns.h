@@ -8,6 +8,9 @@
 #include <string>
 #include <string_view>
 
+#include "core/report/reporter.h"
+#include "core/status.h"
+
 namespace morbs {
 
 // Where the name servers come from and how long a reply may take. Tests point
@@ -19,8 +22,9 @@ struct DnsOptions {
   long reply_wait_ms = 3000;
 };
 
-// 1 with the dotted IPv4 address in `out`; 0 with "null". A text of digits
-// and dots only is taken as it stands, without a query.
-int dns(std::string_view name, std::string& out, const DnsOptions& options = {});
+// The dotted IPv4 address, or why there is none. A text of digits and dots
+// only is taken as it stands, without a query. The name-server listing and a
+// failed receive are said on `reporter`, whatever TEST says.
+Result<std::string> dns(std::string_view name, Reporter& reporter, const DnsOptions& options = {});
 
 }  // namespace morbs

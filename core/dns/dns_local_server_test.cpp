@@ -84,11 +84,10 @@ class LocalNameServer : public ::testing::Test {
     options.resolv_conf_path = resolv_conf_;
     options.port = port_;
     options.fallback_server = "127.0.0.1";
-    std::string out;
-    testing::internal::CaptureStdout();
-    int result = dns(name, out, options);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "\n1) 127.0.0.1") << name;
-    return {result, out};
+    RecordingReporter reporter;
+    Result<std::string> resolved = dns(name, reporter, options);
+    EXPECT_EQ(reporter.said, "\n1) 127.0.0.1") << name;
+    return {resolved ? 1 : 0, resolved ? *resolved : "null"};
   }
 
   fs::path dir_;
@@ -116,9 +115,8 @@ TEST_F(LocalNameServer, ALoneAliasReallyComesAlone) {
   std::string address, alias;
   DnsOptions options;
   options.port = port_;
-  testing::internal::CaptureStdout();
-  int result = ngethostbyname("lone.test", "127.0.0.1", options, address, alias);
-  testing::internal::GetCapturedStdout();
+  RecordingReporter reporter;
+  int result = ngethostbyname("lone.test", "127.0.0.1", options, reporter, address, alias);
   EXPECT_EQ(result, 0);
   EXPECT_EQ(alias, "far.test");
 }

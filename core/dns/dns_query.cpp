@@ -1,9 +1,8 @@
 #include "core/dns/dns_query.h"
 
-#include <cstdio>
-
 #include "core/dns/dns_name.h"
 #include "core/dns/dns_reply.h"
+#include "core/report/reporter.h"
 #include "platform/udp_socket.h"
 
 namespace morbs {
@@ -15,8 +14,8 @@ void put_u16(std::vector<uint8_t>& out, uint16_t value) {
   out.push_back(static_cast<uint8_t>(value & 0xFF));
 }
 
-int failed(int error_code, std::string& alias) {
-  std::printf("Failed. Error Code : %d", error_code);
+int failed(int error_code, std::string& alias, Reporter& reporter) {
+  reporter.say(format_text("Failed. Error Code : %d", error_code));
   alias = "null";
   return 0;
 }
@@ -40,7 +39,7 @@ std::vector<uint8_t> build_query(std::string_view host, uint16_t id) {
 }
 
 int ngethostbyname(std::string_view host, const std::string& server, const DnsOptions& options,
-                   std::string& address, std::string& alias) {
+                   Reporter& reporter, std::string& address, std::string& alias) {
   address = "null";
   alias = "null";
   auto id = static_cast<uint16_t>(platform::current_process_id() & 0xFFFF);
@@ -48,14 +47,14 @@ int ngethostbyname(std::string_view host, const std::string& server, const DnsOp
   if (query.empty()) return -1;
 
   platform::UdpSocket socket;
-  if (int error = socket.open(); error != 0) return failed(error, alias);
+  if (int error = socket.open(); error != 0) return failed(error, alias, reporter);
   // A query that never left cannot be answered: no point waiting for it.
   if (int error = socket.send_to(server, options.port, query); error != 0)
-    return failed(error, alias);
+    return failed(error, alias, reporter);
   std::vector<uint8_t> reply;
   int error = 0;
   if (socket.receive(reply, dns_reply_limit, options.reply_wait_ms, error) < 0)
-    return failed(error, alias);
+    return failed(error, alias, reporter);
 
   // A datagram that does not answer this very query counts as no answer.
   if (!answers_query(reply, query)) return -1;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/dns/dns.h"
+#include "core/report/reporter.h"
 
 namespace morbs {
 
@@ -20,10 +21,10 @@ std::vector<uint8_t> build_query(std::string_view host, uint16_t id);
 
 // Asks `server` (dotted IPv4) for the address of `host`. 1: the address is in
 // `address`; 0: the last answer was an alias, its target in `alias`, or no
-// reply came ("Failed. Error Code : %d" printed, `alias` "null"); -1: no
+// reply came ("Failed. Error Code : %d" said, `alias` "null"); -1: no
 // usable answer (both "null"), also when the reply does not answer this query
 // (answers_query).
 int ngethostbyname(std::string_view host, const std::string& server, const DnsOptions& options,
-                   std::string& address, std::string& alias);
+                   Reporter& reporter, std::string& address, std::string& alias);
 
 }  // namespace morbs

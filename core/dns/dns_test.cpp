@@ -67,9 +67,11 @@ struct Resolved {
 
 Resolved resolve(std::string_view name, const DnsOptions& options) {
   Resolved r;
-  testing::internal::CaptureStdout();
-  r.result = dns(name, r.out, options);
-  r.printed = testing::internal::GetCapturedStdout();
+  RecordingReporter reporter;
+  Result<std::string> resolved = dns(name, reporter, options);
+  r.result = resolved ? 1 : 0;
+  r.out = resolved ? *resolved : "null";
+  r.printed = reporter.said;
   return r;
 }
 

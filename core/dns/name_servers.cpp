@@ -1,7 +1,5 @@
 #include "core/dns/name_servers.h"
 
-#include <cstdio>
-
 #include "platform/resolv_conf.h"
 
 namespace morbs {
@@ -32,11 +30,12 @@ std::vector<std::string> split_name_servers(const std::vector<std::string>& valu
   return table;
 }
 
-std::vector<std::string> RetrieveDnsServersFromRegistry(const std::string& resolv_conf_path) {
+std::vector<std::string> RetrieveDnsServersFromRegistry(const std::string& resolv_conf_path,
+                                                        Reporter& reporter) {
   std::vector<std::string> dns_servers =
       split_name_servers(platform::read_name_server_values(resolv_conf_path));
   for (size_t i = 0; i < dns_servers.size(); ++i)
-    std::printf("\n%d) %s", static_cast<int>(i + 1), dns_servers[i].c_str());
+    reporter.say(format_text("\n%d) %s", static_cast<int>(i + 1), dns_servers[i].c_str()));
   return dns_servers;
 }
 

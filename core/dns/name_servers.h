@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/report/reporter.h"
+
 namespace morbs {
 
 inline constexpr size_t dns_servers_limit = 10;
@@ -18,7 +20,8 @@ inline constexpr size_t dns_server_text_limit = 99;
 std::vector<std::string> split_name_servers(const std::vector<std::string>& values);
 
 // The table from the "nameserver" lines of `resolv_conf_path`, each entry
-// printed as "\n%d) %s": the listing shows whenever a host name is resolved.
-std::vector<std::string> RetrieveDnsServersFromRegistry(const std::string& resolv_conf_path);
+// said as "\n%d) %s": the listing shows whenever a host name is resolved.
+std::vector<std::string> RetrieveDnsServersFromRegistry(const std::string& resolv_conf_path,
+                                                        Reporter& reporter);
 
 }  // namespace morbs

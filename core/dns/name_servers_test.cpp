@@ -45,15 +45,15 @@ TEST(RetrieveDnsServersFromRegistry, ListsEveryEntry) {
   auto path = std::filesystem::temp_directory_path() /
               ("morbs_ns_" + std::to_string(::getpid()));
   std::ofstream(path) << "# local\nnameserver 192.0.2.1,192.0.2.2\nsearch test\n";
-  testing::internal::CaptureStdout();
-  Table table = RetrieveDnsServersFromRegistry(path.string());
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "\n1) 192.0.2.1\n2) 192.0.2.2");
+  RecordingReporter listed;
+  Table table = RetrieveDnsServersFromRegistry(path.string(), listed);
+  EXPECT_EQ(listed.said, "\n1) 192.0.2.1\n2) 192.0.2.2");
   EXPECT_EQ(table, (Table{"192.0.2.1", "192.0.2.2"}));
   std::filesystem::remove(path);
 
-  testing::internal::CaptureStdout();
-  EXPECT_TRUE(RetrieveDnsServersFromRegistry(path.string()).empty());
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  RecordingReporter none;
+  EXPECT_TRUE(RetrieveDnsServersFromRegistry(path.string(), none).empty());
+  EXPECT_EQ(none.said, "");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "core/session/account.h"
 
-#include <cstdio>
+#include "core/report/reporter.h"
+#include "platform/text_file.h"
 
 namespace morbs {
 
@@ -21,24 +22,25 @@ bool is_safe_account_id(std::string_view id) {
   return true;
 }
 
-int check_PESEL(std::string_view id, int verbose) {
-  if (id.size() != account_id_length) {
-    if (verbose) std::puts("\nInput: id has incorrect lenght");
-    return 0;
-  }
+Status check_PESEL(std::string_view id) {
+  const Status wrong_number = Status::failure("\nIncoreect PESEL number");
+  if (id.size() != account_id_length) return Status::failure("\nInput: id has incorrect lenght");
   // The id becomes directories on a node and a field of every request: a
   // character that could climb out of the account or cut the field is no id.
-  if (!is_safe_account_id(id)) {
-    if (verbose) std::puts("\nIncoreect PESEL number");
-    return 0;
-  }
+  if (!is_safe_account_id(id)) return wrong_number;
   for (char c : id)
-    if (!is_digit(c)) return 1;
+    if (!is_digit(c)) return Status::success();
   static const int weights[account_id_length] = {1, 3, 7, 9, 1, 3, 7, 9, 1, 3, 1};
   int sum = 0;
   for (size_t i = 0; i < account_id_length; ++i) sum += weights[i] * (id[i] - '0');
-  if (sum % 10 == 0) return 1;
-  if (verbose) std::puts("\nIncoreect PESEL number");
+  return sum % 10 == 0 ? Status::success() : wrong_number;
+}
+
+int check_PESEL(std::string_view id, int verbose) {
+  const Status checked = check_PESEL(id);
+  if (checked) return 1;
+  ConsoleReporter reporter(verbose != 0);
+  reporter.detail_line(checked.why());
   return 0;
 }
 
@@ -60,14 +62,8 @@ size_t parser_file_name(std::string& name) {
 }
 
 int write_to_file(const std::string& file_name, std::string_view line) {
-  std::FILE* f = std::fopen(file_name.c_str(), "a");
-  if (!f) return -1;
-  // A record of a reservation that did not reach the disk is no record:
-  // every step of the write is checked, the close included.
-  bool written = std::fwrite(line.data(), 1, line.size(), f) == line.size() &&
-                 std::fputc('\n', f) != EOF;
-  written = std::fclose(f) == 0 && written;
-  return written ? 0 : -1;
+  // A record of a reservation that did not reach the disk is no record.
+  return platform::append_line(file_name, line) ? 0 : -1;
 }
 
 }  // namespace morbs

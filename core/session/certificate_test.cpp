@@ -44,7 +44,7 @@ class Certificate : public ::testing::Test {
   static void code_text_at(int64_t when, const std::string& text) {
     platform::TestClock clock({when, 0});
     CertificateBlock block{};
-    ASSERT_EQ(code_certificate(text, 0, block), 1);
+    ASSERT_TRUE(code_certificate(text, 0, block));
     std::ofstream(certificate_file, std::ios::binary)
         .write(reinterpret_cast<const char*>(block.data()), block.size());
   }
@@ -140,7 +140,7 @@ TEST_F(Certificate, IdsUpToTheirFieldsPass) {
 TEST_F(Certificate, ALongTextIsCutTo2047Characters) {
   platform::TestClock clock({noon_2018_03_15, 0});
   CertificateBlock block{};
-  ASSERT_EQ(code_certificate(std::string(3000, 'x'), 0, block), 1);
+  ASSERT_TRUE(code_certificate(std::string(3000, 'x'), 0, block));
   CertificatePlain plain{};
   decode_certificate(block, 0, plain);
   EXPECT_EQ(std::string(plain.data(), 2047), std::string(2047, 'x'));
@@ -151,20 +151,20 @@ TEST_F(Certificate, DayKeys) {
   uint32_t key = 0;
   {
     platform::TestClock clock({noon_2018_03_15, 0});
-    EXPECT_EQ(key_certificate(key), 0);
+    EXPECT_TRUE(key_certificate(key));
     EXPECT_EQ(key, (11u * 74 + 37u * (118 + 5) + 2) * 1013);
   }
-  EXPECT_EQ(time_certificate(noon_2018_03_15 - 12 * 3600, key), 0);  // same day, midnight
+  EXPECT_TRUE(time_certificate(noon_2018_03_15 - 12 * 3600, key));  // same day, midnight
   uint32_t same_day = 0;
   time_certificate(noon_2018_03_15 + 12 * 3600 - 1, same_day);
   EXPECT_EQ(key, same_day);
   time_certificate(noon_2018_03_15 + 12 * 3600, same_day);
   EXPECT_NE(key, same_day);
-  EXPECT_EQ(time_certificate(-1, key), -1);
+  EXPECT_FALSE(time_certificate(-1, key));
   EXPECT_EQ(key, 20170523u);
   platform::TestClock broken({noon_2018_03_15, 0}, platform::TestClock::Mode::broken);
   key = 0;
-  EXPECT_EQ(key_certificate(key), -1);
+  EXPECT_FALSE(key_certificate(key));
   EXPECT_EQ(key, 20170523u);
 }
 
@@ -173,11 +173,11 @@ TEST_F(Certificate, NoiseNeedsAClockThatAdvances) {
   buffer.fill(0xEE);
   for (auto mode : {platform::TestClock::Mode::frozen, platform::TestClock::Mode::broken}) {
     platform::TestClock clock({noon_2018_03_15, 0}, mode);
-    EXPECT_EQ(noise_gen1(buffer.data(), buffer.size()), 0);
+    EXPECT_FALSE(noise_gen1(buffer.data(), buffer.size()));
     EXPECT_EQ(std::count(buffer.begin(), buffer.end(), 0xEE), 64);
   }
   platform::TestClock clock({noon_2018_03_15, 0});
-  EXPECT_EQ(noise_gen1(buffer.data(), buffer.size()), 1);
+  EXPECT_TRUE(noise_gen1(buffer.data(), buffer.size()));
   EXPECT_LT(std::count(buffer.begin(), buffer.end(), 0xEE), 64);
   for (uint8_t b : buffer) EXPECT_LT(b, 255);
   EXPECT_EQ(clock.get().seconds, noon_2018_03_15 + 1);  // one second of sleep
@@ -190,6 +190,22 @@ TEST_F(Certificate, TestUidPrintsTheReason) {
   EXPECT_EQ(test_UID(uid32, 39), 0);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "CERTYFICATE: no created certificate\n");
   EXPECT_EQ(uid32, "before");
+}
+
+TEST_F(Certificate, TheSessionIdentityOrTheLineThatSaysWhyNot) {
+  {
+    platform::TestClock clock({noon_2018_03_15, 0});
+    EXPECT_EQ(test_UID(39).why(), "CERTYFICATE: no created certificate");
+  }
+  write_at(noon_2018_03_15, "user01", "host01");
+  platform::TestClock clock({noon_2018_03_15, 0});
+  Result<std::string> uid = test_UID(39);
+  ASSERT_TRUE(uid.ok()) << uid.why();
+  EXPECT_EQ(*uid, "user01");
+  Result<CertificateIds> ids = read_certificate();
+  ASSERT_TRUE(ids.ok()) << ids.why();
+  EXPECT_EQ(ids->second_id, "host01");
+  EXPECT_EQ(test_UID(5).why(), "CERTYFICATE: incorrect certificate format[2]");
 }
 
 TEST_F(Certificate, ALocalIdNullPassesTheReaderButNotTheSession) {

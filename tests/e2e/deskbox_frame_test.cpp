@@ -79,6 +79,31 @@ TEST_F(DeskboxRun, ARefusedSessionEndsWithItsInfoText) {
   }
 }
 
+// Every way deskbox gives up ends with one line that says what failed, on
+// standard error; the exit status stays as it was.
+TEST_F(DeskboxRun, AFailureEndsWithALineSayingWhatFailed) {
+  struct Case {
+    const char* what;
+    std::string gatekeep;
+    std::string last_line;
+  } cases[] = {
+      {"no certificate", "exit 0", "deskbox: no session certificate from gatekeep: no created certificate"},
+      {"a short certificate", "printf 'GTIME=1&' > crt.tmp",
+       "deskbox: no session certificate from gatekeep: incorrect certificate format[1]"},
+      {"local id null", "exec '" + program("gatekeep") + "' -local --local-id null --second-id host01",
+       "deskbox: the access card was refused"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    shim("gatekeep", c.gatekeep);
+    answers("account " + good_id + "\ntask\n");
+    Outcome outcome = run_deskbox();
+    EXPECT_EQ(outcome.exit_code, 0);
+    const std::vector<std::string> lines = split_lines(outcome.output);
+    EXPECT_EQ(lines.empty() ? "" : lines.back(), c.last_line) << outcome.output;
+  }
+}
+
 TEST_F(DeskboxRun, WrongAccountIdsAreAskedAgainAndNullQuitsWithOne) {
   dir_.write("out.txt", "x");
   dir_.write("list.q", "x");

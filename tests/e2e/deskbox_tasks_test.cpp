@@ -133,6 +133,24 @@ TEST_F(DeskboxTasks, NothingChosenEndsTheTask) {
   EXPECT_EQ(flag(0, file), "ishere");
 }
 
+// A stored name from a node that holds control characters is shown with "?"
+// in their place, and the chosen line still acts on the copy as it is stored.
+TEST_F(DeskboxTasks, ControlCharactersOfNamesAreShownAsQuestionMarks) {
+  start_nodes(2);
+  store(file);
+  const std::string hostile = "1514764800000000007:a\x1b[2Jb\x07.txt";
+  const auto list = net_->account_dir(0, id, "accounts") / "files_list.q";
+  write_file(list, read_file(list) + "FN=" + hostile + "&ID=" + id + "&UID32=" + login_name() +
+                       "&ORG=0&PORT=" + std::to_string(net_->query_port(0)) +
+                       "&DISK=accounts&CURR=ishere&DATE=20190101 01:02:03&\n");
+  cycle("lock", "list 1\n");
+  const std::string shown = record();
+  EXPECT_NE(shown.find("1514764800000000007:a?[2Jb?.txt"), std::string::npos) << shown;
+  EXPECT_EQ(shown.find('\x1b'), std::string::npos);
+  EXPECT_EQ(shown.find('\x07'), std::string::npos);
+  EXPECT_EQ(children_named("erasebox"), std::vector<std::string>{"erasebox\t-ltest\t" + hostile + "\t(list.q)"});
+}
+
 TEST_F(DeskboxTasks, AChosenLineWithoutAStoredNameIsSkipped) {
   start_nodes(2);
   store("5:plain.txt");  // a copy whose name has no full time prefix

@@ -51,20 +51,27 @@ class Erasebox : public ::testing::Test {
     for (size_t at = log.find("SUB=chg&"); at != std::string::npos; at = log.find("SUB=chg&", at + 1)) ++count;
     return count;
   }
+  // erasebox's standard output; its exit status and standard error are kept
+  // in status_ and error_.
   std::string run(std::vector<std::string> args, long timeout_ms = 30000) {
     std::vector<std::string> argv = {program("erasebox")};
     argv.insert(argv.end(), args.begin(), args.end());
     platform::RunOptions options;
     options.working_directory = dir_.str();
     options.timeout_ms = timeout_ms;
+    options.capture_error = true;
     auto r = platform::run_process(argv, options);
-    EXPECT_TRUE(r && r->exit_code == 0 && !r->timed_out);
+    EXPECT_TRUE(r && !r->timed_out);
+    status_ = r ? r->exit_code : -1;
+    error_ = r ? r->error : "";
     return r ? r->output : "";
   }
 
   TempDir dir_{"erasebox"};
   std::unique_ptr<DataNet> net_;
   std::string list_;
+  int status_ = -1;
+  std::string error_;
 };
 
 TEST_F(Erasebox, DeletesBothCopiesOfAWholeFile) {
@@ -105,9 +112,62 @@ TEST_F(Erasebox, LocksAndUnlocks) {
   EXPECT_EQ(run({"-u", file}), "END... success!\n");
   EXPECT_EQ(flag_on(0, file), "ishere");
   EXPECT_EQ(flag_on(1, file), "ishere");
-  // That list now says "locked": a lock finds nothing to do.
-  EXPECT_EQ(run({"-l", file}), "END... success!\n");
+  // That list now says "locked": a lock finds nothing to do, which is no success.
+  EXPECT_EQ(run({"-l", file}), "[!] erasebox isn't finished completely.\n");
   EXPECT_EQ(changes_sent_to(0), 4u);
+}
+
+// The exit status is 0 only for a run that changed at least one copy and
+// failed nowhere; every run ends with one line on standard error that says
+// how many copies it changed and why the others were not.
+TEST_F(Erasebox, ExitStatusAndTheLastLineSayWhatWasDone) {
+  start_nodes(2);
+  store(0, file, 0);
+  store(1, file, 1, "accounts1");
+  store(0, "7:theirs.txt", 0, "accounts", "someone");
+  const std::string port = std::to_string(net_->query_port(0));
+  add_list_line("FN=8:kept.txt&ID=" + id + "&UID32=" + certificate_user + "&ORG=0&PORT=" + port +
+                "&DISK=accounts&CURR=locked&");
+  add_list_line("FN=9:gone.txt&ID=" + id + "&UID32=" + certificate_user + "&ORG=0&PORT=1&DISK=accounts&CURR=ishere&");
+  const std::string not_done = "[!] erasebox isn't finished completely.\n";
+  struct Case {
+    std::vector<std::string> args;
+    std::string printed;
+    int status;
+    std::string last_line;
+  } cases[] = {
+      {{"-d", "nothing-matches"}, not_done, 1, "erasebox: changed 0 copies, no line of list.q matches the name\n"},
+      {{"-d", "kept.txt"}, not_done, 1, "erasebox: changed 0 of 1 matching copies; skipped: 1 locked\n"},
+      {{"-u", file}, not_done, 1, "erasebox: changed 0 of 2 matching copies; skipped: 2 not locked\n"},
+      {{"-d", "theirs"}, not_done, 1,
+       "erasebox: changed 0 of 1 matching copies; skipped: 1 stored by another session\n"},
+      {{"-d", "gone.txt"}, not_done, 1,
+       "erasebox: changed 0 of 1 matching copies; failed: 1 node unreachable\n"},
+      {{"-a", file}, not_done, 1, "erasebox: changed 0 copies, -a asks no node for a change\n"},
+      {{"-l", file}, "END... success!\n", 0, "erasebox: changed 2 of 2 matching copies\n"},
+      {{"-l", ".txt"}, not_done, 1,
+       "erasebox: changed 1 of 3 matching copies; skipped: 1 locked; failed: 1 node unreachable\n"},
+      {{"-x", file}, "USE: erasebox [-h] for help\n", 1, "erasebox: changed 0 copies, no option and name given\n"},
+      {{"-h", "more"}, "USE: erasebox [-h] for help\n", 1, "erasebox: changed 0 copies, no option and name given\n"},
+      {{"-d", ""}, "[!] empty file name: erasebox changes nothing\n", 1,
+       "erasebox: changed 0 copies, the name is empty\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+    EXPECT_EQ(run(c.args), c.printed);
+    EXPECT_EQ(status_, c.status);
+    EXPECT_EQ(error_, c.last_line);
+  }
+  EXPECT_EQ(flag_on(0, file), "locked");
+  EXPECT_EQ(flag_on(0, "7:theirs.txt"), "locked");
+  std::filesystem::remove(dir_ / "list.q");
+  EXPECT_EQ(run({"-dtest", file}), "Error: can't open file list.q\n" + not_done);
+  EXPECT_EQ(status_, 1);
+  EXPECT_EQ(error_, "erasebox: changed 0 copies, list.q cannot be read\n");
+  std::filesystem::remove(dir_ / "crt.tmp");
+  run({"-d", file});
+  EXPECT_EQ(status_, 1);
+  EXPECT_EQ(error_, "erasebox: changed 0 copies, no valid session certificate\n");
 }
 
 TEST_F(Erasebox, DeleteSkipsCopiesOfOthersAndCopiesNotStored) {
@@ -276,9 +336,10 @@ TEST_F(Erasebox, ArgumentsListAndCertificate) {
   EXPECT_EQ(run({"-x", file}), usage);
   EXPECT_EQ(run({"-d"}), usage);
   EXPECT_EQ(run({"-d", std::string(257, 'p')}), "[!] too long lenght of [3] argument");
-  EXPECT_EQ(run({"-d", std::string(256, 'p')}), "END... success!\n");
+  // Nothing matches: nothing changed, which is no success.
+  EXPECT_EQ(run({"-d", std::string(256, 'p')}), "[!] erasebox isn't finished completely.\n");
   EXPECT_EQ(run({"-d", ""}), "[!] empty file name: erasebox changes nothing\n");
-  EXPECT_EQ(run({"-d", "nothing-matches"}), "END... success!\n");
+  EXPECT_EQ(run({"-d", "nothing-matches"}), "[!] erasebox isn't finished completely.\n");
   EXPECT_EQ(run({"-a", file}), "[!] erasebox isn't finished completely.\n");
   EXPECT_EQ(run({"-atest", file}), "[!] erasebox isn't finished completely.\n");
   EXPECT_EQ(changes_sent_to(0), 0u);

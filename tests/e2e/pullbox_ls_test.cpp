@@ -89,6 +89,41 @@ TEST_F(PullboxLs, ListNames) {
             "Error: can't open list missing.q\n\nError: can't open missing.q\n");
 }
 
+// A stored name comes from a node: one that holds escape sequences or other
+// control characters is shown with "?" in their place, so it cannot drive the
+// terminal; list.q keeps its bytes.
+TEST_F(PullboxLs, ControlCharactersOfNamesAreShownAsQuestionMarks) {
+  const std::string hostile_fn = "1560000000000000004:\x1b]0;owned\x07\x1b[2Jx\r\ty\x7f.txt";
+  const std::string hostile = "FN=" + hostile_fn + "&ID=12345678903&UID32=user01&ORG=0&PORT=9201&"
+                              "DISK=accounts&CURR=ishere&DATE=20190101 01:02:03&";
+  const std::string with_hostile = list + hostile + "\n";
+  dir_.write("list.q", with_hostile);
+  const std::string shown_hostile = " 2019-01-01  01:02:03  BC-REPO  1560000000000000004:?]0;owned??[2Jx??y?.txt\n";
+  EXPECT_EQ(pull({"-ls"}), shown_hostile + shown_gone1 + shown_old0 + shown_notes0 + shown_report0);
+  EXPECT_EQ(pull({"-ls", "list.q", "IN_REPO", "BASIC", "2019"}), shown_hostile);
+  EXPECT_EQ(dir_.read("list.q"), with_hostile);
+}
+
+// A line that is no list line is never shown as a file: it is left out, and
+// with TEST=1 a line says which and why. list.q keeps its bytes.
+TEST_F(PullboxLs, MalformedLinesAreLeftOut) {
+  const std::string bad_flag = "FN=1570000000000000001:flag.txt&ID=12345678903&UID32=user01&ORG=0&PORT=9201&"
+                               "DISK=accounts&CURR=bogus&DATE=20190101 01:02:03&";
+  const std::string no_prefix = "FN=:noprefix.txt&ID=12345678903&UID32=user01&ORG=0&PORT=9201&"
+                                "DISK=accounts&CURR=ishere&DATE=20190101 01:02:03&";
+  const std::string bad_part = "FN=1570000000000000002:part.txt:0x&ID=12345678903&UID32=user01&ORG=0&PORT=9201&"
+                               "DISK=accounts&CURR=ishere&DATE=20190101 01:02:03&";
+  const std::string with_bad = bad_flag + "\n" + list + no_prefix + "\n" + bad_part + "\n";
+  dir_.write("list.q", with_bad);
+  EXPECT_EQ(pull({"-ls", "list.q", "IN_REPO", "BASIC", "all"}),
+            shown_report0 + "Error: line 8 of list.q skipped, FN is no stored name\n"
+                            "Error: line 9 of list.q skipped, FN is no stored name\n");
+  dir_.write("client.config", "IP_ADDR=127.0.0.1&\nINIT_PORT_Q=1&\nTEST=0&\n");
+  EXPECT_EQ(pull({"-ls"}), shown_gone1 + shown_old0 + shown_notes0 + shown_report0);
+  EXPECT_EQ(pull({"-ls", "list.q", "IN_REPO", "BASIC", "all"}), shown_report0);
+  EXPECT_EQ(dir_.read("list.q"), with_bad);
+}
+
 const std::string help_text =
     "                          --- HELP ---\n\n"
     "                          --- LIST ---\n\n"
