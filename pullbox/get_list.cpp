@@ -30,7 +30,7 @@ Result<Fetched> fetch_lists(const std::vector<Transfer>& lists, const Settings& 
     job.output_fd = files.back().get();
     jobs.push_back(std::move(job));
   }
-  run_transfers(jobs, {settings.transfers, false, {}}, env.reporter, env.workers);
+  run_transfers(jobs, {settings.transfers, false, {}, settings.stall_seconds}, env.reporter, env.workers);
   Fetched fetched;
   for (size_t n = 0; n < jobs.size(); ++n) {
     std::optional<std::string> text;

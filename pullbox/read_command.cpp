@@ -178,7 +178,7 @@ Status download_pieces(Run& run, RunEnv& env, const std::vector<std::string>& li
       return Status::success();
     };
   }
-  run_transfers(jobs, {run.settings.transfers, true, {}}, reporter, env.workers);
+  run_transfers(jobs, {run.settings.transfers, true, {}, run.settings.stall_seconds}, reporter, env.workers);
   for (size_t k = 0; k < jobs.size(); ++k) {
     const TransferJob& job = jobs[k];
     if (job.outcome == TransferJob::Outcome::unprepared) return job.why;

@@ -147,7 +147,7 @@ Status upload_singular(Flow& f) {
   jobs[0].transfer.label = "basic copy";
   jobs[1].transfer = f.curl_table.second[0]->transfer;
   jobs[1].transfer.label = "second copy";
-  if (!morbs::run_transfers(jobs, {f.settings.transfers, true, {}}, f.reporter, f.workers)) {
+  if (!morbs::run_transfers(jobs, {f.settings.transfers, true, {}, f.settings.stall_seconds}, f.reporter, f.workers)) {
     Status why = transfers_failed(jobs, f.upload.fname_input, f.reporter);
     (void)release(f);
     return why;
@@ -190,7 +190,8 @@ Status send_parts(Flow& f, std::ifstream& input) {
   morbs::EngineOptions options{f.settings.transfers, true, [&](size_t job) {
                                  const size_t part = job / 2;
                                  if (++copies_up[part] == 2) remove_file(parts[part]);
-                               }};
+                               },
+                               f.settings.stall_seconds};
   const bool sent = morbs::run_transfers(jobs, options, f.reporter, f.workers);
   for (const std::string& part : parts) remove_file(part);
   return sent ? Status::success() : transfers_failed(jobs, f.upload.fname_input, f.reporter);

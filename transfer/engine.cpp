@@ -51,7 +51,7 @@ bool run_transfers(std::vector<TransferJob>& jobs, const EngineOptions& options,
       reporter.flush();  // our lines stay in order with curl's
       // A failed attempt may have written part of its region: the next starts over.
       const bool placed = job.output_fd < 0 || platform::seek_to(job.output_fd, job.output_offset);
-      if (!placed || !children.start(static_cast<int>(i), curl_arguments(job.transfer, several), job.output_fd))
+      if (!placed || !children.start(static_cast<int>(i), curl_arguments(job.transfer, several, options.stall_seconds), job.output_fd))
         end_job(i, TransferJob::Outcome::not_started);
     }
   };

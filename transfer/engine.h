@@ -57,6 +57,8 @@ struct EngineOptions {
   // Called with a job's index as soon as it is done, after a waiting job has
   // taken its place (what it does need not hold a transfer back).
   std::function<void(size_t)> on_done;
+  // client.config STALL_SEC: no progress for this long ends an attempt.
+  int stall_seconds = 0;
 };
 
 // The attempt lines, told as details after each failed attempt.

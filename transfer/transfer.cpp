@@ -24,12 +24,18 @@ std::string literal_path(const std::string& path) {
 
 }  // namespace
 
-std::vector<std::string> curl_arguments(const Transfer& t, bool quiet) {
+std::vector<std::string> curl_arguments(const Transfer& t, bool quiet, int stall_seconds) {
   const bool upload = t.direction == Direction::upload;
   std::string local = t.local.empty() && !upload ? std::string("-") : literal_path(t.local);
   const bool bar = t.progress && !quiet;
-  return {"curl",   "-k", "--globoff", t.url, "--user", t.login, upload ? "-T" : "-o", std::move(local),
-          bar ? "--progress-bar" : "-Ss"};
+  std::vector<std::string> argv = {"curl", "-k", "--globoff", t.url, "--user", t.login};
+  if (stall_seconds > 0) {
+    const std::string stall = std::to_string(stall_seconds);
+    argv.insert(argv.end(), {"--connect-timeout", std::to_string(2 * stall_seconds), "--speed-limit", "1",
+                             "--speed-time", stall});
+  }
+  argv.insert(argv.end(), {upload ? "-T" : "-o", std::move(local), bar ? "--progress-bar" : "-Ss"});
+  return argv;
 }
 
 }  // namespace morbs

@@ -38,7 +38,9 @@ struct Transfer {
 // curl -k --globoff URL --user LOGIN (-T|-o) LOCAL (--progress-bar|-Ss).
 // Local names reach curl literally: no globbing, and a file called "-" is
 // never taken for standard input or output. `quiet` overrides the bar.
-std::vector<std::string> curl_arguments(const Transfer& transfer, bool quiet = false);
+// With `stall_seconds` above 0, an attempt that moves nothing for that long
+// ends as failed, and logging in may take twice as long.
+std::vector<std::string> curl_arguments(const Transfer& transfer, bool quiet = false, int stall_seconds = 0);
 
 // The SFTP user when a node's login text holds no ":".
 inline constexpr std::string_view default_sftp_user = "usr";

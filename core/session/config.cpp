@@ -64,6 +64,8 @@ void apply_timeout_microseconds(Settings& s, int64_t v) {
 }
 void apply_matrix_mode(Settings& s, int64_t v) { s.mat_mode = static_cast<int>(v); }
 void apply_transfers(Settings& s, int64_t v) { s.transfers = static_cast<int>(v); }
+void apply_answer_wait(Settings& s, int64_t v) { s.answer_wait_ms = static_cast<int>(v); }
+void apply_stall(Settings& s, int64_t v) { s.stall_seconds = static_cast<int>(v); }
 
 struct NumberKey {
   const char* key;
@@ -82,6 +84,8 @@ const NumberKey number_keys[] = {
     {"TMIMEOUT_USEC", {0, int_max}, apply_timeout_microseconds, false},
     {"MATRIX_MODE", {int_min, int_max}, apply_matrix_mode, false},
     {"TRANSFERS", {1, transfers_limit}, apply_transfers, false},
+    {"ANSWER_WAIT_MS", {300, 60000}, apply_answer_wait, false},
+    {"STALL_SEC", {1, 3600}, apply_stall, false},
 };
 
 // Reads like fgets into a 1000-byte buffer: a longer line comes as several.

@@ -12,6 +12,9 @@ enum class Program { pullbox, pushbox, erasebox };
 struct ConnectionWait {
   long seconds = 0;
   long microseconds = 150000;
+  // How long the answer is awaited once connected; 0: derived from the time
+  // the connection took (never below 300 ms).
+  long answer_ms = 0;
 };
 
 inline constexpr size_t ip_addr_limit = 19;
@@ -35,7 +38,12 @@ struct Settings {
   static Settings defaults(Program program);
   // The cap of `curr_nr_serv`: 12 in erasebox, 4 elsewhere.
   int installed_servers_cap() const { return program == Program::erasebox ? 12 : 4; }
-  ConnectionWait connection_wait() const { return {timeout_seconds, timeout_microsec}; }
+  // client.config ANSWER_WAIT_MS: 0 derives the answer wait from the path.
+  int answer_wait_ms = 0;
+  // client.config STALL_SEC: a transfer that moves nothing for this long is
+  // given up as a failed attempt; logging in may take twice as long.
+  int stall_seconds = 30;
+  ConnectionWait connection_wait() const { return {timeout_seconds, timeout_microsec, answer_wait_ms}; }
 };
 
 }  // namespace morbs

@@ -1,6 +1,7 @@
 #include "core/wire/op_message.h"
 
 #include <cerrno>
+#include <chrono>
 
 #include "core/wire/query_string.h"
 #include "core/wire/scrambler.h"
@@ -12,6 +13,12 @@ namespace morbs {
 namespace {
 
 constexpr long transfer_timeout_us = 300000;
+
+long answer_wait_for(long connect_us) {
+  constexpr long longest_us = 10000000;
+  const long derived = 8 * connect_us;
+  return derived < transfer_timeout_us ? transfer_timeout_us : derived > longest_us ? longest_us : derived;
+}
 
 bool is_refusal(const MessageBlock& block) {
   std::string_view text(reinterpret_cast<const char*>(block.data()), block.size());
@@ -39,9 +46,19 @@ int op_message(std::string_view address, int port, std::string& message, Reporte
     return -1;
   }
   if (!socket.set_nonblocking(true)) tell(format_text("[test_nodes] ioctlsocket failed with error: %d\n", errno));
+  const auto connecting = std::chrono::steady_clock::now();
   socket.start_connect(address, port);
   if (!socket.set_nonblocking(false)) tell(format_text("[test_nodes] ioctlsocket failed with error: %d\n", errno));
   if (!socket.wait_writable(wait.seconds, wait.microseconds)) return -1;
+  // A distant node answers later: the wait fits the path the connection
+  // showed, never below the written 300 ms and never without end.
+  const long connect_us = static_cast<long>(
+      std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - connecting).count());
+  const long answer_us = wait.answer_ms > 0 ? wait.answer_ms * 1000 : answer_wait_for(connect_us);
+  if (answer_us != transfer_timeout_us) {
+    socket.set_receive_timeout(answer_us);
+    socket.set_send_timeout(answer_us);
+  }
 
   MessageBlock block{};
   codeV1(until_nul(message), 0, block);

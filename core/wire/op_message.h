@@ -13,7 +13,9 @@ namespace morbs {
 // On entry `message` holds the request (at most 255 characters are sent).
 // 0: `message` holds the node's plain reply (up to its NUL).
 // -1: no socket, no connection within the wait, send or receive failure
-//     (300 ms each), or a refusal, after which `message` is "null".
+//     (each within the answer wait: `wait.answer_ms`, or eight times what
+//     the connection took, from 300 ms to 10 s), or a refusal, after which
+//     `message` is "null".
 // What failed on the way is told to `reporter` as a detail, when given.
 int op_message(std::string_view address, int port, std::string& message, Reporter* reporter,
                ConnectionWait wait = {});

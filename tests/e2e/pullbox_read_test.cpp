@@ -252,6 +252,25 @@ TEST_F(PullboxRead, SFTPDownOnTheNodeTakesTheTwinOrFailsAndKeepsTheUsersFile) {
   EXPECT_FALSE(exists("tmp_list.q"));
 }
 
+// The basic copy's node stalls in the middle of the transfer: each attempt
+// ends after STALL_SEC without progress, and the second copy is taken.
+TEST_F(PullboxRead, AStalledTransferEndsAndTheTwinIsTaken) {
+  start_nodes(2);
+  add_config("STALL_SEC=1&TEST=1&\n");
+  const std::string content = pattern(300000, 11);
+  const std::string fn = push("stall.bin", content);
+  EXPECT_EQ(pull({"-list", id}), "");
+  std::string basic;
+  for (const auto& line : list_lines_with(fn))
+    if (value(line, "ORG") == "0") basic = line;
+  net_->start(node_of(*net_, basic), {"--sftp-stall-after", "100000"});
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(pull({"-rd", id, fn, "out.bin"}), nr_parts(1, "out.bin") + three_failed_attempts + success);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(60));
+  EXPECT_EQ(last_exit_, 0);
+  EXPECT_TRUE(dir_.read("out.bin") == content);
+}
+
 // A node whose query port says a part has another size than the one its
 // SFTP service sends: every request goes on to the real node, only FSIZE
 // is changed on the way back.

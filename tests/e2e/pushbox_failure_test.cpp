@@ -240,6 +240,22 @@ TEST_F(PushboxFailure, AFailedUploadSaysWhyAndEndsWithAFailureStatus) {
   }
 }
 
+// A node whose SFTP service stalls mid-upload: each attempt ends after
+// STALL_SEC without progress, the upload fails clearly and nothing stays
+// reserved.
+TEST_F(PushboxFailure, AStalledUploadEndsAndGivesEverythingBack) {
+  start({{"--sftp-stall-after", "50000"}});
+  config("MIN_SIZE=1000000&\nSTALL_SEC=1&\n");
+  dir_.write("data.bin", content_of(400000));
+  const std::string out = upload("data.bin", "data.bin");
+  EXPECT_EQ(last_exit(), 1) << out;
+  EXPECT_NE(out.find("Error: upload file, attmpt[3] from 3\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("pushbox: data.bin: not stored: the transfer of the basic copy failed"), std::string::npos)
+      << out;
+  EXPECT_EQ(free_space(), before_);
+  EXPECT_TRUE(files_named(".disater").empty());
+}
+
 TEST_F(PushboxFailure, OfTwoDisasterFilesTheUnreachableOneIsKept) {
   start({});
   const std::string fn = "1514764800000000005:kept.bin";
