@@ -41,7 +41,9 @@ void queries_of_a_write(benchmark::State& state) {
   auto s = network();
   morbs::NodeTable nconf;
   for (auto _ : state) {
-    morbs::test_nodes_for_write(nconf, s.ip_addr, s.init_port, 0, s.connection_wait());
+    morbs::RecordingReporter quiet(false);
+    morbs::NetworkExchange exchange(s.connection_wait(), quiet);
+    morbs::test_nodes_for_write(nconf, s.ip_addr, s.init_port, exchange);
     if (nconf[0].port == 0) state.SkipWithError("no node answers");
   }
 }

@@ -5,6 +5,7 @@
 #include "core/report/reporter.h"
 #include "core/session/certificate.h"
 #include "core/session/config.h"
+#include "core/version.h"
 #include "erasebox/clear_by_list_name.h"
 #include "erasebox/help.h"
 #include "lists/work_files.h"
@@ -47,6 +48,7 @@ int ends_with(morbs::Reporter& reporter, const std::string& why, int status) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (morbs::asks_for_version(argc, argv)) return morbs::print_version("erasebox");
   using namespace morbs;
   Settings settings = Settings::defaults(Program::erasebox);
   ConsoleReporter reporter(true);

@@ -18,25 +18,17 @@ std::string make_prefix(std::string_view time, std::string_view nano) {
   return prefix;
 }
 
-Result<std::string> get_prefix(std::string_view address, int port, Reporter& reporter,
-                               ConnectionWait wait) {
+int get_prefix(NodeExchange& exchange, std::string_view address, int port, std::string& out) {
+  out = empty_slot;
   std::string message = "OP=timeprec&";
-  if (op_message(address, port, message, reporter.details_shown() ? 1 : 0, wait) != 0)
-    return Status::failure("no answer to the time prefix question");
+  if (!exchange.ask(address, port, message)) return -1;
   std::string time, nano;
   if (select_value(message, "TIME", time) != 0 || select_value(message, "NANO", nano) != 0)
-    return Status::failure("no TIME and NANO in the answer");
+    return -1;
   std::string prefix = make_prefix(time, nano);
-  if (prefix.size() > prefix_limit) return Status::failure("a time prefix too long for a list line");
-  return prefix;
-}
-
-int get_prefix(std::string_view address, int port, std::string& out, int verbose,
-               ConnectionWait wait) {
-  ConsoleReporter reporter(verbose != 0);
-  Result<std::string> prefix = get_prefix(address, port, reporter, wait);
-  out = prefix ? *prefix : std::string(empty_slot);
-  return prefix ? 0 : -1;
+  if (prefix.size() > prefix_limit) return -1;
+  out = prefix;
+  return 0;
 }
 
 }  // namespace morbs

@@ -3,13 +3,9 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include "platform/file_descriptor.h"
-
-extern char** environ;
 
 namespace morbs::platform {
 
@@ -37,15 +33,42 @@ bool ChildSet::start(int tag, const std::vector<std::string>& args, int output) 
   std::vector<char*> argv;
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
-  const FileDescriptor nothing(::open("/dev/null", O_RDONLY | O_CLOEXEC));
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  if (nothing) posix_spawn_file_actions_adddup2(&actions, nothing.get(), 0);
-  if (output >= 0) posix_spawn_file_actions_adddup2(&actions, output, 1);
-  pid_t pid = -1;
-  int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) return false;
+  // The child tells through this pipe why it could not run the program; a
+  // pipe closed by the exec says it runs.
+  int report[2];
+  if (::pipe2(report, O_CLOEXEC) != 0) return false;
+  const pid_t parent = ::getpid();
+  const pid_t pid = ::fork();
+  if (pid < 0) {
+    ::close(report[0]);
+    ::close(report[1]);
+    return false;
+  }
+  if (pid == 0) {
+    // A transfer never outlives its run: killed with its parent, even by SIGKILL.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) ::_exit(127);
+    const int null_fd = ::open("/dev/null", O_RDONLY);
+    if (null_fd >= 0) ::dup2(null_fd, 0);
+    if (output >= 0) ::dup2(output, 1);
+    ::execvp(argv[0], argv.data());
+    const int error = errno;
+    ssize_t ignored = ::write(report[1], &error, sizeof error);
+    (void)ignored;
+    ::_exit(127);
+  }
+  ::close(report[1]);
+  int error = 0;
+  ssize_t got;
+  while ((got = ::read(report[0], &error, sizeof error)) < 0 && errno == EINTR) {
+  }
+  ::close(report[0]);
+  if (got > 0) {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return false;
+  }
   children_[pid] = tag;
   return true;
 }

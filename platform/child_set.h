@@ -19,8 +19,9 @@ class ChildSet {
 
   // Starts argv[0] (searched on PATH) with standard input from /dev/null,
   // standard output to `output` when it is a descriptor (the child then
-  // shares its position), else inherited like standard error. False when it
-  // could not be started.
+  // shares its position), else inherited like standard error. The child
+  // dies with this process, however it ends. False when it could not be
+  // started.
   bool start(int tag, const std::vector<std::string>& argv, int output = -1);
 
   struct Ended {

@@ -15,6 +15,8 @@ class LoopbackListener {
   // Listens on `port` (0: any free port). False when it cannot.
   bool listen(int port = 0);
   int port() const { return port_; }
+  // For a poller; -1 when not listening.
+  int fd() const { return fd_.get(); }
 
   // The next connection, or nullopt when none came within the wait.
   std::optional<TcpSocket> accept(long timeout_ms);

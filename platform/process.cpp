@@ -189,6 +189,19 @@ bool BackgroundProcess::running() {
   return true;
 }
 
+int BackgroundProcess::wait(long timeout_ms) {
+  if (pid_ <= 0) return -1;
+  int status = 0;
+  for (long waited = 0; waited <= timeout_ms; waited += 10) {
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+      pid_ = -1;
+      return decode_status(status);
+    }
+    usleep(10000);
+  }
+  return stop();
+}
+
 int BackgroundProcess::stop(long grace_ms) {
   if (pid_ <= 0) return -1;
   kill(pid_, SIGTERM);

@@ -46,6 +46,9 @@ class BackgroundProcess {
   bool running();
   // SIGTERM, wait up to `grace_ms`, then SIGKILL. The exit code, or -1.
   int stop(long grace_ms = 3000);
+  // Waits up to `timeout_ms` for the process to end by itself (then stops
+  // it). The exit code, or -1.
+  int wait(long timeout_ms);
   int pid() const { return pid_; }
 
  private:

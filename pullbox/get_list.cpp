@@ -12,9 +12,14 @@ namespace morbs::pullbox {
 
 namespace {
 
-// The lists' texts in order; a failure's text when one could not be fetched.
-Result<std::vector<std::string>> fetch_lists(const std::vector<Transfer>& lists, const Settings& settings,
-                                             Reporter& reporter) {
+// The texts of the lists that came, in their order; each list that could
+// not be fetched is said and left out, the others still come.
+struct Fetched {
+  std::vector<std::string> texts;
+  int missing = 0;
+};
+
+Result<Fetched> fetch_lists(const std::vector<Transfer>& lists, const Settings& settings, RunEnv& env) {
   std::vector<platform::FileDescriptor> files;
   std::vector<TransferJob> jobs;
   for (const Transfer& list : lists) {
@@ -25,33 +30,45 @@ Result<std::vector<std::string>> fetch_lists(const std::vector<Transfer>& lists,
     job.output_fd = files.back().get();
     jobs.push_back(std::move(job));
   }
-  run_transfers(jobs, {settings.transfers, true, {}}, reporter);
-  if (const TransferJob* failed = first_failure(jobs)) return Status::failure(download_failure(*failed));
-  std::vector<std::string> texts;
-  for (const platform::FileDescriptor& file : files) {
-    std::optional<std::string> text = platform::read_from_start(file.get());
-    if (!text) return Status::failure("a fetched list cannot be read");
-    texts.push_back(std::move(*text));
+  run_transfers(jobs, {settings.transfers, false, {}}, env.reporter, env.workers);
+  Fetched fetched;
+  for (size_t n = 0; n < jobs.size(); ++n) {
+    std::optional<std::string> text;
+    if (jobs[n].done()) text = platform::read_from_start(files[n].get());
+    if (!text) {
+      env.reporter.warn_line("pullbox: the " + jobs[n].transfer.label + " could not be fetched: " +
+                             download_failure(jobs[n]));
+      ++fetched.missing;
+      continue;
+    }
+    fetched.texts.push_back(std::move(*text));
   }
-  return texts;
+  return fetched;
+}
+
+void tell_silent_nodes(const NodeTable& nconf, const Settings& settings, Reporter& reporter) {
+  for (int i = 0; i < settings.curr_nr_serv && i < node_count; ++i)
+    if (nconf[i].port <= 0) reporter.warn_line("pullbox: node " + std::to_string(i + 1) + " did not answer");
 }
 
 }  // namespace
 
-Status get_list(NodeTable& nconf, std::string_view id, const Settings& settings, Reporter& reporter) {
+Status get_list(NodeTable& nconf, std::string_view id, const Settings& settings, RunEnv& env) {
+  Reporter& reporter = env.reporter;
   Result<std::vector<Transfer>> lists =
-      init_list_files_read(nconf, id, settings.ip_addr, settings.init_port, settings.connection_wait(), reporter);
+      init_list_files_read(nconf, id, settings.ip_addr, settings.init_port, env.exchange, reporter);
   if (!lists) return lists.status();
-  Result<std::vector<std::string>> texts = fetch_lists(*lists, settings, reporter);
-  if (!texts) return texts.status();
-  if (texts->empty()) {
+  tell_silent_nodes(nconf, settings, reporter);
+  Result<Fetched> fetched = fetch_lists(*lists, settings, env);
+  if (!fetched) return fetched.status();
+  if (lists->empty()) {
     reporter.say_line("Error: no files_list");
     return Status::failure("no files_list");
   }
   std::FILE* out = std::fopen(list_name, "ab");
   bool written = out != nullptr;
-  for (size_t n = 0; n < texts->size() && written; ++n) {
-    std::string& text = (*texts)[n];
+  for (size_t n = 0; n < fetched->texts.size() && written; ++n) {
+    std::string& text = fetched->texts[n];
     if (!text.empty() && text.back() != '\n') text += '\n';
     written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
   }
@@ -60,6 +77,9 @@ Status get_list(NodeTable& nconf, std::string_view id, const Settings& settings,
     reporter.detail_line("Error: can't open list.q for write");
     return Status::failure("can't open list.q for write");
   }
+  if (fetched->missing > 0)
+    return Status::failure(std::to_string(fetched->missing) + " of " + std::to_string(lists->size()) +
+                           " lists could not be fetched; list.q holds the others");
   return Status::success();
 }
 

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "core/nodes/node_table.h"
-#include "core/report/reporter.h"
+#include "transfer/run_env.h"
 #include "core/session/settings.h"
 #include "core/status.h"
 
@@ -17,8 +17,10 @@ namespace morbs::pullbox {
 // whose last line has no line end gets one, so that no line of the next
 // list runs into it. Says "Error: no files_list" (always) when no list was
 // planned, "Error: can't open list.q for write" (as a detail) when list.q
-// cannot be written. A failing fetch leaves list.q as it was. Ok when list.q
-// received the lists; the failure's reason is not said here.
-Status get_list(NodeTable& nconf, std::string_view id, const Settings& settings, Reporter& reporter);
+// cannot be written. Every node counts on its own: a node that did not
+// answer, or a list that could not be fetched, is said on standard error
+// and the lists that came are still written. Ok when every list of every
+// answering node is in list.q; the failure's reason is not said here.
+Status get_list(NodeTable& nconf, std::string_view id, const Settings& settings, RunEnv& env);
 
 }  // namespace morbs::pullbox

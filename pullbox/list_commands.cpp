@@ -26,11 +26,10 @@ std::string date_or_all(const std::string& date) {
 
 }  // namespace
 
-void list_command(Run& run, const std::string& id) {
+Status list_command(Run& run, RunEnv& env, const std::string& id) {
   platform::remove_file(list_name);
-  if (check_account_id(run.settings, id) == 0) return;
-  ConsoleReporter reporter(run.settings.test == 1);
-  (void)get_list(run.nconf, id, run.settings, reporter);
+  if (check_account_id(run.settings, id) == 0) return Status::failure("incorrect account id");
+  return get_list(run.nconf, id, run.settings, env);
 }
 
 void ls_sorted_command(Reporter& reporter) {

@@ -4,14 +4,16 @@
 #include <string>
 
 #include "core/report/reporter.h"
+#include "core/status.h"
 #include "pullbox/run.h"
+#include "transfer/run_env.h"
 
 namespace morbs::pullbox {
 
 // -list id: list.q is removed first, whatever follows; then, for a valid
 // id, the account's lists are gathered into it. Nothing is printed on
 // success.
-void list_command(Run& run, const std::string& id);
+Status list_command(Run& run, RunEnv& env, const std::string& id);
 
 // -ls: every stored file of list.q, newest first, one line each, names with
 // their control characters shown as "?". Lines that are no list lines are

@@ -5,27 +5,46 @@
 
 #include "core/session/certificate.h"
 #include "core/session/config.h"
+#include "core/version.h"
 #include "pullbox/help.h"
 #include "pullbox/list_commands.h"
 #include "pullbox/read_command.h"
 #include "pullbox/run.h"
+#include "transfer/run_env.h"
 
 namespace {
 
 constexpr size_t uid32_limit = 47;
 
+// The exit status of a run that did not do what it was asked.
+constexpr int failed = 1;
+
+// Ends a run: 0 when it did what it was asked, else one added line on
+// standard error saying what failed and why.
+int ending(const morbs::Status& status, morbs::Reporter& reporter) {
+  reporter.flush();
+  if (status.ok()) return 0;
+  morbs::ConsoleReporter::failure_line("pullbox: " + status.why());
+  return failed;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (morbs::asks_for_version(argc, argv)) return morbs::print_version("pullbox");
   using namespace morbs;
   using namespace morbs::pullbox;
   Run run;
   if (test_UID(run.uid32, uid32_limit) == 0) {
     std::puts("\n Incorrect access card");
-    return 0;
+    return failed;
   }
   read_config(run.settings);
   other_data_network();
+  ConsoleReporter reporter(run.settings.test == 1);
+  NetworkExchange exchange(run.settings.connection_wait(), reporter);
+  ChildWorkers workers;
+  RunEnv env{reporter, exchange, workers};
 
   // The form is told by the number of arguments; the option must then match.
   const std::string_view option = argc > 1 ? argv[1] : "";
@@ -34,13 +53,14 @@ int main(int argc, char** argv) {
   } else if (argc == 2 && option == "-h") {
     if (run.settings.test == 1) print_help();
   } else if (argc == 3 && option == "-list") {
-    list_command(run, argv[2]);
+    return ending(list_command(run, env, argv[2]), reporter);
   } else if (argc == 6 && option == "-ls") {
     ls_command(run, argv[2], argv[3], argv[4], argv[5]);
   } else if (argc == 5 && option == "-rd") {
-    read_command(run, argv[2], argv[3], argv[4]);
+    return ending(read_command(run, env, argv[2], argv[3], argv[4]), reporter);
   } else {
     print_usage(run.settings);
+    return failed;
   }
   return 0;
 }

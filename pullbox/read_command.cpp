@@ -8,6 +8,7 @@
 #include "core/wire/number_text.h"
 #include "core/wire/query_string.h"
 #include "lists/get_q_string_for_read.h"
+#include "lists/list_line.h"
 #include "lists/scratch_files.h"
 #include "lists/stored_name.h"
 #include "platform/regular_file.h"
@@ -62,15 +63,58 @@ std::vector<std::string> read_selection(std::ifstream& selection, int& missing) 
   return lines;
 }
 
-// Asks the node of the piece on `line` for it, as piece k of fn_out.
-Result<PieceSource> plan_piece(Run& run, const std::string& id, const std::string& line, int k,
-                               const std::string& fn_out, Reporter& reporter) {
+// The copies a piece may come from, in the order they are tried: the line
+// the selection chose, then its twin in the list (the same FN, the other
+// copy), unless the chosen one's record is deleted and the twin's is not.
+using Sources = std::vector<std::string>;
+
+std::vector<Sources> sources_of(const std::vector<std::string>& pieces) {
+  std::vector<std::string> listed;
+  (void)read_all_lines(list_name, listed);
+  std::vector<Sources> sources;
+  for (const std::string& line : pieces) {
+    Sources s{line};
+    for (const std::string& other : listed) {
+      if (other.size() > list_line_limit || value_of(other, "FN") != value_of(line, "FN") ||
+          value_of(other, "ORG") == value_of(line, "ORG"))
+        continue;
+      if (value_of(line, "CURR") == "delete" && value_of(other, "CURR") != "delete")
+        s.insert(s.begin(), other);
+      else
+        s.push_back(other);
+      break;
+    }
+    sources.push_back(std::move(s));
+  }
+  return sources;
+}
+
+// Asks the node of the copy on `line` for it.
+Result<PieceSource> plan_piece(Run& run, RunEnv& env, const std::string& id, const std::string& line) {
   const Settings& s = run.settings;
   const int port = query_port_of(s, value_of(line, "PORT"));
   const Copy copy = value_of(line, "ORG") == "0" ? Copy::basic : Copy::second;
-  reporter.say(format_text("NR PART: %d of %s\n", k + 1, fn_out.c_str()));
-  return file_read(run.nconf, id, s.ip_addr, port, value_of(line, "DISK"), copy, value_of(line, "FN"),
-                   s.connection_wait(), reporter);
+  return file_read(run.nconf, id, s.ip_addr, port, value_of(line, "DISK"), copy, value_of(line, "FN"), env.exchange,
+                   env.reporter);
+}
+
+std::string copy_name(const std::string& line) { return value_of(line, "ORG") == "0" ? "basic" : "second"; }
+
+// Piece k from the first of its sources, from `next` on, that its node
+// gives; each one passed over is said.
+Result<PieceSource> plan_from(Run& run, RunEnv& env, const std::string& id, const Sources& sources, size_t& next,
+                              size_t k) {
+  Status why = Status::failure("no copy of the piece in the list");
+  for (; next < sources.size(); ++next) {
+    Result<PieceSource> piece = plan_piece(run, env, id, sources[next]);
+    if (piece) return piece;
+    why = piece.status();
+    if (next + 1 < sources.size())
+      env.reporter.warn_line("pullbox: part " + std::to_string(k + 1) + ": the " + copy_name(sources[next]) +
+                             " copy cannot be had (" + why.why() + "); the " + copy_name(sources[next + 1]) +
+                             " copy is taken");
+  }
+  return why;
 }
 
 // Up to TRANSFERS pieces fetched at once, each with its own attempts,
@@ -78,8 +122,11 @@ Result<PieceSource> plan_piece(Run& run, const std::string& id, const std::strin
 // joined afterwards. Each piece is asked of its node just before its
 // transfer starts, so the questions for later pieces overlap the first
 // transfers; a piece missing from the list stops it when its turn comes.
-Status download_pieces(Run& run, const std::vector<std::string>& lines, int missing, const std::string& id,
-                       const std::string& fn_out, Reporter& reporter) {
+Status download_pieces(Run& run, RunEnv& env, const std::vector<std::string>& lines, int missing,
+                       const std::string& id, const std::string& fn_out) {
+  Reporter& reporter = env.reporter;
+  const std::vector<Sources> sources = sources_of(lines);
+  std::vector<size_t> source(lines.size(), 0);  // which of its sources a piece comes from
   JoinedFile joined;
   if (!joined.create(fn_out)) {
     reporter.detail_line("\nError: can't open file for write");
@@ -96,7 +143,8 @@ Status download_pieces(Run& run, const std::vector<std::string>& lines, int miss
         reporter.say(format_text("Part %d of the file is not in the list\n", missing + 1));
         return Status::failure("a part of the file is not in the list");
       }
-      Result<PieceSource> piece = plan_piece(run, id, lines[k], static_cast<int>(k), fn_out, reporter);
+      reporter.say(format_text("NR PART: %d of %s\n", static_cast<int>(k) + 1, fn_out.c_str()));
+      Result<PieceSource> piece = plan_from(run, env, id, sources[k], source[k], k);
       if (!piece) return piece.status();
       const int region = joined.region_at(offset);
       if (region < 0) {
@@ -112,8 +160,25 @@ Status download_pieces(Run& run, const std::vector<std::string>& lines, int miss
       ends[k] = offset;
       return Status::success();
     };
+    // A copy that fails every attempt hands the piece to its twin, which
+    // must hold as many bytes.
+    jobs[k].fallback = [&, k](TransferJob& job) -> Status {
+      if (k >= lines.size() || source[k] + 1 >= sources[k].size()) return Status::failure("no other copy");
+      const std::string failed_copy = copy_name(sources[k][source[k]]);
+      ++source[k];
+      Result<PieceSource> piece = plan_from(run, env, id, sources[k], source[k], k);
+      if (!piece) return piece.status();
+      if (piece->size != ends[k] - job.output_offset) return Status::failure("the copies differ in size");
+      reporter.warn_line("pullbox: part " + std::to_string(k + 1) + ": the " + failed_copy +
+                         " copy failed; the " + copy_name(sources[k][source[k]]) + " copy is taken");
+      const std::string label = job.transfer.label;
+      job.transfer = std::move(piece->transfer);
+      job.transfer.local.clear();
+      job.transfer.label = label;
+      return Status::success();
+    };
   }
-  run_transfers(jobs, {run.settings.transfers, true, {}}, reporter);
+  run_transfers(jobs, {run.settings.transfers, true, {}}, reporter, env.workers);
   for (size_t k = 0; k < jobs.size(); ++k) {
     const TransferJob& job = jobs[k];
     if (job.outcome == TransferJob::Outcome::unprepared) return job.why;
@@ -144,38 +209,41 @@ int query_port_of(const Settings& settings, const std::string& port_text) {
   return used >= 1 && used <= 65535 ? static_cast<int>(used) : 0;
 }
 
-void read_command(Run& run, const std::string& id, const std::string& fn_read, const std::string& fn_out) {
+Status read_command(Run& run, RunEnv& env, const std::string& id, const std::string& fn_read,
+                    const std::string& fn_out) {
   const Settings& s = run.settings;
-  ConsoleReporter reporter(s.test == 1);
-  if (check_account_id(s, id) == 0) return;
+  Reporter& reporter = env.reporter;
+  if (check_account_id(s, id) == 0) return Status::failure("incorrect account id");
   if (fn_read.size() > fn_read_limit) {
     reporter.detail_line("Incorrect lenght of file name in nodes");
-    return;
+    return Status::failure("the stored name is too long");
   }
   if (fn_out.size() > fn_out_limit) {
     reporter.detail_line("Incorrect lenght of local file name");
-    return;
+    return Status::failure("the local name is too long");
   }
-  if (!list_readable()) (void)get_list(run.nconf, id, s, reporter);
+  if (!list_readable()) (void)get_list(run.nconf, id, s, env);
   std::remove(tmp_list);
   if (get_q_string_for_read(list_name, fn_read) == -1) {
     reporter.say_line("No file name in the list");
-    return;
+    return Status::failure("the file is not in the list");
   }
   std::ifstream selection;
   if (platform::is_regular_file(tmp_list)) selection.open(tmp_list);
   // An empty selection is no file either: joining nothing would empty fn_out.
   if (!selection || selection.peek() == std::ifstream::traits_type::eof()) {
     reporter.say_line("No file in id-account to download");
-    return;
+    return Status::failure("no stored copy of the file in the list");
   }
   int missing = -1;
   const std::vector<std::string> lines = read_selection(selection, missing);
   selection.close();
   std::remove(tmp_list);
-  if (download_pieces(run, lines, missing, id, fn_out, reporter).ok()) reporter.say("End download. SUCCESS!\n");
+  Status result = download_pieces(run, env, lines, missing, id, fn_out);
+  if (result.ok()) reporter.say("End download. SUCCESS!\n");
   std::remove(list_name);
   reporter.flush();
+  return result;
 }
 
 }  // namespace morbs::pullbox

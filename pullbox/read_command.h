@@ -3,22 +3,24 @@
 
 #include <string>
 
+#include "core/status.h"
 #include "pullbox/run.h"
+#include "transfer/run_env.h"
 
 namespace morbs::pullbox {
 
 // Downloads the stored file `fn_read` into `fn_out`. The lines to fetch come
 // from list.q (fetched first when it cannot be read, used as it stands
 // otherwise) through the read selection: one line per piece, each from its
-// basic copy where the list has one. Each piece is checked on its node,
-// fetched into "tmp_part_<k>" ("NR PART: k of fn_out" before each) and must
-// arrive with exactly the size its node reported; the pieces are then joined
-// into fn_out ("End download. SUCCESS!"). With TRANSFERS above 1 every piece
-// is checked first, then up to that many are fetched at once, each straight
-// into its place in the file that becomes fn_out, and held to the same size.
-// A failure leaves an existing fn_out as it was. Once downloading has begun, list.q and "tmp_list.q" are removed
-// at the end, whatever the outcome.
-void read_command(Run& run, const std::string& id, const std::string& fn_read, const std::string& fn_out);
+// basic copy where the list has one. Each piece is checked on its node just
+// before its transfer ("NR PART: k of fn_out"), up to TRANSFERS at once,
+// written straight into its place in a file beside fn_out, and must arrive
+// with exactly the size its node reported; the file then takes fn_out's name
+// ("End download. SUCCESS!"). A failure leaves an existing fn_out as it was.
+// Once downloading has begun, list.q and "tmp_list.q" are removed at the
+// end, whatever the outcome.
+Status read_command(Run& run, RunEnv& env, const std::string& id, const std::string& fn_read,
+                    const std::string& fn_out);
 
 // The query port of a list line's PORT: used as it is when it lies in
 // init_port..init_port+4, else taken as an old-style port counted from

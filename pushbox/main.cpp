@@ -8,6 +8,7 @@
 #include "core/session/certificate.h"
 #include "core/session/config.h"
 #include "core/report/reporter.h"
+#include "core/version.h"
 #include "transfer/disaster_journal.h"
 #include "transfer/write_planning.h"
 #include "pushbox/upload.h"
@@ -18,43 +19,55 @@ constexpr size_t uid32_limit = 39;
 constexpr size_t fname_input_limit = 2047;
 constexpr size_t name_limit = 126;
 
+// The exit status of a run that did not do what it was asked.
+constexpr int failed = 1;
+
+// The added last line of a failed run, on standard error: what failed and why.
+int tell_failure(const std::string& what) {
+  morbs::ConsoleReporter::failure_line("pushbox: " + what);
+  return failed;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (morbs::asks_for_version(argc, argv)) return morbs::print_version("pushbox");
   using namespace morbs;
   Settings settings = Settings::defaults(Program::pushbox);
   std::string uid32;
   if (test_UID(uid32, uid32_limit) == 0) {
     std::puts("\n Incorrect access card");
-    return 0;
+    return failed;
   }
   if (argc == 2 && std::string_view(argv[1]) == "-clear_disaster") {
     read_config(settings);
     ConsoleReporter reporter(settings.test == 1);
-    (void)release_all_disaster_files(settings.connection_wait(), reporter);
-    return 0;
+    NetworkExchange exchange(settings.connection_wait(), reporter);
+    const Status released = release_all_disaster_files(exchange, reporter);
+    reporter.flush();
+    return released ? 0 : tell_failure(released.why());
   }
   if (argc != 4) {
     std::puts("Incorrect number of arguments");
-    return 0;
+    return failed;
   }
   const std::string_view id = argv[1], path = argv[2], name = argv[3];
   if (id.size() != account_id_length) {
     std::puts("ID must containt 11 chars");
-    return 0;
+    return failed;
   }
   if (check_PESEL(id, settings.test) == 0) {
     std::puts("Incorrect ID (pesel form)");
-    return 0;
+    return failed;
   }
   if (path.size() > fname_input_limit) {
     std::puts("Icorrect lenght of client's filename");
-    return 0;
+    return failed;
   }
   // An empty name would store a file without a name.
   if (name.size() > name_limit || name.empty()) {
     std::puts("Icorrect lenght of filename-in-archi");
-    return 0;
+    return failed;
   }
   read_config(settings);
 
@@ -62,7 +75,7 @@ int main(int argc, char** argv) {
   upload.size = pushbox::get_size_local_file(upload.fname_input);
   if (upload.size < 0) {
     std::printf(" can't open input file for upload to data-network: %s\n", upload.fname_input.c_str());
-    return 0;
+    return failed;
   }
   const bool matrix = upload.size > settings.min_fsize;
   // Arguments come as UTF-8 here, or as single-byte text from older callers:
@@ -76,7 +89,11 @@ int main(int argc, char** argv) {
   std::puts(" ...wait a moment\n");
 
   ConsoleReporter reporter(settings.test == 1);
+  NetworkExchange exchange(settings.connection_wait(), reporter);
+  ChildWorkers workers;
+  RunEnv env{reporter, exchange, workers};
   pushbox::remove_parts_of_ended_runs();
-  (void)pushbox::upload(upload, matrix, settings, uid32, reporter);
-  return 0;
+  const Status stored = pushbox::upload(upload, matrix, settings, uid32, env);
+  reporter.flush();
+  return stored ? 0 : tell_failure(printable(upload.fname_input) + ": not stored: " + stored.why());
 }

@@ -37,10 +37,6 @@ std::string part_file_name(int k) {
   return std::string(part_file_stem) + std::to_string(k) + "." + std::to_string(morbs::platform::own_process_id());
 }
 
-// Gives the reservations back; the journal goes only when that worked.
-Status release(morbs::DisasterJournal& journal, const Settings& settings, Reporter& reporter) {
-  return journal.release(settings.connection_wait(), reporter);
-}
 
 // What the engine's failure means for the user: a curl that could not be
 // started is told; a transfer that failed for good leaves the user's path
@@ -64,8 +60,8 @@ Status transfers_failed(const std::vector<morbs::TransferJob>& jobs, const std::
 
 // The four lines of part k in their order of registration, and what the
 // matrix flow tells when one fails.
-Status register_part(const morbs::TransferTable& t, int k, const Settings& settings, Reporter& reporter,
-                     const char*& failure) {
+Status register_part(const morbs::TransferTable& t, int k, morbs::NodeExchange& exchange,
+                     const Settings& settings, Reporter& reporter, const char*& failure) {
   struct Registration {
     const std::string& line;
     const char* failure;
@@ -77,7 +73,7 @@ Status register_part(const morbs::TransferTable& t, int k, const Settings& setti
       {t.second[k]->archive_line, "Error: second write to listARCHI %d\n"},
   };
   for (const Registration& r : lines) {
-    Status s = morbs::register_line(settings.ip_addr, r.line, settings.connection_wait(), reporter);
+    Status s = morbs::register_line(exchange, settings.ip_addr, r.line, reporter);
     if (!s) {
       failure = r.failure;
       return s;
@@ -127,15 +123,20 @@ struct Flow {
   const UploadRequest& upload;
   const Settings& settings;
   Reporter& reporter;
+  morbs::NodeExchange& exchange;
+  morbs::Workers& workers;
   morbs::TransferTable curl_table;
   std::optional<morbs::DisasterJournal> journal;
 };
+
+// Gives the reservations back; the journal goes only when that worked.
+Status release(Flow& f) { return f.journal->release(f.exchange, f.reporter); }
 
 // A planning that failed may have reserved space before it stopped; its
 // journal names what to give back.
 Status planning_failed(Flow& f, const Status& why) {
   f.reporter.say(" " + why.why() + "\n");
-  if (f.journal && f.journal->exists()) (void)release(*f.journal, f.settings, f.reporter);
+  if (f.journal && f.journal->exists()) (void)release(f);
   return why;
 }
 
@@ -146,14 +147,14 @@ Status upload_singular(Flow& f) {
   jobs[0].transfer.label = "basic copy";
   jobs[1].transfer = f.curl_table.second[0]->transfer;
   jobs[1].transfer.label = "second copy";
-  if (!morbs::run_transfers(jobs, {f.settings.transfers, true, {}}, f.reporter)) {
+  if (!morbs::run_transfers(jobs, {f.settings.transfers, true, {}}, f.reporter, f.workers)) {
     Status why = transfers_failed(jobs, f.upload.fname_input, f.reporter);
-    (void)release(*f.journal, f.settings, f.reporter);
+    (void)release(f);
     return why;
   }
   const char* failure = nullptr;
-  if (Status s = register_part(f.curl_table, 0, f.settings, f.reporter, failure); !s) {
-    (void)release(*f.journal, f.settings, f.reporter);
+  if (Status s = register_part(f.curl_table, 0, f.exchange, f.settings, f.reporter, failure); !s) {
+    (void)release(f);
     return s;
   }
   f.journal->remove();
@@ -190,7 +191,7 @@ Status send_parts(Flow& f, std::ifstream& input) {
                                  const size_t part = job / 2;
                                  if (++copies_up[part] == 2) remove_file(parts[part]);
                                }};
-  const bool sent = morbs::run_transfers(jobs, options, f.reporter);
+  const bool sent = morbs::run_transfers(jobs, options, f.reporter, f.workers);
   for (const std::string& part : parts) remove_file(part);
   return sent ? Status::success() : transfers_failed(jobs, f.upload.fname_input, f.reporter);
 }
@@ -198,7 +199,7 @@ Status send_parts(Flow& f, std::ifstream& input) {
 Status upload_matrix(Flow& f) {
   std::ifstream input(f.upload.fname_input, std::ios::binary);
   if (!input) {
-    Status kept = release(*f.journal, f.settings, f.reporter);
+    Status kept = release(f);
     if (!kept) return kept;
     f.reporter.say("can't open input file for upload to data-network\n");
     return Status::failure("can't open input file for upload to data-network");
@@ -206,13 +207,13 @@ Status upload_matrix(Flow& f) {
   const int n = f.curl_table.part_count;
   f.reporter.say(morbs::format_text("\n Upload in matrix-mode, nr nodes: %d\n\n", n));
   if (Status s = send_parts(f, input); !s) {
-    (void)release(*f.journal, f.settings, f.reporter);
+    (void)release(f);
     return s;
   }
   for (int k = 0; k < n; ++k) {
     const char* failure = nullptr;
-    if (Status s = register_part(f.curl_table, k, f.settings, f.reporter, failure); !s) {
-      if (Status kept = release(*f.journal, f.settings, f.reporter); !kept) return s;
+    if (Status s = register_part(f.curl_table, k, f.exchange, f.settings, f.reporter, failure); !s) {
+      if (Status kept = release(f); !kept) return s;
       f.reporter.detail(morbs::format_text(failure, k));
       return s;
     }
@@ -248,12 +249,13 @@ void remove_parts_of_ended_runs() {
 }
 
 Status upload(const UploadRequest& upload, bool matrix, const Settings& settings, const std::string& uid32,
-              Reporter& reporter) {
-  Flow f{upload, settings, reporter, {}, {}};
+              morbs::RunEnv& env) {
+  Flow f{upload, settings, env.reporter, env.exchange, env.workers, {}, {}};
+  Reporter& reporter = env.reporter;
   morbs::NodeTable nconf;
   morbs::permut_rec permut;
   const morbs::UploadOrder order{uid32,       upload.id,        upload.fname_input,          upload.name,
-                                 upload.size, settings.ip_addr, settings.init_port, settings.connection_wait()};
+                                 upload.size, settings.ip_addr, settings.init_port, &env.exchange};
   const Status planned =
       matrix ? morbs::do_strings_write_matrix_mode(f.curl_table, nconf, permut, f.journal, order, reporter)
              : morbs::do_strings_write_singular_mode(f.curl_table, nconf, f.journal, order, reporter);

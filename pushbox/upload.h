@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/report/reporter.h"
+#include "transfer/run_env.h"
 #include "core/session/settings.h"
 #include "core/status.h"
 
@@ -33,6 +33,6 @@ void remove_parts_of_ended_runs();
 // failure (the disaster file stays exactly when that fails). Ok when the
 // file is stored and registered; otherwise why not.
 morbs::Status upload(const UploadRequest& upload, bool matrix, const morbs::Settings& settings,
-                     const std::string& uid32, morbs::Reporter& reporter);
+                     const std::string& uid32, morbs::RunEnv& env);
 
 }  // namespace pushbox

@@ -6,7 +6,6 @@
 
 #include "core/session/account.h"
 #include "core/wire/number_text.h"
-#include "core/wire/op_message.h"
 #include "core/wire/query_string.h"
 #include "platform/regular_file.h"
 
@@ -18,7 +17,7 @@ namespace fs = std::filesystem;
 
 enum class LineOutcome { released, malformed, unreachable };
 
-LineOutcome release_line(const std::string& line, ConnectionWait wait, Reporter& reporter) {
+LineOutcome release_line(const std::string& line, NodeExchange& exchange, Reporter& reporter) {
   auto malformed = [&](const char* text) {
     reporter.detail_line(text);
     return LineOutcome::malformed;
@@ -34,7 +33,7 @@ LineOutcome release_line(const std::string& line, ConnectionWait wait, Reporter&
   select_value(line, "PORT", port_text);
   const int port = to_int(port_text);
   if (port <= 0 || port > 65535) return malformed("Error[!]: incorrect disaster-string [3]");
-  if (op_message(address, port, request, reporter.details_shown() ? 1 : 0, wait) != 0) {
+  if (!exchange.ask(address, port, request)) {
     reporter.say_line("Error[!]: abort connection clear-disaster[0]");
     return LineOutcome::unreachable;
   }
@@ -57,20 +56,27 @@ DisasterJournal::DisasterJournal(std::string_view stored_name, bool matrix)
 
 bool DisasterJournal::exists() const { return platform::is_regular_file(path_); }
 
-void DisasterJournal::start_fresh(std::string_view, ConnectionWait wait, Reporter& reporter) {
-  if (!exists()) {
-    remove();  // whatever else bears the name was not written by an upload
-    return;
+void DisasterJournal::start_fresh(NodeExchange& exchange, Reporter& reporter) {
+  const std::string wanted = path_;
+  for (int n = 0; n < 1000; ++n) {
+    path_ = n == 0 ? wanted : wanted + "." + std::to_string(n);
+    if (platform::HeldFile::held_elsewhere(path_)) continue;  // a running upload's own
+    if (exists()) {
+      if (!release(exchange, reporter).ok()) {
+        std::error_code ec;
+        fs::rename(path_, aside_name(path_), ec);
+      }
+    } else {
+      remove();  // whatever else bears the name was not written by an upload
+    }
+    held_ = platform::HeldFile::hold(path_, true);
+    if (held_) return;
   }
-  if (release(wait, reporter).ok()) return;
-  std::error_code ec;
-  fs::rename(path_, aside_name(path_), ec);
-  if (ec) remove();
 }
 
 bool DisasterJournal::record(std::string_view line) { return write_to_file(path_, line) == 0; }
 
-Status DisasterJournal::release(ConnectionWait wait, Reporter& reporter) {
+Status DisasterJournal::release(NodeExchange& exchange, Reporter& reporter) {
   std::ifstream file;
   if (platform::is_regular_file(path_)) file.open(path_, std::ios::binary);
   if (!file.is_open()) {
@@ -79,7 +85,7 @@ Status DisasterJournal::release(ConnectionWait wait, Reporter& reporter) {
   }
   std::vector<std::string> kept;
   for (std::string line; std::getline(file, line);)
-    if (release_line(line, wait, reporter) != LineOutcome::released) kept.push_back(line);
+    if (release_line(line, exchange, reporter) != LineOutcome::released) kept.push_back(line);
   file.close();
   if (kept.empty()) {
     remove();
@@ -100,7 +106,7 @@ Status DisasterJournal::release(ConnectionWait wait, Reporter& reporter) {
 
 void DisasterJournal::remove() { platform::remove_file(path_); }
 
-Status release_all_disaster_files(ConnectionWait wait, Reporter& reporter) {
+Status release_all_disaster_files(NodeExchange& exchange, Reporter& reporter) {
   std::error_code error;
   fs::directory_iterator dir(".", error);
   if (error) return Status::failure("the working directory cannot be read");
@@ -112,10 +118,11 @@ Status release_all_disaster_files(ConnectionWait wait, Reporter& reporter) {
   }
   int kept = 0;
   for (const std::string& name : names) {
-    // A FIFO or a directory of that name is nothing an upload wrote.
-    if (!platform::is_regular_file(name)) continue;
+    // A FIFO or a directory of that name is nothing an upload wrote, and a
+    // running upload gives its reservations back itself.
+    if (!platform::is_regular_file(name) || platform::HeldFile::held_elsewhere(name)) continue;
     reporter.detail_line(name);
-    if (!DisasterJournal(name).release(wait, reporter).ok()) ++kept;
+    if (!DisasterJournal(name).release(exchange, reporter).ok()) ++kept;
   }
   if (kept == 0) return Status::success();
   return Status::failure(std::to_string(kept) + " disaster file(s) kept: a node holding a reservation could not be reached");

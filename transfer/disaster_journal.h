@@ -8,8 +8,9 @@
 #include <string_view>
 
 #include "core/report/reporter.h"
-#include "core/session/settings.h"
+#include "core/wire/node_exchange.h"
 #include "core/status.h"
+#include "platform/held_file.h"
 
 namespace morbs {
 
@@ -29,8 +30,10 @@ class DisasterJournal {
 
   // Before an upload plans: a file of this name left by an interrupted run
   // is released first, and what cannot be released is kept aside under a
-  // name that -clear_disaster still finds, never overwritten.
-  void start_fresh(std::string_view address, ConnectionWait wait, Reporter& reporter);
+  // name that -clear_disaster still finds, never overwritten. The journal is
+  // then this run's own, held against every other run while it lives; when
+  // a running upload holds the name, a free one beside it is taken.
+  void start_fresh(NodeExchange& exchange, Reporter& reporter);
 
   // Appends one reservation line; false when it could not be written.
   bool record(std::string_view line);
@@ -41,16 +44,18 @@ class DisasterJournal {
   // node cannot be reached is told and kept for a look or a later try; the
   // others are not sent again. The file goes when nothing is kept. Ok when nothing is kept (also when the file
   // cannot be opened).
-  Status release(ConnectionWait wait, Reporter& reporter);
+  Status release(NodeExchange& exchange, Reporter& reporter);
 
   void remove();
 
  private:
   std::string path_;
+  std::optional<platform::HeldFile> held_;
 };
 
 // Releases every disaster file of the current directory (telling each name
-// as a detail). Ok when none had to be kept.
-Status release_all_disaster_files(ConnectionWait wait, Reporter& reporter);
+// as a detail), but those a running upload holds. Ok when none had to be
+// kept.
+Status release_all_disaster_files(NodeExchange& exchange, Reporter& reporter);
 
 }  // namespace morbs

@@ -15,7 +15,8 @@ namespace {
 using morbs::testing::ScriptedNode;
 namespace fs = std::filesystem;
 
-const ConnectionWait wait{1, 0};
+RecordingReporter quiet(false);
+NetworkExchange exchange({1, 0}, quiet);
 
 class DisasterFile : public ::testing::Test {
  protected:
@@ -44,7 +45,7 @@ TEST_F(DisasterFile, EveryLineIsReleasedOnItsNodeAndTheFileGoes) {
         "OP=resv&ID=12345678903&DISK=accounts1&FN=15:a.bin:1&FSZ=501&" + at);
   RecordingReporter reporter(false);
   // The node's answer is not examined: the release counts as sent.
-  EXPECT_TRUE(DisasterJournal(path_).release(wait, reporter).ok());
+  EXPECT_TRUE(DisasterJournal(path_).release(exchange, reporter).ok());
   EXPECT_EQ(node.requests(),
             (std::vector<std::string>{
                 "OP=listfiles&SUB=chg&DISK=accounts&FN=15:a.bin:0&ID=12345678903&CURRNEW=delete&",
@@ -80,14 +81,14 @@ TEST_F(DisasterFile, ABadLineCostsOnlyItself) {
     write(good + c.bad_line + "\n" + good);
     const size_t sent = node.requests().size();
     RecordingReporter reporter(true);
-    EXPECT_EQ(DisasterJournal(path_).release(wait, reporter).ok(), !c.kept);
+    EXPECT_EQ(DisasterJournal(path_).release(exchange, reporter).ok(), !c.kept);
     EXPECT_EQ(reporter.said, c.printed);
     EXPECT_EQ(node.requests().size(), sent + 2);  // both good lines
     EXPECT_EQ(read(), c.bad_line + "\n");
   }
   // A file that cannot be read counts as released.
   RecordingReporter reporter(true);
-  EXPECT_TRUE(DisasterJournal((dir_ / "none.disater").string()).release(wait, reporter).ok());
+  EXPECT_TRUE(DisasterJournal((dir_ / "none.disater").string()).release(exchange, reporter).ok());
   EXPECT_EQ(reporter.said, "Error[!]: can't open disaster-file\n");
 }
 
@@ -98,12 +99,39 @@ TEST_F(DisasterFile, AnEarlierFileOfTheSameNameIsReleasedOrKeptAside) {
   write(unreachable);
   RecordingReporter reporter(false);
   DisasterJournal journal(path_);
-  journal.start_fresh("127.0.0.1", wait, reporter);
-  EXPECT_FALSE(fs::exists(path_));
+  journal.start_fresh(exchange, reporter);
+  EXPECT_EQ(journal.path(), path_);
+  EXPECT_EQ(read(), "");  // the new run's own, fresh
   std::ifstream aside(path_ + ".1");
   std::stringstream s;
   s << aside.rdbuf();
   EXPECT_EQ(s.str(), unreachable);
+}
+
+}  // namespace
+}  // namespace morbs
+
+namespace morbs {
+namespace {
+
+// A running upload's journal is its own: a second upload of the same name
+// takes a name beside it, and -clear_disaster leaves it to its run.
+TEST_F(DisasterFile, ARunningUploadsJournalIsLeftToIt) {
+  const std::string line = "OP=resv&ID=12345678903&DISK=accounts&FN=15:a&FSZ=1&IPADDR=127.0.0.1&PORT=1&\n";
+  write(line);
+  auto running = platform::HeldFile::hold(path_, false);
+  ASSERT_TRUE(running);
+  RecordingReporter reporter(false);
+  DisasterJournal second(path_);
+  second.start_fresh(exchange, reporter);
+  EXPECT_EQ(second.path(), path_ + ".1");
+  EXPECT_EQ(read(), line);
+
+  const fs::path here = fs::current_path();
+  fs::current_path(dir_);
+  EXPECT_TRUE(release_all_disaster_files(exchange, reporter).ok());
+  fs::current_path(here);
+  EXPECT_EQ(read(), line);  // nothing was sent for it, nothing dropped
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <deque>
 
-#include "platform/child_set.h"
 #include "platform/file_region.h"
 
 namespace morbs {
@@ -15,7 +14,8 @@ const char* attempt_line(const TransferJob& job) {
 
 }  // namespace
 
-bool run_transfers(std::vector<TransferJob>& jobs, const EngineOptions& options, Reporter& reporter) {
+bool run_transfers(std::vector<TransferJob>& jobs, const EngineOptions& options, Reporter& reporter,
+                   Workers& children) {
   const size_t width = options.width < 1 ? 1 : static_cast<size_t>(options.width);
   const bool several = width > 1;
   std::deque<size_t> waiting;
@@ -24,7 +24,7 @@ bool run_transfers(std::vector<TransferJob>& jobs, const EngineOptions& options,
     waiting.push_back(i);
   }
   std::vector<int> attempts(jobs.size(), 0);
-  platform::ChildSet children;
+  std::vector<bool> prepared(jobs.size(), false);
   bool failed = false;
   size_t finished = 0;
 
@@ -39,7 +39,9 @@ bool run_transfers(std::vector<TransferJob>& jobs, const EngineOptions& options,
       const size_t i = waiting.front();
       waiting.pop_front();
       TransferJob& job = jobs[i];
-      if (++attempts[i] == 1 && job.prepare) {
+      ++attempts[i];
+      if (!prepared[i] && job.prepare) {
+        prepared[i] = true;
         job.why = job.prepare(job);
         if (!job.why.ok()) {
           end_job(i, TransferJob::Outcome::unprepared);
@@ -69,10 +71,14 @@ bool run_transfers(std::vector<TransferJob>& jobs, const EngineOptions& options,
       continue;
     }
     reporter.detail(format_text(attempt_line(job), attempts[i], transfer_attempts));
-    if (attempts[i] < transfer_attempts)
+    if (attempts[i] < transfer_attempts) {
       waiting.push_front(i);  // retried alone, before the rest
-    else
+    } else if (job.fallback && job.fallback(job).ok()) {
+      attempts[i] = 0;  // attempts of its own for the new source
+      waiting.push_front(i);
+    } else {
       end_job(i, TransferJob::Outcome::failed);
+    }
     start_next();
   }
   reporter.flush();

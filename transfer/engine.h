@@ -19,6 +19,7 @@
 #include "core/report/reporter.h"
 #include "core/status.h"
 #include "transfer/transfer.h"
+#include "transfer/workers.h"
 
 namespace morbs {
 
@@ -38,6 +39,10 @@ struct TransferJob {
   // in their order, so a job may depend on those before it. A failure stops
   // the job for good (never started) and is kept in `why`.
   std::function<Status(TransferJob&)> prepare;
+  // Called when the job has failed all its attempts: a job that can be had
+  // from elsewhere (another copy) remakes itself and starts over with
+  // attempts of its own; a failure ends it.
+  std::function<Status(TransferJob&)> fallback;
 
   Outcome outcome = Outcome::waiting;
   Status why = Status::success();
@@ -58,8 +63,10 @@ struct EngineOptions {
 inline constexpr const char* upload_attempt_line = "Error: upload file, attmpt[%d] from %d\n";
 inline constexpr const char* download_attempt_line = "Error: download file, attmpt[%d] from %d\n";
 
-// Runs the jobs; their outcomes tell what happened. True when all are done.
-bool run_transfers(std::vector<TransferJob>& jobs, const EngineOptions& options, Reporter& reporter);
+// Runs the jobs through `workers`; their outcomes tell what happened. True
+// when all are done.
+bool run_transfers(std::vector<TransferJob>& jobs, const EngineOptions& options, Reporter& reporter,
+                   Workers& workers);
 
 // What failed, for the jobs of one run: the first job not done, or null.
 const TransferJob* first_failure(const std::vector<TransferJob>& jobs);

@@ -85,7 +85,8 @@ TEST_F(Engine, AllDoneWithAtMostTheAllowedNumberAtOnce) {
   auto jobs = uploads(4);
   std::vector<size_t> done;
   RecordingReporter reporter(true);
-  run_transfers(jobs, {2, true, [&](size_t i) { done.push_back(i); }}, reporter);
+  ChildWorkers workers;
+  run_transfers(jobs, {2, true, [&](size_t i) { done.push_back(i); }}, reporter, workers);
   const std::string& out = reporter.said;
   for (const auto& job : jobs) EXPECT_TRUE(job.done());
   std::sort(done.begin(), done.end());
@@ -100,7 +101,8 @@ TEST_F(Engine, AllDoneWithAtMostTheAllowedNumberAtOnce) {
 TEST_F(Engine, OneAtATimeKeepsCurlsOwnProgressBarAndPrintsNothingMore) {
   auto jobs = uploads(2);
   RecordingReporter reporter(true);
-  run_transfers(jobs, {1, true, {}}, reporter);
+  ChildWorkers workers;
+  run_transfers(jobs, {1, true, {}}, reporter, workers);
   EXPECT_EQ(reporter.said, "");
   EXPECT_EQ(most_at_once(), 1);
   EXPECT_NE(read_all(dir_ / "args-part1").find("--progress-bar"), std::string::npos);
@@ -110,7 +112,8 @@ TEST_F(Engine, AFailingTransferIsRetriedAloneWithItsOwnAttemptLines) {
   fails("part1", 2);
   auto jobs = uploads(3);
   RecordingReporter reporter(true);
-  run_transfers(jobs, {3, true, {}}, reporter);
+  ChildWorkers workers;
+  run_transfers(jobs, {3, true, {}}, reporter, workers);
   const std::string& out = reporter.said;
   for (const auto& job : jobs) EXPECT_TRUE(job.done());
   EXPECT_EQ(read_all(dir_ / "calls-part0"), "1\n");
@@ -125,7 +128,8 @@ TEST_F(Engine, AFinalFailureStopsNewStarts) {
   fails("part0", 3);
   auto jobs = uploads(3);
   RecordingReporter reporter(false);
-  run_transfers(jobs, {1, true, {}}, reporter);
+  ChildWorkers workers;
+  run_transfers(jobs, {1, true, {}}, reporter, workers);
   EXPECT_EQ(reporter.said, "");  // test off: silent
   EXPECT_EQ(jobs[0].outcome, TransferJob::Outcome::failed);
   EXPECT_EQ(read_all(dir_ / "calls-part0"), "3\n");
@@ -138,7 +142,8 @@ TEST_F(Engine, ARunningTransferIsWaitedForAfterAnotherFailed) {
   fails("part1", 1);
   auto jobs = uploads(2);
   RecordingReporter reporter(false);
-  run_transfers(jobs, {2, true, {}}, reporter);
+  ChildWorkers workers;
+  run_transfers(jobs, {2, true, {}}, reporter, workers);
   EXPECT_EQ(jobs[0].outcome, TransferJob::Outcome::failed);
   EXPECT_TRUE(jobs[1].done());  // its retry still ran
 }
@@ -158,7 +163,8 @@ TEST_F(Engine, JobsMadeInTheirOrderJustBeforeTheyStart) {
       return Status::success();
     };
   RecordingReporter reporter(false);
-  run_transfers(jobs, {1, true, {}}, reporter);
+  ChildWorkers workers;
+  run_transfers(jobs, {1, true, {}}, reporter, workers);
   EXPECT_EQ(order, (std::vector<size_t>{0, 1, 2}));
   EXPECT_TRUE(jobs[0].done());
   EXPECT_TRUE(jobs[1].done());
@@ -173,7 +179,8 @@ TEST_F(Engine, NoCurlOnThePathIsNotStarted) {
   auto jobs = uploads(2);
   ::setenv("PATH", "/nonexistent", 1);
   RecordingReporter reporter(false);
-  run_transfers(jobs, {2, false, {}}, reporter);
+  ChildWorkers workers;
+  run_transfers(jobs, {2, false, {}}, reporter, workers);
   EXPECT_EQ(jobs[0].outcome, TransferJob::Outcome::not_started);
   EXPECT_EQ(jobs[1].outcome, TransferJob::Outcome::not_started);
   EXPECT_STREQ(download_failure(jobs[0]), "incorrect arguments in the q-string");

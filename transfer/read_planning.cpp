@@ -7,7 +7,6 @@
 #include "core/nodes/node_selection.h"
 #include "core/session/account.h"
 #include "core/wire/number_text.h"
-#include "core/wire/op_message.h"
 #include "core/wire/query_string.h"
 #include "core/wire/wire.h"
 #include "transfer/sftp_place.h"
@@ -24,14 +23,12 @@ Status id_has_length(std::string_view id, Reporter& reporter) {
 
 bool is_port(int port) { return port >= 1 && port <= 65535; }
 
-int verbosity(const Reporter& reporter) { return reporter.details_shown() ? 1 : 0; }
-
 }  // namespace
 
 Result<std::vector<Transfer>> init_list_files_read(NodeTable& nconf, std::string_view id, std::string_view address,
-                                                   int base_port, ConnectionWait wait, Reporter& reporter) {
+                                                   int base_port, NodeExchange& exchange, Reporter& reporter) {
   if (Status s = id_has_length(id, reporter); !s) return s;
-  test_nodes_for_read(nconf, address, base_port, id, verbosity(reporter), wait);
+  test_nodes_for_read(nconf, address, base_port, id, exchange);
   bool any_node = false;
   for (const node_conf& node : nconf) any_node = any_node || node.port > 0;
   if (!any_node) return Status::failure("no id-account in the data-network");
@@ -55,23 +52,23 @@ Result<std::vector<Transfer>> init_list_files_read(NodeTable& nconf, std::string
 
 Result<PieceSource> file_read(NodeTable& nconf, std::string_view id, std::string_view address, int port,
                               std::string_view area_name, Copy copy, std::string_view stored_name,
-                              ConnectionWait wait, Reporter& reporter) {
+                              NodeExchange& exchange, Reporter& reporter) {
   if (Status s = id_has_length(id, reporter); !s) return s;
   init_struct_nconf(nconf, node_count);
   // A port from a list line that no node can have is no node.
-  if (is_port(port)) test_one_node(nconf, address, port, verbosity(reporter), wait);
+  if (is_port(port)) test_one_node(nconf, address, port, exchange);
   if (nconf[0].port < 1) return Status::failure("no node");
   // Nothing could be fetched from an area that does not exist; asking the
   // node about it would only send the list line's text on.
   const std::optional<Area> area = area_of(area_name);
   if (!area) return Status::failure("incorrect transfer entry");
-  get_one_passwd(nconf, address, port, verbosity(reporter), wait);
+  get_one_passwd(nconf, address, port, exchange);
 
   std::string request = "OP=chkfile&ID=" + std::string(id) + "&DISK=" + std::string(area_name) +
                         "&PFN=" + std::string(stored_name) + "&";
   // A longer request would reach the node cut, asking about another name.
   if (request.size() >= wire::message_plain_size) return Status::failure("incorrect transfer entry");
-  if (op_message(address, port, request, verbosity(reporter), wait) != 0)
+  if (!exchange.ask(address, port, request))
     return Status::failure("no connection to the id-account");
   std::string status;
   select_value(request, "STATUS", status);

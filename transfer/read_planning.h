@@ -7,7 +7,7 @@
 
 #include "core/nodes/node_table.h"
 #include "core/report/reporter.h"
-#include "core/session/settings.h"
+#include "core/wire/node_exchange.h"
 #include "core/status.h"
 #include "transfer/transfer.h"
 
@@ -21,7 +21,7 @@ namespace morbs {
 // "incorrect id, wrong length" (told "Error: id must have 11 chars") or
 // "no id-account in the data-network" (no node answered).
 Result<std::vector<Transfer>> init_list_files_read(NodeTable& nconf, std::string_view id, std::string_view address,
-                                                   int base_port, ConnectionWait wait, Reporter& reporter);
+                                                   int base_port, NodeExchange& exchange, Reporter& reporter);
 
 // One stored copy (a whole file or one part) and the size its node reports.
 struct PieceSource {
@@ -40,7 +40,7 @@ struct PieceSource {
 //   "incorrect transfer entry"          no such area, the node gave no SFTP
 //                                       port or login, or the request would not fit
 Result<PieceSource> file_read(NodeTable& nconf, std::string_view id, std::string_view address, int port,
-                              std::string_view area, Copy copy, std::string_view stored_name, ConnectionWait wait,
+                              std::string_view area, Copy copy, std::string_view stored_name, NodeExchange& exchange,
                               Reporter& reporter);
 
 }  // namespace morbs

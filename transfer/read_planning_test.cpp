@@ -14,37 +14,16 @@ namespace {
 // The run's node table, shared by the cases of this file.
 NodeTable nconf;
 
+RecordingReporter quiet(false);
+NetworkExchange exchange({1, 0}, quiet);
+
 using testing::ScriptedNode;
 using Reply = std::function<std::string(const std::string&)>;
 
 const std::string id = "12345678903";
 const std::string fn = "1514764800000000005:report.pdf";
 
-// Scripted nodes on consecutive ports; a null reply leaves a port silent.
-class Nodes {
- public:
-  explicit Nodes(std::array<Reply, 4> replies) {
-    std::mt19937 random(std::random_device{}());
-    for (int attempt = 0; attempt < 20 && !ok_; ++attempt) {
-      nodes_ = {};
-      base_ = 20000 + static_cast<int>(random() % 40000);
-      ok_ = true;
-      for (int i = 0; i < 4; ++i) {
-        if (!replies[i]) continue;
-        nodes_[i] = std::make_unique<ScriptedNode>(replies[i], ScriptedNode::Behaviour::answer, 0, base_ + i);
-        ok_ = ok_ && nodes_[i]->listening();
-      }
-    }
-  }
-  bool ready() const { return ok_; }
-  int base() const { return base_; }
-  ScriptedNode& node(int i) { return *nodes_[i]; }
-
- private:
-  std::array<std::unique_ptr<ScriptedNode>, 4> nodes_;
-  int base_ = 0;
-  bool ok_ = false;
-};
+using Nodes = testing::FourNodes;
 
 // A node with number `sn`, the account in the areas given, and `chkfile`
 // as its answer to a file check.
@@ -73,7 +52,7 @@ TEST(InitListFilesRead, ListsNodeByNodeAccountsFirst) {
   Nodes net({node(1, "ready", "ready"), nullptr, node(3, "nouser", "ready"), nullptr});
   ASSERT_TRUE(net.ready());
   RecordingReporter reporter;
-  auto lists = init_list_files_read(nconf, id, "127.0.0.1", net.base(), {1, 0}, reporter);
+  auto lists = init_list_files_read(nconf, id, "127.0.0.1", net.base(), exchange, reporter);
   ASSERT_TRUE(lists.ok()) << lists.why();
   const std::string at = "sftp://127.0.0.1:2222/home/node/MORBS-SYSTEM/";
   EXPECT_EQ(urls_of(*lists), (std::vector<std::string>{at + "MORB1/ACCOUNTS" + account_path,
@@ -94,7 +73,7 @@ TEST(InitListFilesRead, AnAreaWithoutLoginIsLeftOut) {
              node(4, "ready", "ready")});
   ASSERT_TRUE(net.ready());
   RecordingReporter reporter(false);
-  auto lists = init_list_files_read(nconf, id, "127.0.0.1", net.base(), {1, 0}, reporter);
+  auto lists = init_list_files_read(nconf, id, "127.0.0.1", net.base(), exchange, reporter);
   ASSERT_TRUE(lists.ok());
   EXPECT_EQ(lists->size(), 3u);
 }
@@ -103,7 +82,7 @@ TEST(InitListFilesRead, NodesWithoutTheAccountPlanNothingAndSucceed) {
   Nodes net({node(1, "nouser", "nouser"), nullptr, nullptr, nullptr});
   ASSERT_TRUE(net.ready());
   RecordingReporter reporter(false);
-  auto lists = init_list_files_read(nconf, id, "127.0.0.1", net.base(), {1, 0}, reporter);
+  auto lists = init_list_files_read(nconf, id, "127.0.0.1", net.base(), exchange, reporter);
   ASSERT_TRUE(lists.ok());
   EXPECT_TRUE(lists->empty());
 }
@@ -111,10 +90,10 @@ TEST(InitListFilesRead, NodesWithoutTheAccountPlanNothingAndSucceed) {
 TEST(InitListFilesRead, Refusals) {
   Nodes silent({nullptr, nullptr, nullptr, nullptr});
   RecordingReporter reporter(true);
-  EXPECT_EQ(init_list_files_read(nconf, id, "127.0.0.1", silent.base(), {0, 150000}, reporter).why(),
+  EXPECT_EQ(init_list_files_read(nconf, id, "127.0.0.1", silent.base(), exchange, reporter).why(),
             "no id-account in the data-network");
   reporter.said.clear();
-  EXPECT_EQ(init_list_files_read(nconf, "1234567890", "127.0.0.1", silent.base(), {0, 150000}, reporter).why(),
+  EXPECT_EQ(init_list_files_read(nconf, "1234567890", "127.0.0.1", silent.base(), exchange, reporter).why(),
             "incorrect id, wrong length");
   EXPECT_EQ(reporter.said, "Error: id must have 11 chars\n");
 }
@@ -124,7 +103,7 @@ TEST(FileRead, PlansTheCopyWithTheNodesSize) {
   ASSERT_TRUE(net.ready());
   nconf[3].sn = "stale";
   RecordingReporter reporter(false);
-  auto piece = file_read(nconf, id, "127.0.0.1", net.base() + 2, "accounts1", Copy::second, fn + ":2", {1, 0}, reporter);
+  auto piece = file_read(nconf, id, "127.0.0.1", net.base() + 2, "accounts1", Copy::second, fn + ":2", exchange, reporter);
   ASSERT_TRUE(piece.ok()) << piece.why();
   EXPECT_EQ(piece->size, 5000000000);
   EXPECT_EQ(piece->transfer.url,
@@ -155,7 +134,7 @@ TEST(FileRead, SizeAnswers) {
     Nodes net({node(1, "ready", "ready", c.chkfile), nullptr, nullptr, nullptr});
     ASSERT_TRUE(net.ready());
     RecordingReporter reporter(false);
-    auto piece = file_read(nconf, id, "127.0.0.1", net.base(), "accounts", Copy::basic, fn, {1, 0}, reporter);
+    auto piece = file_read(nconf, id, "127.0.0.1", net.base(), "accounts", Copy::basic, fn, exchange, reporter);
     EXPECT_EQ(piece.why(), c.message);
     if (piece.ok()) EXPECT_EQ(piece->size, c.size);
   }
@@ -189,7 +168,7 @@ TEST(FileRead, Refusals) {
     ASSERT_TRUE(net.ready());
     RecordingReporter reporter(true);
     auto piece =
-        file_read(nconf, id, "127.0.0.1", net.base() + c.port_offset, c.disk, Copy::basic, c.stored, {1, 0}, reporter);
+        file_read(nconf, id, "127.0.0.1", net.base() + c.port_offset, c.disk, Copy::basic, c.stored, exchange, reporter);
     EXPECT_FALSE(piece.ok());
     EXPECT_EQ(reporter.said, c.printed);
     EXPECT_EQ(piece.why(), c.message);
@@ -200,7 +179,7 @@ TEST(FileRead, AShortIdChangesNoTable) {
   init_struct_nconf(nconf, 4);
   nconf[0].sn = "5";
   RecordingReporter reporter(true);
-  EXPECT_EQ(file_read(nconf, "1234567890", "127.0.0.1", 1, "accounts", Copy::basic, fn, {1, 0}, reporter).why(),
+  EXPECT_EQ(file_read(nconf, "1234567890", "127.0.0.1", 1, "accounts", Copy::basic, fn, exchange, reporter).why(),
             "incorrect id, wrong length");
   EXPECT_EQ(reporter.said, "Error: id must have 11 chars\n");
   EXPECT_EQ(nconf[0].sn, "5");

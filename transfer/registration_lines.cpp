@@ -1,7 +1,6 @@
 #include "transfer/registration_lines.h"
 
 #include "core/wire/number_text.h"
-#include "core/wire/op_message.h"
 #include "core/wire/query_string.h"
 
 namespace morbs {
@@ -35,12 +34,12 @@ std::optional<std::string> list_archive_line(std::string_view id, std::string_vi
 
 
 
-Status register_line(std::string_view address, std::string_view line, ConnectionWait wait, Reporter& reporter) {
+Status register_line(NodeExchange& exchange, std::string_view address, std::string_view line, Reporter& reporter) {
   std::string request(line);
   std::string port;
   select_value(request, "PORT", port);
   if (port == absent) return Status::failure("abort by undefined port in list/archi strings");
-  if (op_message(address, to_int(port), request, reporter.details_shown() ? 1 : 0, wait) != 0)
+  if (!exchange.ask(address, to_int(port), request))
     return Status::failure("abort connection for write list/archi strings");
   std::string status, re, cp;
   select_value(request, "STATUS", status);

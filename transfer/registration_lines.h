@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "core/report/reporter.h"
-#include "core/session/settings.h"
+#include "core/wire/node_exchange.h"
 #include "core/status.h"
 #include "transfer/transfer.h"
 
@@ -25,6 +25,6 @@ std::optional<std::string> list_archive_line(std::string_view id, std::string_vi
 // Sends one prepared list or archive line to the node its PORT names. Ok
 // when the node answered STATUS=done; a refusal is told as a detail
 // ("Error: RE:  CP").
-Status register_line(std::string_view address, std::string_view line, ConnectionWait wait, Reporter& reporter);
+Status register_line(NodeExchange& exchange, std::string_view address, std::string_view line, Reporter& reporter);
 
 }  // namespace morbs

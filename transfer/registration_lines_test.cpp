@@ -59,7 +59,8 @@ TEST(RegisterLine, TheNodesVerdict) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
     RecordingReporter reporter(true);
-    const Status status = register_line("127.0.0.1", c.line, {1, 0}, reporter);
+    NetworkExchange exchange({1, 0}, reporter);
+    const Status status = register_line(exchange, "127.0.0.1", c.line, reporter);
     EXPECT_EQ(status.ok(), c.ok);
     EXPECT_EQ(status.why(), c.why);
     EXPECT_EQ(reporter.said, c.printed);

@@ -3,7 +3,6 @@
 #include <functional>
 
 #include "core/session/account.h"
-#include "core/wire/op_message.h"
 #include "core/wire/number_text.h"
 #include "core/wire/query_string.h"
 #include "lists/time_prefix.h"
@@ -28,8 +27,6 @@ std::optional<Area> area_number(int area) {
   if (area == 2) return Area::accounts1;
   return std::nullopt;
 }
-
-int verbosity(const Reporter& reporter) { return reporter.details_shown() ? 1 : 0; }
 
 // One copy to reserve: where it goes and what it is.
 struct CopyPlace {
@@ -65,7 +62,7 @@ Status reserve(Planning& p, const CopyPlace& c) {
       request + "IPADDR=" + std::string(p.order.address) + "&PORT=" + std::to_string(port) + "&";
   if (!p.journal.record(line)) p.reporter.detail(format_text("ERORR: can't write to %s\n", p.journal.path().c_str()));
   if (port <= 0) return Status::failure(p.texts.wrong_port);
-  if (op_message(p.order.address, port, request, verbosity(p.reporter), p.order.wait) != 0)
+  if (!p.order.exchange->ask(p.order.address, port, request))
     return Status::failure("connection to data-network is interrupted");
   std::string status;
   select_value(request, "STATUS", status);
@@ -114,15 +111,15 @@ Status do_strings_write_singular_mode(TransferTable& curl_table, NodeTable& ncon
   if (Status s = start_table(curl_table, order, Mode::upload_singular, reporter); !s) return s;
   const std::string fname = stored_file_name_of(order.name);
   const WritePlaces places =
-      test_write_in_singular_mode(nconf, order.address, order.port, order.size, verbosity(reporter), order.wait);
+      test_write_in_singular_mode(nconf, order.address, order.port, order.size, *order.exchange);
   if (places.basic_node < 0 || places.second_node < 0)
     return Status::failure("no free space in nodes or nodes are closed");
   std::string prefix;
-  if (get_prefix(order.address, nconf[places.basic_node].port, prefix, verbosity(reporter), order.wait) != 0)
+  if (get_prefix(*order.exchange, order.address, nconf[places.basic_node].port, prefix) != 0)
     return Status::failure("connection to data-network is interrupted");
   const std::string fn = prefix + fname;
   journal.emplace(fname, false);
-  journal->start_fresh(order.address, order.wait, reporter);
+  journal->start_fresh(*order.exchange, reporter);
 
   Planning p{curl_table, nconf, *journal, order, reporter, singular_texts};
   const CopyPlace copies[] = {
@@ -143,7 +140,7 @@ Status do_strings_write_matrix_mode(TransferTable& curl_table, NodeTable& nconf,
                                     Reporter& reporter) {
   if (Status s = start_table(curl_table, order, Mode::upload_matrix, reporter); !s) return s;
   const std::string fname = stored_file_name_of(order.name);
-  test_write_in_matrix_mode(nconf, permut, order.address, order.port, order.size, verbosity(reporter), order.wait);
+  test_write_in_matrix_mode(nconf, permut, order.address, order.port, order.size, *order.exchange);
   const int n = permut.nr;
   if (n < 2 || n > node_count) return Status::failure("not enough free space in nodes for write in matrix-mode");
   const int first_port = nconf[permut.node[0]].port;
@@ -152,10 +149,10 @@ Status do_strings_write_matrix_mode(TransferTable& curl_table, NodeTable& nconf,
     return Status::failure("Data network is not ready for write in matrix-mode");
   }
   std::string prefix;
-  if (get_prefix(order.address, first_port, prefix, verbosity(reporter), order.wait) != 0)
+  if (get_prefix(*order.exchange, order.address, first_port, prefix) != 0)
     return Status::failure("connection to data-network is interrupted");
   journal.emplace(fname, true);
-  journal->start_fresh(order.address, order.wait, reporter);
+  journal->start_fresh(*order.exchange, reporter);
 
   Planning p{curl_table, nconf, *journal, order, reporter, matrix_texts};
   // Part k of `copy` on slot `slot`.

@@ -14,7 +14,7 @@
 #include "core/nodes/node_selection.h"
 #include "core/nodes/node_table.h"
 #include "core/report/reporter.h"
-#include "core/session/settings.h"
+#include "core/wire/node_exchange.h"
 #include "core/status.h"
 #include "transfer/disaster_journal.h"
 #include "transfer/transfer_table.h"
@@ -34,7 +34,7 @@ struct UploadOrder {
   int64_t size = 0;
   std::string_view address;
   int port = 0;
-  ConnectionWait wait;
+  NodeExchange* exchange = nullptr;
 };
 
 // A whole file as a basic and a second copy on the two places the node

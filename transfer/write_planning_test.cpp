@@ -5,8 +5,12 @@
 namespace morbs {
 namespace {
 
+RecordingReporter quiet(false);
+NetworkExchange exchange({0, 150000}, quiet);
+
 UploadOrder order_of(std::string_view id, std::string_view name, int64_t size) {
   UploadOrder order;
+  order.exchange = &exchange;
   order.uid32 = "u";
   order.id = id;
   order.local_path = "f";

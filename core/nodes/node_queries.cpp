@@ -4,7 +4,6 @@
 
 #include "core/nodes/node_table.h"
 #include "core/wire/number_text.h"
-#include "core/wire/op_message.h"
 #include "core/wire/query_string.h"
 
 namespace morbs {
@@ -16,8 +15,8 @@ std::string bounded(const std::string& value, size_t limit) {
   return value.size() > limit ? std::string(empty_slot) : value;
 }
 
-void read_liveness(node_conf& node, int port, int result, const std::string& reply) {
-  if (result != 0) {
+void read_liveness(node_conf& node, int port, bool answered, const std::string& reply) {
+  if (!answered) {
     node.sn = empty_slot;
     node.port = 0;
     return;
@@ -60,23 +59,22 @@ void read_passwd(node_conf& node, const std::string& reply) {
 
 }  // namespace
 
-void get_active_nodes(NodeTable& nconf, std::string_view address, int base_port, int count, int verbose,
-                      ConnectionWait wait) {
+void get_active_nodes(NodeTable& nconf, std::string_view address, int base_port, int count, NodeExchange& exchange) {
   for (int i = 0; i < count && i < node_count; ++i) {
     std::string message = "TEST=H00&";
-    int result = op_message(address, base_port + i, message, verbose, wait);
-    read_liveness(nconf[i], base_port + i, result, message);
+    const bool answered = exchange.ask(address, base_port + i, message);
+    read_liveness(nconf[i], base_port + i, answered, message);
   }
 }
 
-void test_one_node(NodeTable& nconf, std::string_view address, int port, int verbose, ConnectionWait wait) {
+void test_one_node(NodeTable& nconf, std::string_view address, int port, NodeExchange& exchange) {
   std::string message = "TEST=H00&";
-  int result = op_message(address, port, message, verbose, wait);
-  read_liveness(nconf[0], port, result, message);
+  const bool answered = exchange.ask(address, port, message);
+  read_liveness(nconf[0], port, answered, message);
 }
 
 void get_accounts_for_id(NodeTable& nconf, std::string_view address, int base_port, int count,
-                         std::string_view id, int verbose, ConnectionWait wait) {
+                         std::string_view id, NodeExchange& exchange) {
   for (int i = 0; i < count && i < node_count; ++i) {
     node_conf& node = nconf[i];
     if (!node_present(node)) {
@@ -84,7 +82,10 @@ void get_accounts_for_id(NodeTable& nconf, std::string_view address, int base_po
       continue;
     }
     std::string message = "OP=chkaccount&ID=" + std::string(id) + "&";
-    if (op_message(address, base_port + i, message, verbose, wait) == -1) return;
+    if (!exchange.ask(address, base_port + i, message)) {
+      node.accounts = node.accounts1 = empty_slot;
+      continue;
+    }
     std::string value;
     select_value(message, "ACCOUNTS", value);
     node.accounts = account_state(value, "accounts", accounts_limit);
@@ -93,31 +94,33 @@ void get_accounts_for_id(NodeTable& nconf, std::string_view address, int base_po
   }
 }
 
-void get_free_space(NodeTable& nconf, std::string_view address, int base_port, int count, int verbose,
-                    ConnectionWait wait) {
+void get_free_space(NodeTable& nconf, std::string_view address, int base_port, int count, NodeExchange& exchange) {
   for (int i = 0; i < count && i < node_count; ++i) {
     node_conf& node = nconf[i];
     if (!node_present(node)) continue;
     std::string message = "OP=currentspace&";
-    if (op_message(address, base_port + i, message, verbose, wait) == -1) return;
+    if (!exchange.ask(address, base_port + i, message)) {
+      node.space = node.space1 = -1;
+      node.accounts = node.accounts1 = empty_slot;
+      continue;
+    }
     read_space(message, "ACCOUNTS", "accounts", node.space, node.accounts);
     read_space(message, "ACCOUNTS1", "accounts1", node.space1, node.accounts1);
   }
 }
 
-void get_passwd_node(NodeTable& nconf, std::string_view address, int base_port, int count, int verbose,
-                     ConnectionWait wait) {
+void get_passwd_node(NodeTable& nconf, std::string_view address, int base_port, int count, NodeExchange& exchange) {
   for (int i = 0; i < count && i < node_count; ++i) {
     if (!node_present(nconf[i])) continue;
     std::string message = "OP=sshpasswd&";
-    if (op_message(address, base_port + i, message, verbose, wait) == -1) return;
+    if (!exchange.ask(address, base_port + i, message)) continue;  // no login: no transfer there
     read_passwd(nconf[i], message);
   }
 }
 
-void get_one_passwd(NodeTable& nconf, std::string_view address, int port, int verbose, ConnectionWait wait) {
+void get_one_passwd(NodeTable& nconf, std::string_view address, int port, NodeExchange& exchange) {
   std::string message = "OP=sshpasswd&";
-  if (op_message(address, port, message, verbose, wait) == -1) return;
+  if (!exchange.ask(address, port, message)) return;
   read_passwd(nconf[0], message);
 }
 

@@ -1,23 +1,22 @@
 // The seven questions the client asks the nodes before a transfer; the
 // answers land in the caller's `nconf`. Node i is asked at `base_port` + i.
+// Every node is asked on its own: a node that fails a question loses only
+// what that question would have told of it.
 #pragma once
 
 #include <string_view>
 
 #include "core/nodes/node_table.h"
-#include "core/session/settings.h"
+#include "core/wire/node_exchange.h"
 
 namespace morbs {
 
-void get_active_nodes(NodeTable& nconf, std::string_view address, int base_port, int count, int verbose,
-                      ConnectionWait wait = {});
-void test_one_node(NodeTable& nconf, std::string_view address, int port, int verbose, ConnectionWait wait = {});
+void get_active_nodes(NodeTable& nconf, std::string_view address, int base_port, int count, NodeExchange& exchange);
+void test_one_node(NodeTable& nconf, std::string_view address, int port, NodeExchange& exchange);
 void get_accounts_for_id(NodeTable& nconf, std::string_view address, int base_port, int count,
-                         std::string_view id, int verbose, ConnectionWait wait = {});
-void get_free_space(NodeTable& nconf, std::string_view address, int base_port, int count, int verbose,
-                    ConnectionWait wait = {});
-void get_passwd_node(NodeTable& nconf, std::string_view address, int base_port, int count, int verbose,
-                     ConnectionWait wait = {});
-void get_one_passwd(NodeTable& nconf, std::string_view address, int port, int verbose, ConnectionWait wait = {});
+                         std::string_view id, NodeExchange& exchange);
+void get_free_space(NodeTable& nconf, std::string_view address, int base_port, int count, NodeExchange& exchange);
+void get_passwd_node(NodeTable& nconf, std::string_view address, int base_port, int count, NodeExchange& exchange);
+void get_one_passwd(NodeTable& nconf, std::string_view address, int port, NodeExchange& exchange);
 
 }  // namespace morbs

@@ -32,20 +32,19 @@ bool fits(const NodeTable& nconf, int node, int area, int64_t size) {
 
 void init_permut(permut_rec& permut) { permut = permut_rec{}; }
 
-void test_nodes_for_write(NodeTable& nconf, std::string_view address, int base_port, int verbose,
-                          ConnectionWait wait) {
+void test_nodes_for_write(NodeTable& nconf, std::string_view address, int base_port, NodeExchange& exchange) {
   init_struct_nconf(nconf, node_count);
-  get_active_nodes(nconf, address, base_port, node_count, verbose, wait);
-  get_free_space(nconf, address, base_port, node_count, verbose, wait);
-  get_passwd_node(nconf, address, base_port, node_count, verbose, wait);
+  get_active_nodes(nconf, address, base_port, node_count, exchange);
+  get_free_space(nconf, address, base_port, node_count, exchange);
+  get_passwd_node(nconf, address, base_port, node_count, exchange);
 }
 
 void test_nodes_for_read(NodeTable& nconf, std::string_view address, int base_port, std::string_view id,
-                         int verbose, ConnectionWait wait) {
+                         NodeExchange& exchange) {
   init_struct_nconf(nconf, node_count);
-  get_active_nodes(nconf, address, base_port, node_count, verbose, wait);
-  get_accounts_for_id(nconf, address, base_port, node_count, id, verbose, wait);
-  get_passwd_node(nconf, address, base_port, node_count, verbose, wait);
+  get_active_nodes(nconf, address, base_port, node_count, exchange);
+  get_accounts_for_id(nconf, address, base_port, node_count, id, exchange);
+  get_passwd_node(nconf, address, base_port, node_count, exchange);
 }
 
 void select_max_disk_size(const NodeTable& nconf, std::string_view area, int count, int& best, int& second) {
@@ -100,16 +99,16 @@ void test_size_for_write_in_matrix_mode(const NodeTable& nconf, permut_rec& perm
 }
 
 WritePlaces test_write_in_singular_mode(NodeTable& nconf, std::string_view address, int base_port, int64_t size,
-                                        int verbose, ConnectionWait wait) {
-  test_nodes_for_write(nconf, address, base_port, verbose, wait);
+                                        NodeExchange& exchange) {
+  test_nodes_for_write(nconf, address, base_port, exchange);
   WritePlaces places;
   select_nodes_for_write(nconf, size, node_count, places);
   return places;
 }
 
 void test_write_in_matrix_mode(NodeTable& nconf, permut_rec& permut, std::string_view address, int base_port, int64_t size,
-                               int verbose, ConnectionWait wait) {
-  test_nodes_for_write(nconf, address, base_port, verbose, wait);
+                               NodeExchange& exchange) {
+  test_nodes_for_write(nconf, address, base_port, exchange);
   test_size_for_write_in_matrix_mode(nconf, permut, size);
 }
 

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "core/nodes/node_table.h"
-#include "core/session/settings.h"
+#include "core/wire/node_exchange.h"
 
 namespace morbs {
 
@@ -31,10 +31,9 @@ struct WritePlaces {
 
 void init_permut(permut_rec& permut);
 
-void test_nodes_for_write(NodeTable& nconf, std::string_view address, int base_port, int verbose,
-                          ConnectionWait wait = {});
+void test_nodes_for_write(NodeTable& nconf, std::string_view address, int base_port, NodeExchange& exchange);
 void test_nodes_for_read(NodeTable& nconf, std::string_view address, int base_port, std::string_view id,
-                         int verbose, ConnectionWait wait = {});
+                         NodeExchange& exchange);
 
 // Best and second-best node by free space in the area; ties go to the later index.
 void select_max_disk_size(const NodeTable& nconf, std::string_view area, int count, int& best, int& second);
@@ -45,8 +44,8 @@ int select_nodes_for_write(const NodeTable& nconf, int64_t size, int count, Writ
 void test_size_for_write_in_matrix_mode(const NodeTable& nconf, permut_rec& permut, int64_t size);
 
 WritePlaces test_write_in_singular_mode(NodeTable& nconf, std::string_view address, int base_port, int64_t size,
-                                        int verbose, ConnectionWait wait = {});
+                                        NodeExchange& exchange);
 void test_write_in_matrix_mode(NodeTable& nconf, permut_rec& permut, std::string_view address, int base_port, int64_t size,
-                               int verbose, ConnectionWait wait = {});
+                               NodeExchange& exchange);
 
 }  // namespace morbs

@@ -25,6 +25,21 @@ std::string format_text(const char* format, ...) {
   return text;
 }
 
+std::string printable(std::string_view text) {
+  std::string shown(text);
+  for (char& c : shown) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7f) c = '?';
+  }
+  return shown;
+}
+
+void ConsoleReporter::failure_line(std::string_view text) {
+  platform::flush_stdout();
+  platform::write_stderr(printable(text));
+  platform::write_stderr("\n");
+}
+
 void ConsoleReporter::say(std::string_view text) { platform::write_stdout(text); }
 
 void ConsoleReporter::detail(std::string_view text) {
@@ -35,6 +50,12 @@ void ConsoleReporter::error_detail(std::string_view text) {
   if (!details_) return;
   platform::flush_stdout();  // stays in order with what was said before
   platform::write_stderr(text);
+}
+
+void ConsoleReporter::warn_line(std::string_view text) {
+  platform::flush_stdout();
+  platform::write_stderr(printable(text));
+  platform::write_stderr("\n");
 }
 
 void ConsoleReporter::flush() { platform::flush_stdout(); }

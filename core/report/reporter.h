@@ -19,6 +19,9 @@ class Reporter {
   virtual void detail(std::string_view text) = 0;
   // Shown on standard error only when TEST is on: a failing system call.
   virtual void error_detail(std::string_view text) = 0;
+  // A line shown always, on standard error: what a run could not do though
+  // it went on (a node that did not answer), beside the system's own texts.
+  virtual void warn_line(std::string_view text) = 0;
   // Whether detail() is shown, for a caller that would build a costly text.
   virtual bool details_shown() const = 0;
   // What was said so far reaches the terminal before a child writes to it.
@@ -31,13 +34,22 @@ class Reporter {
 // printf-style text for the system's messages that carry numbers.
 std::string format_text(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// `text` with every control character shown as '?': a name from a user, a
+// list or a node never steers the terminal it is shown on.
+std::string printable(std::string_view text);
+
 // Shows everything on standard output through the platform layer.
 class ConsoleReporter : public Reporter {
  public:
+  // The one added line that ends a failed run, on standard error, after
+  // everything said before it.
+  static void failure_line(std::string_view text);
+
   explicit ConsoleReporter(bool details) : details_(details) {}
   void say(std::string_view text) override;
   void detail(std::string_view text) override;
   void error_detail(std::string_view text) override;
+  void warn_line(std::string_view text) override;
   bool details_shown() const override { return details_; }
   void flush() override;
   void set_details(bool details) { details_ = details; }
@@ -57,6 +69,10 @@ class RecordingReporter : public Reporter {
   }
   void error_detail(std::string_view text) override {
     if (details_) errors += text;
+  }
+  void warn_line(std::string_view text) override {
+    errors += text;
+    errors += "\n";
   }
   std::string errors;
   bool details_shown() const override { return details_; }

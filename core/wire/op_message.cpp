@@ -1,7 +1,6 @@
 #include "core/wire/op_message.h"
 
 #include <cerrno>
-#include <cstdio>
 
 #include "core/wire/query_string.h"
 #include "core/wire/scrambler.h"
@@ -21,37 +20,38 @@ bool is_refusal(const MessageBlock& block) {
 
 }  // namespace
 
-int op_message(std::string_view address, int port, std::string& message, int verbose,
+int op_message(std::string_view address, int port, std::string& message, Reporter* reporter,
                ConnectionWait wait) {
+  auto tell = [reporter](const std::string& text) {
+    if (reporter) reporter->detail(text);
+  };
   platform::TcpSocket socket;
   if (!socket.open()) {
-    if (verbose) std::puts("Error opening socket [test_nodes]");
+    tell("Error opening socket [test_nodes]\n");
     return -1;
   }
   if (!socket.set_receive_timeout(transfer_timeout_us)) {
-    if (verbose) std::puts("Error: [test_nodes] setsockopt failed [1]");
+    tell("Error: [test_nodes] setsockopt failed [1]\n");
     return -1;
   }
   if (!socket.set_send_timeout(transfer_timeout_us)) {
-    if (verbose) std::puts("Error: [test_nodes] setsockopt failed [2]");
+    tell("Error: [test_nodes] setsockopt failed [2]\n");
     return -1;
   }
-  if (!socket.set_nonblocking(true) && verbose)
-    std::printf("[test_nodes] ioctlsocket failed with error: %d\n", errno);
+  if (!socket.set_nonblocking(true)) tell(format_text("[test_nodes] ioctlsocket failed with error: %d\n", errno));
   socket.start_connect(address, port);
-  if (!socket.set_nonblocking(false) && verbose)
-    std::printf("[test_nodes] ioctlsocket failed with error: %d\n", errno);
+  if (!socket.set_nonblocking(false)) tell(format_text("[test_nodes] ioctlsocket failed with error: %d\n", errno));
   if (!socket.wait_writable(wait.seconds, wait.microseconds)) return -1;
 
   MessageBlock block{};
   codeV1(until_nul(message), 0, block);
   if (socket.send_once(block.data(), block.size()) < 0) {
-    if (verbose) std::puts("Error writing to socket[test_nodes]");
+    tell("Error writing to socket[test_nodes]\n");
     return -1;
   }
   block.fill(0);
   if (socket.receive_all(block.data(), block.size()) < 0) {
-    if (verbose) std::puts("Error reading from socket[test_nodes]");
+    tell("Error reading from socket[test_nodes]\n");
     return -1;
   }
   if (is_refusal(block)) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/report/reporter.h"
 #include "core/session/settings.h"
 
 namespace morbs {
@@ -13,7 +14,8 @@ namespace morbs {
 // 0: `message` holds the node's plain reply (up to its NUL).
 // -1: no socket, no connection within the wait, send or receive failure
 //     (300 ms each), or a refusal, after which `message` is "null".
-int op_message(std::string_view address, int port, std::string& message, int verbose,
+// What failed on the way is told to `reporter` as a detail, when given.
+int op_message(std::string_view address, int port, std::string& message, Reporter* reporter,
                ConnectionWait wait = {});
 
 }  // namespace morbs

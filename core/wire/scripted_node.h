@@ -2,7 +2,10 @@
 // so the exchange can be tried against every way a node misbehaves.
 #pragma once
 
+#include <array>
 #include <atomic>
+#include <random>
+#include <memory>
 #include <chrono>
 #include <functional>
 #include <mutex>
@@ -80,6 +83,34 @@ class ScriptedNode {
   std::mutex mutex_;
   std::vector<std::string> requests_;
   std::thread thread_;
+};
+
+// Four scripted nodes on consecutive free ports; a null reply leaves a port
+// silent.
+class FourNodes {
+ public:
+  using Reply = std::function<std::string(const std::string&)>;
+  explicit FourNodes(std::array<Reply, 4> replies, std::array<ScriptedNode::Behaviour, 4> behaviours = {}) {
+    std::mt19937 random(std::random_device{}());
+    for (int attempt = 0; attempt < 20 && !ready(); ++attempt) {
+      nodes_ = {};
+      base_ = 20000 + static_cast<int>(random() % 40000);
+      ok_ = true;
+      for (int i = 0; i < 4; ++i) {
+        if (!replies[i]) continue;
+        nodes_[i] = std::make_unique<ScriptedNode>(replies[i], behaviours[i], 0, base_ + i);
+        ok_ = ok_ && nodes_[i]->listening();
+      }
+    }
+  }
+  bool ready() const { return ok_; }
+  int base() const { return base_; }
+  ScriptedNode& node(int i) { return *nodes_[i]; }
+
+ private:
+  std::array<std::unique_ptr<ScriptedNode>, 4> nodes_;
+  int base_ = 0;
+  bool ok_ = false;
 };
 
 }  // namespace morbs::testing

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "core/session/certificate.h"
+#include "core/version.h"
 
 namespace {
 
@@ -62,6 +63,7 @@ int parse(int argc, char** argv, Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (morbs::asks_for_version(argc, argv)) return morbs::print_version("gatekeep");
   Options options;
   if (int parsed = parse(argc, argv, options); parsed != 0) {
     usage();

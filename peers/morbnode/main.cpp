@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/version.h"
 #include "core/wire/op_message.h"
 #include "peers/morbnode/node_store.h"
 #include "peers/morbnode/options.h"
@@ -39,7 +40,7 @@ int ask(const std::vector<std::string>& args) {
 // The descriptors the node may use, shared out so that neither service can
 // starve the other: each SFTP session may hold its socket and its handles.
 struct Budget {
-  int query_connections, sftp_sessions;
+  int query_connections, sftp_sessions, sftp_waiting;
 };
 
 Budget descriptor_budget(const morbs::node::Options& options) {
@@ -54,14 +55,17 @@ Budget descriptor_budget(const morbs::node::Options& options) {
   const long total = static_cast<long>(std::min<rlim_t>(limit.rlim_cur, 100000)) - reserve;
   const bool sftp = options.sftp_port != 0 && !options.sftp_off;
   const long per_session = morbs::node::sftp_session_descriptors;
-  const long sessions = sftp ? std::clamp<long>(total / 3 / per_session, 1, morbs::node::max_sftp_sessions) : 0;
-  const long query = std::clamp<long>(total - sessions * per_session, 8, 1024);
-  return {static_cast<int>(query), static_cast<int>(sessions)};
+  const long sessions = sftp ? std::clamp<long>(total / 3 / per_session, 1, options.sftp_sessions) : 0;
+  // A waiting login holds its connection only.
+  const long waiting = sftp ? std::clamp<long>(total / 6, 8, 1024) : 0;
+  const long query = std::clamp<long>(total - sessions * per_session - waiting, 8, 1024);
+  return {static_cast<int>(query), static_cast<int>(sessions), static_cast<int>(waiting)};
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (morbs::asks_for_version(argc, argv)) return morbs::print_version("morbnode");
   using namespace morbs::node;
   // First of all: a stop asked for during start-up still ends cleanly.
   std::signal(SIGPIPE, SIG_IGN);
@@ -90,7 +94,7 @@ int main(int argc, char** argv) {
   const Budget budget = descriptor_budget(*options);
   NodeStore store(*options);
   QueryService queries(*options, store, budget.query_connections);
-  SftpService sftp(*options, store, budget.sftp_sessions);
+  SftpService sftp(*options, store, budget.sftp_sessions, budget.sftp_waiting);
   // --sftp-off: the port stays advertised, so clients meet a refused connection.
   const bool run_sftp = !options->sftp_off;
   // The query port last: a node that answers there serves SFTP as well.

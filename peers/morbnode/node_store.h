@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -16,9 +17,13 @@ namespace morbs::node {
 
 inline constexpr const char* private_dir_name = "private";
 
+// Whether a change must be on disk before the node goes on.
+enum class Flush { yes, no };
+
 struct Reservation {
   std::string id, area, stored_name;
   int64_t size = 0;
+  int64_t reserved_at = 0;  // seconds since 1970: when the space was granted
 };
 
 class NodeStore {
@@ -56,6 +61,27 @@ class NodeStore {
   std::optional<Reservation> reservation_at(const std::filesystem::path& local) const;
   bool reserve(const Reservation& r);  // creates the account's directories
   bool release(const std::string& id, const std::string& area, const std::string& stored_name);
+  // Gives back every reservation neither made nor written to within the
+  // expiry before `now_s` (seconds since 1970), with its unlisted data: a
+  // client that went away never holds space for good.
+  void expire_reservations(int64_t now_s);
+
+  // True when the area's files list has a line for this stored name.
+  bool is_listed(const std::string& id, const std::string& area, const std::string& stored_name) const;
+
+  // The SHA-256 (64 lower-case hex digits) recorded for a stored file, if any.
+  std::optional<std::string> digest(const std::string& id, const std::string& area,
+                                    const std::string& stored_name) const;
+  bool record_digest(const Reservation& r, const std::string& hex);
+  void forget_digest(const std::string& id, const std::string& area, const std::string& stored_name);
+
+  // Every change to a reserved file through SFTP counts here, and its digest
+  // is forgotten: a digest recorded is one of the bytes as they are. The
+  // count tells an upload whether anyone else wrote to its file meanwhile.
+  uint64_t note_write(const std::filesystem::path& local);
+  uint64_t write_count(const std::filesystem::path& local) const;
+
+  const Options& options() const { return options_; }
 
   // List lines of one area of one account, as stored.
   std::vector<std::string> read_list(const std::filesystem::path& list) const;
@@ -65,16 +91,31 @@ class NodeStore {
 
  private:
   void load_reservations();
-  bool save_reservations(const std::vector<Reservation>& all);
+  bool save_reservations(const std::vector<Reservation>& all, Flush flush = Flush::yes);
   int64_t used_bytes(const std::string& area) const;
+  std::filesystem::path digest_file(const std::string& id, const std::string& area,
+                                    const std::string& stored_name) const;
+
+  struct WrittenFile {
+    uint64_t writes = 0;
+    bool digest_may_exist = true;  // until this run has removed it once
+  };
 
   Options options_;
   std::filesystem::path root_, system_dir_;
   std::vector<Reservation> reservations_;
+  std::map<std::string, WrittenFile> written_;
   std::mutex mutex_;
 };
 
-// Writes `content` aside and renames it over `path`: never half a file.
-bool replace_file(const std::filesystem::path& path, const std::string& content);
+// Writes `content` aside and renames it over `path`: never half a file. With
+// Flush::yes the file and then its directory entry are on disk when it
+// returns true.
+bool replace_file(const std::filesystem::path& path, const std::string& content, Flush flush = Flush::yes);
+// Flushes a directory's entries (a new or renamed name) to disk.
+bool sync_directory(const std::filesystem::path& dir);
+
+// The wall clock in seconds since 1970.
+int64_t seconds_now();
 
 }  // namespace morbs::node

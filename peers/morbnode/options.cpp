@@ -11,6 +11,8 @@ const char* const usage_text =
     "  --sn N                  the node's number (1)\n"
     "  --port P                query port (9201)\n"
     "  --sftp-port P           SFTP port (0: no SFTP service)\n"
+    "  --announce-sftp-port P  the SFTP port told to clients (default: --sftp-port),\n"
+    "                          e.g. that of a proxy in front of the node\n"
     "  --user U --password W   the SFTP login (morb / morb)\n"
     "  --capacity B            bytes per storage area (default: the disk's free space)\n"
     "  --capacity-accounts B, --capacity-accounts1 B   per area\n"
@@ -24,6 +26,15 @@ const char* const usage_text =
     "  --sftp-off              advertise --sftp-port but run no SFTP service\n"
     "  --disk-full-at B        no file the node writes grows beyond B bytes, as on a full disk\n"
     "  --log FILE              append every request received, one per line\n"
+    "  --reservation-expiry-s N   a reservation neither made nor written to for N\n"
+    "                          seconds is given back with its data (86400)\n"
+    "  --sftp-sessions N       SFTP sessions served at once (32); further logins wait\n"
+    "  --sftp-queue-wait-s S   how long a login waits for a free session, oldest first (120)\n"
+    "  --no-digest             never report a stored file's SHA256 in the chkfile reply\n"
+    "  --corrupt-uploads       flip one byte of every stored file as it is written, the\n"
+    "                          digest taken of what is stored, as a bad link would\n"
+    "  --sftp-stall-after B    an SFTP session stops answering once B bytes were read or\n"
+    "                          written in it, as a stalled link would\n"
     "usage: morbnode --ask PORT REQUEST\n"
     "  Sends one request to the node on 127.0.0.1:PORT and prints the reply.\n";
 
@@ -43,6 +54,10 @@ bool to_number(const std::string& text, T& out) {
 }
 
 }  // namespace
+
+int announced_sftp_port(const Options& options) {
+  return options.announced_sftp_port.value_or(options.sftp_port);
+}
 
 bool op_refused(const Options& options, const std::string& op, const std::string& sub) {
   if (options.refused_ops.count(op)) return true;
@@ -64,6 +79,17 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
     else if (a == "--never-answer") o.never_answer = true;
     else if (a == "--close-without-answer") o.close_without_answer = true;
     else if (a == "--sftp-off") o.sftp_off = true;
+    else if (a == "--no-digest") o.no_digest = true;
+    else if (a == "--corrupt-uploads") o.corrupt_uploads = true;
+    else if (a == "--sftp-sessions")
+      ok = value(v) && to_number(v, o.sftp_sessions) && o.sftp_sessions > 0 && o.sftp_sessions <= 1024;
+    else if (a == "--sftp-queue-wait-s")
+      ok = value(v) && to_number(v, o.sftp_queue_wait_s) && o.sftp_queue_wait_s >= 0 && o.sftp_queue_wait_s <= 86400;
+    else if (a == "--sftp-stall-after") {
+      int64_t b = 0;
+      ok = value(v) && to_number(v, b) && b >= 0;
+      if (ok) o.sftp_stall_after = b;
+    }
     else if (a == "--refuse-op") {
       ok = value(v) && is_known_op(v);
       if (ok) o.refused_ops.insert(v);
@@ -76,7 +102,14 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
     else if (a == "--port") ok = value(v) && to_number(v, o.port) && o.port > 0 && o.port < 65536;
     else if (a == "--sftp-port")
       ok = value(v) && to_number(v, o.sftp_port) && o.sftp_port >= 0 && o.sftp_port < 65536;
+    else if (a == "--announce-sftp-port") {
+      int p = 0;
+      ok = value(v) && to_number(v, p) && p > 0 && p < 65536;
+      if (ok) o.announced_sftp_port = p;
+    }
     else if (a == "--answer-delay-ms") ok = value(v) && to_number(v, o.answer_delay_ms) && o.answer_delay_ms >= 0;
+    else if (a == "--reservation-expiry-s")
+      ok = value(v) && to_number(v, o.reservation_expiry_s) && o.reservation_expiry_s > 0;
     else if (a == "--disk-full-at") {
       int64_t b = 0;
       ok = value(v) && to_number(v, b) && b >= 0;

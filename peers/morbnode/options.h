@@ -14,6 +14,9 @@ struct Options {
   int sn = 1;
   int port = 9201;
   int sftp_port = 0;  // 0: no SFTP service
+  // The SFTP port told to clients, when they reach the node through a
+  // forwarding proxy; nullopt: sftp_port.
+  std::optional<int> announced_sftp_port;
   std::string user = "morb";
   std::string password = "morb";
   std::optional<int64_t> capacity_accounts, capacity_accounts1;  // default: the disk's free space
@@ -22,10 +25,19 @@ struct Options {
   bool never_answer = false;
   bool close_without_answer = false;
   bool sftp_off = false;             // the port is advertised, nothing listens on it
-  std::set<std::string> refused_ops;
-  std::optional<int64_t> disk_full_at;  // no file the node writes grows beyond this  // "resv", "listfiles", "listfiles-add", ...
+  std::set<std::string> refused_ops;  // "resv", "listfiles", "listfiles-add", ...
+  std::optional<int64_t> disk_full_at;  // no file the node writes grows beyond this
   std::string log_path;
+  int64_t reservation_expiry_s = 24 * 60 * 60;  // a reservation never written is given back then
+  bool no_digest = false;        // chkfile never tells a digest
+  bool corrupt_uploads = false;  // one byte of every stored file flipped as it is written
+  std::optional<int64_t> sftp_stall_after;  // a session stops answering after this many bytes
+  int sftp_sessions = 32;         // SFTP sessions served at once
+  int64_t sftp_queue_wait_s = 120;  // how long a login beyond them waits for a free one
 };
+
+// The SFTP port clients are told to use.
+int announced_sftp_port(const Options& options);
 
 // True when a request with these OP and SUB values is to be refused.
 bool op_refused(const Options& options, const std::string& op, const std::string& sub);

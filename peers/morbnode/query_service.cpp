@@ -30,11 +30,11 @@ using std::chrono::milliseconds;
 // A real client sends its request right after connecting; one that does not
 // within this time gives its slot back.
 constexpr milliseconds first_byte_wait{1000};
+// A connection silent for this long may give its slot to a newer one when
+// every slot is taken; a fresh one may simply not have been read yet.
+constexpr milliseconds silent_grace{200};
 constexpr milliseconds request_wait{2000};
 constexpr milliseconds send_wait{2000};
-// A request still unanswered after this long is dropped unread: its client has
-// given up, and under a flood the workers catch up instead of falling behind.
-constexpr milliseconds answer_wait{10000};
 constexpr milliseconds never_answer_hold{30000};
 // After the descriptors ran out, accepting waits this long instead of spinning.
 constexpr milliseconds accept_pause{100};
@@ -92,7 +92,9 @@ class QueryService::Loop {
       polls.clear();
       ids.clear();
       polls.push_back({s_.wake_fds_[0], POLLIN, 0});
-      const bool accepting = now >= accept_paused_until_;
+      // With every slot busy with a real request, new clients wait in the
+      // listen backlog for a slot instead of being turned away.
+      const bool accepting = now >= accept_paused_until_ && has_room(now);
       polls.push_back({accepting ? s_.listen_fd_ : -1, POLLIN, 0});
       auto next = now + milliseconds(100);  // the stop flag is seen this often
       for (auto& [id, c] : connections_) {
@@ -101,6 +103,7 @@ class QueryService::Loop {
         if (c.step == Step::sending && now >= c.send_at) events = POLLOUT;
         if (c.step == Step::sending && now < c.send_at) next = std::min(next, c.send_at);
         next = std::min(next, c.deadline);
+        if (!accepting && c.step == Step::reading && c.got == 0) next = std::min(next, c.accepted + silent_grace);
         if (events == 0) continue;
         polls.push_back({c.fd, events, 0});
         ids.push_back(id);
@@ -129,17 +132,26 @@ class QueryService::Loop {
     Clock::time_point accepted, deadline, send_at;
   };
 
+  bool full() const { return static_cast<int>(connections_.size()) >= s_.max_connections_; }
+
+  static bool evictable(const Connection& c, Clock::time_point now) {
+    return c.step == Step::reading && c.got == 0 && now - c.accepted >= silent_grace;
+  }
+
+  bool has_room(Clock::time_point now) const {
+    if (!full()) return true;
+    return std::any_of(connections_.begin(), connections_.end(),
+                       [&](const auto& entry) { return evictable(entry.second, now); });
+  }
+
   void accept_all() {
     for (int n = 0; n < 64; ++n) {
+      if (full() && !evict_silent()) return;  // the rest wait in the backlog
       int fd = ::accept4(s_.listen_fd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
       if (fd < 0) {
         if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
           accept_paused_until_ = Clock::now() + accept_pause;
         return;
-      }
-      if (static_cast<int>(connections_.size()) >= s_.max_connections_ && !evict_silent()) {
-        ::close(fd);  // every slot is busy with a real request
-        continue;
       }
       Connection c;
       c.fd = fd;
@@ -150,11 +162,12 @@ class QueryService::Loop {
   }
 
   // Makes room by closing the connection that has waited longest without
-  // sending a byte. False when there is none.
+  // sending a byte, past the grace. False when there is none.
   bool evict_silent() {
+    const auto now = Clock::now();
     auto oldest = connections_.end();
     for (auto it = connections_.begin(); it != connections_.end(); ++it)
-      if (it->second.step == Step::reading && it->second.got == 0 &&
+      if (evictable(it->second, now) &&
           (oldest == connections_.end() || it->second.accepted < oldest->second.accepted))
         oldest = it;
     if (oldest == connections_.end()) return false;
@@ -180,7 +193,8 @@ class QueryService::Loop {
       if (c.got < c.in.size()) return;
       c.step = Step::working;
       const auto now = Clock::now();
-      c.deadline = now + answer_wait + milliseconds(100);
+      // A request read in full is answered however busy the workers are.
+      c.deadline = Clock::time_point::max();
       std::lock_guard<std::mutex> lock(s_.jobs_mutex_);
       s_.jobs_.push_back({id, c.in, now});
       s_.jobs_ready_.notify_one();
@@ -298,7 +312,6 @@ void QueryService::work() {
 }
 
 QueryService::Done QueryService::answer_job(Job& job) {
-  if (Clock::now() - job.queued > answer_wait) return {job.connection, Verdict::close, {}, 0};
   PlainBlock plain{};
   decodeV1(job.block, 0, plain);
   const std::string request(until_nul(std::string_view(plain.data(), plain.size())));

@@ -71,7 +71,10 @@ std::string check_account(NodeStore& store, const Fields& f) {
 std::string reserve(NodeStore& store, const Fields& f) {
   auto size = parse_size(f.get("FSZ"));
   if (!names_stored_file(f, "FN") || !size) return refusal;
-  const Reservation r{f.get("ID"), f.get("DISK"), f.get("FN"), *size};
+  const Reservation r{f.get("ID"), f.get("DISK"), f.get("FN"), *size, seconds_now()};
+  // A second copy under a listed name could never be registered, and its
+  // upload would overwrite nothing but still hold the space.
+  if (store.is_listed(r.id, r.area, r.stored_name)) return refused("file_listed");
   std::error_code ec;
   if (fs::exists(store.stored_file(r), ec) && !store.find_reservation(r.id, r.area, r.stored_name))
     return refused("file_exists");
@@ -105,12 +108,36 @@ std::string register_copy(NodeStore& store, const Fields& f, const std::string& 
   return done("added");
 }
 
+// Written in full: either still under its reservation with every reserved
+// byte there, or registered in the files list with its data present.
+bool holds_whole_copy(NodeStore& store, const std::string& id, const std::string& area, const std::string& name) {
+  std::error_code ec;
+  const fs::path data = store.account_dir(id, area) / name;
+  if (auto reservation = store.find_reservation(id, area, name)) {
+    const auto size = fs::file_size(data, ec);
+    return !ec && static_cast<int64_t>(size) == reservation->size;
+  }
+  for (const auto& stored : store.read_list(store.files_list(id, area))) {
+    auto entry = Fields::parse(stored);
+    if (entry && entry->get("FN") == name)
+      return (entry->get("CURR") == "ishere" || entry->get("CURR") == "locked") &&
+             fs::is_regular_file(fs::symlink_status(data, ec));
+  }
+  return false;
+}
+
 std::string register_archive(NodeStore& store, const Fields& f, const std::string& request) {
-  const std::string &id = f.get("ID"), &area = f.get("DISK");
+  const std::string &id = f.get("ID"), &area = f.get("DISK"), &name = f.get("FN");
   if (!names_stored_file(f, "FN") || f.has("DATE")) return refusal;
   const std::string line = request + "DATE=" + local_stamp() + "&";
   if (line.size() > max_list_line) return refusal;
   if (!store.account_exists(id, area)) return refused("no_account");
+  // Only for a copy this node stores: no line can be planted for a name it never took.
+  if (!holds_whole_copy(store, id, area, name)) return refused("no_file");
+  for (const auto& stored : store.read_list(store.archive_list(id, area))) {
+    auto entry = Fields::parse(stored);
+    if (entry && entry->get("FN") == name) return refused("file_listed");
+  }
   return store.append_line(store.archive_list(id, area), line) ? done("added") : refused("error_list");
 }
 
@@ -141,6 +168,7 @@ std::string change_flag(NodeStore& store, const Fields& f) {
     // A copy reserved and never registered: an interrupted upload undone.
     if (flag == "delete" && store.find_reservation(id, area, name)) {
       fs::remove(data, ec);
+      store.forget_digest(id, area, name);
       store.release(id, area, name);
       return done("reservation_freed");
     }
@@ -157,18 +185,27 @@ std::string change_flag(NodeStore& store, const Fields& f) {
   // The list first: data is only removed once no entry says it is there.
   *entry = with_flag(*entry_fields, flag);
   if (!store.write_list(list, lines)) return refused("error_list");
-  if (flag == "delete" || flag == "archiv") fs::remove(data, ec);
+  if (flag == "delete" || flag == "archiv") {
+    fs::remove(data, ec);
+    store.forget_digest(id, area, name);
+  }
   return done("changed");
 }
 
 std::string check_file(NodeStore& store, const Fields& f) {
   if (!names_stored_file(f, "PFN")) return refusal;
+  const std::string &id = f.get("ID"), &area = f.get("DISK"), &name = f.get("PFN");
   std::error_code ec;
-  const fs::path file = store.account_dir(f.get("ID"), f.get("DISK")) / f.get("PFN");
+  const fs::path file = store.account_dir(id, area) / name;
   if (!fs::is_regular_file(fs::symlink_status(file, ec))) return "STATUS=refused&FSIZE=null&CP=no_file&";
   auto size = fs::file_size(file, ec);
   if (ec) return "STATUS=refused&FSIZE=null&CP=no_file&";
-  return "STATUS=done&FSIZE=" + std::to_string(size) + "&CP=ok&";
+  std::string reply = "STATUS=done&FSIZE=" + std::to_string(size) + "&CP=ok&";
+  // The digest of the bytes as they were stored: a client compares its own
+  // with it, and a file that changed on the disk since shows as different.
+  if (auto digest = store.digest(id, area, name); digest && !store.options().no_digest)
+    reply += "SHA256=" + *digest + "&";
+  return reply;
 }
 
 std::string space(NodeStore& store) {
@@ -179,6 +216,7 @@ std::string space(NodeStore& store) {
 }  // namespace
 
 std::string answer(NodeStore& store, const Options& options, const std::string& request) {
+  store.expire_reservations(seconds_now());
   auto parsed = Fields::parse(request);
   if (!parsed) return refusal;
   const Fields& f = *parsed;
@@ -190,7 +228,7 @@ std::string answer(NodeStore& store, const Options& options, const std::string& 
   if (f.first_key() != "OP") return refusal;
   if (op == "currentspace" && count == 1) return space(store);
   if (op == "sshpasswd" && count == 1)
-    return "PA=" + options.user + ":" + options.password + "&PORT_SFTP=" + std::to_string(options.sftp_port) + "&";
+    return "PA=" + options.user + ":" + options.password + "&PORT_SFTP=" + std::to_string(announced_sftp_port(options)) + "&";
   if (op == "timeprec" && count == 1) return time_precise();
   if (op == "chkaccount") return check_account(store, f);
   if (op == "resv") return reserve(store, f);

@@ -57,7 +57,7 @@ class SftpPolicy : public ::testing::Test {
   SftpPolicy() {
     std::string error;
     EXPECT_TRUE(store_.open(error)) << error;
-    EXPECT_TRUE(store_.reserve({id, "accounts", name, 100}));
+    EXPECT_TRUE(store_.reserve({id, "accounts", name, 100, seconds_now()}));
     EXPECT_TRUE(service_.listen(error)) << error;
     server_ = std::thread([this] { service_.serve(stop_); });
     connect();
@@ -110,7 +110,7 @@ class SftpPolicy : public ::testing::Test {
   fs::path dir_ = make_dir();
   Options options_ = make_options(dir_);
   NodeStore store_{options_};
-  SftpService service_{options_, store_, 8};
+  SftpService service_{options_, store_, 8, 8};
   std::atomic<bool> stop_{false};
   std::thread server_;
   ssh_session ssh_ = nullptr;

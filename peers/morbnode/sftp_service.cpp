@@ -47,11 +47,15 @@ ssh_key host_key(const std::filesystem::path& root, std::string& error) {
 
 }  // namespace
 
-SftpService::SftpService(const Options& options, NodeStore& store, int max_sessions)
-    : options_(options), store_(store), max_sessions_(std::max(1, max_sessions)) {}
+SftpService::SftpService(const Options& options, NodeStore& store, int max_sessions, int max_waiting)
+    : options_(options),
+      store_(store),
+      max_sessions_(std::max(1, max_sessions)),
+      max_waiting_(std::max(0, max_waiting)) {}
 
 SftpService::~SftpService() {
   reap(true);
+  close_waiting(true);
   if (bind_) ssh_bind_free(bind_);
 }
 
@@ -95,43 +99,71 @@ void SftpService::send_away_idle() {
   }
 }
 
+// Closes the waiting connections that have waited their time (all of them
+// when `all`); the oldest are at the front.
+void SftpService::close_waiting(bool all) {
+  const int64_t limit_ms = options_.sftp_queue_wait_s * 1000;
+  while (!waiting_.empty() && (all || steady_ms() - waiting_.front().since_ms >= limit_ms)) {
+    ssh_free(waiting_.front().session);
+    waiting_.pop_front();
+  }
+}
+
+void SftpService::start(ssh_session session, const Login& login) {
+  // Without it every small SFTP packet waits for the peer's acknowledgement.
+  const int fd = ssh_get_fd(session);
+  int one = 1;
+  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  auto running = std::make_unique<Running>(fd);
+  Running* r = running.get();
+  running->thread = std::thread([this, session, login, r] {
+    run_sftp_session(session, login, store_, r->socket);
+    r->done = true;
+  });
+  sessions_.push_back(std::move(running));
+}
+
+void SftpService::start_waiting(const Login& login) {
+  while (!waiting_.empty() && static_cast<int>(sessions_.size()) < max_sessions_) {
+    start(waiting_.front().session, login);
+    waiting_.pop_front();
+  }
+}
+
+void SftpService::accept_one() {
+  ssh_session session = ssh_new();
+  if (!session) {
+    poll(nullptr, 0, accept_pause_ms);
+    return;
+  }
+  if (ssh_bind_accept(bind_, session) != SSH_OK) {
+    // Out of descriptors: the connection stays queued; try again later.
+    ssh_free(session);
+    poll(nullptr, 0, accept_pause_ms);
+    return;
+  }
+  waiting_.push_back({session, steady_ms()});
+}
+
 void SftpService::serve(const std::atomic<bool>& stop) {
   if (!bind_) return;
   const Login login{options_.user, options_.password};
   while (!stop) {
     reap(false);
     send_away_idle();
-    pollfd p{ssh_bind_get_fd(bind_), POLLIN, 0};
-    if (poll(&p, 1, 100) <= 0) continue;
-    ssh_session session = ssh_new();
-    if (!session) {
-      poll(nullptr, 0, accept_pause_ms);
-      continue;
-    }
-    if (ssh_bind_accept(bind_, session) != SSH_OK) {
-      // Out of descriptors: the connection stays queued; try again later.
-      ssh_free(session);
-      poll(nullptr, 0, accept_pause_ms);
-      continue;
-    }
-    if (static_cast<int>(sessions_.size()) >= max_sessions_) {
-      ssh_free(session);  // full: the client sees the connection closed
-      continue;
-    }
-    // Without it every small SFTP packet waits for the peer's acknowledgement.
-    const int fd = ssh_get_fd(session);
-    int one = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    auto running = std::make_unique<Running>(fd);
-    Running* r = running.get();
-    running->thread = std::thread([this, session, login, r] {
-      run_sftp_session(session, login, store_, r->socket);
-      r->done = true;
-    });
-    sessions_.push_back(std::move(running));
+    start_waiting(login);
+    close_waiting(false);
+    // As many held as the descriptors allow; beyond, clients wait in the
+    // listen backlog.
+    const bool room = static_cast<int>(waiting_.size()) < max_waiting_ ||
+                      static_cast<int>(sessions_.size()) < max_sessions_;
+    pollfd p{room ? ssh_bind_get_fd(bind_) : -1, POLLIN, 0};
+    // Short waits: a session's slot is handed on soon after it ends.
+    if (poll(&p, 1, 20) > 0) accept_one();
   }
   // Ending the connections makes every session's next read fail, so each
   // session thread ends and is joined here.
+  close_waiting(true);
   for (auto& r : sessions_) r->socket.shutdown();
   reap(true);
 }

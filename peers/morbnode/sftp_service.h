@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <deque>
 #include <list>
 #include <memory>
 #include <string>
@@ -12,16 +13,19 @@
 #include "peers/morbnode/sftp_session.h"
 
 struct ssh_bind_struct;
+struct ssh_session_struct;
 
 namespace morbs::node {
 
-// Sessions served at once, and the descriptors one session may hold.
-inline constexpr long max_sftp_sessions = 8;
+// The descriptors one session may hold.
 inline constexpr long sftp_session_descriptors = max_open_handles + 2;
 
+// Logins beyond the sessions served at once wait for a free one, oldest
+// first, for the node's queue wait at most; then their connection is closed.
 class SftpService {
  public:
-  SftpService(const Options& options, NodeStore& store, int max_sessions);
+  // `max_sessions` served at once, `max_waiting` connections held waiting.
+  SftpService(const Options& options, NodeStore& store, int max_sessions, int max_waiting);
   ~SftpService();
   SftpService(const SftpService&) = delete;
   SftpService& operator=(const SftpService&) = delete;
@@ -39,14 +43,23 @@ class SftpService {
     SessionSocket socket;
     std::atomic<bool> done{false};
   };
+  struct Waiting {
+    ssh_session_struct* session;
+    int64_t since_ms;  // steady clock
+  };
   void reap(bool all);
   void send_away_idle();
+  void accept_one();
+  void start_waiting(const Login& login);
+  void start(ssh_session_struct* session, const Login& login);
+  void close_waiting(bool all);
 
   const Options& options_;
   NodeStore& store_;
-  const int max_sessions_;
+  const int max_sessions_, max_waiting_;
   ssh_bind_struct* bind_ = nullptr;
   std::list<std::unique_ptr<Running>> sessions_;
+  std::deque<Waiting> waiting_;
 };
 
 }  // namespace morbs::node

@@ -7,6 +7,7 @@
 #include <libssh/sftp.h>
 
 #include <dirent.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,10 +16,13 @@
 #include <chrono>
 #include <cstring>
 #include <map>
+#include <optional>
+#include <string_view>
 #include <memory>
 #include <vector>
 
 #include "peers/morbnode/sftp_paths.h"
+#include "peers/morbnode/upload_digest.h"
 
 namespace morbs::node {
 
@@ -100,6 +104,7 @@ class Handles {
     DIR* dir = nullptr;
     std::string path;
     bool writable = false;  // opened for writing under a reservation
+    std::optional<UploadDigest> upload;  // with writable
   };
   ~Handles() {
     for (auto& [id, e] : entries_) close(e);
@@ -129,7 +134,7 @@ class Handles {
     if (!e) return false;
     uint32_t id;
     std::memcpy(&id, ssh_string_data(handle), sizeof id);
-    bool ok = close(*e);
+    const bool ok = close(*e);
     entries_.erase(id);
     return ok;
   }
@@ -137,7 +142,10 @@ class Handles {
  private:
   static bool close(Entry& e) {
     bool ok = true;
-    if (e.fd >= 0) ok = ::close(e.fd) == 0;
+    // An upload's data is on disk before its close is answered: the client
+    // registers the copy next, and a list must never name lost bytes.
+    if (e.fd >= 0 && e.writable) ok = ::fsync(e.fd) == 0;
+    if (e.fd >= 0) ok = ::close(e.fd) == 0 && ok;
     if (e.dir) closedir(e.dir);
     e.fd = -1;
     e.dir = nullptr;
@@ -158,18 +166,48 @@ void status(sftp_client_message msg, uint32_t code, const char* text) {
 // but never written, linked to, replaced, renamed or removed.
 class WritePolicy {
  public:
+  struct Grant {
+    int64_t limit;    // the size the file may reach
+    uint64_t writes;  // the file's count of changes, this one included
+  };
   explicit WritePolicy(NodeStore& store) : store_(store) {}
-  // The size the file at `local` may reach, or nullopt: not writable.
-  std::optional<int64_t> limit(const std::filesystem::path& local) const {
+  // Asked before every change to the file at `local`: nullopt, not writable.
+  // A grant counts as a change (and forgets the file's digest).
+  std::optional<Grant> change(const std::filesystem::path& local) const {
     std::lock_guard<std::mutex> lock(store_.mutex());
+    store_.expire_reservations(seconds_now());
     auto r = store_.reservation_at(local);
     if (!r) return std::nullopt;
-    return r->size;
+    return Grant{r->size, store_.note_write(local)};
   }
 
  private:
   NodeStore& store_;
 };
+
+// Records the digest of an upload whose reserved size is all there: from the
+// bytes as they came when they came in order, else read back from the file.
+void record_upload_digest(NodeStore& store, const std::string& path, int fd, UploadDigest& upload) {
+  struct stat st {};
+  std::optional<Reservation> reservation;
+  std::optional<std::string> hex;
+  uint64_t writes = 0;
+  {
+    std::lock_guard<std::mutex> lock(store.mutex());
+    reservation = store.reservation_at(path);
+    if (!reservation || fstat(fd, &st) != 0 || st.st_size != reservation->size) return;
+    writes = store.write_count(path);
+    hex = upload.of_whole(static_cast<uint64_t>(st.st_size), writes);
+    if (hex) {
+      store.record_digest(*reservation, *hex);
+      return;
+    }
+  }
+  // Reading a large file takes a while: without the store held.
+  hex = digest_of_file(path);
+  std::lock_guard<std::mutex> lock(store.mutex());
+  if (hex && store.write_count(path) == writes) store.record_digest(*reservation, *hex);
+}
 
 bool beyond(int64_t limit, uint64_t offset, uint64_t length) {
   return offset > static_cast<uint64_t>(limit) || length > static_cast<uint64_t>(limit) - offset;
@@ -178,7 +216,7 @@ bool beyond(int64_t limit, uint64_t offset, uint64_t length) {
 class SftpServer {
  public:
   SftpServer(sftp_session sftp, NodeStore& store, SessionSocket& socket)
-      : sftp_(sftp), paths_(store.root()), policy_(store), socket_(socket) {}
+      : sftp_(sftp), store_(store), paths_(store.root()), policy_(store), socket_(socket) {}
 
   void run() {
     while (sftp_client_message msg = sftp_get_client_message(sftp_)) {
@@ -189,6 +227,15 @@ class SftpServer {
   }
 
  private:
+  // --sftp-stall-after: past the bytes given, the session answers nothing
+  // more and waits until the client or the node ends it.
+  bool stalled() {
+    const auto& after = store_.options().sftp_stall_after;
+    if (!after || moved_bytes_ < static_cast<uint64_t>(*after)) return false;
+    socket_.wait_until_gone();
+    return true;
+  }
+
   void reply_errno(sftp_client_message msg) {
     status(msg, status_of_errno(errno), std::strerror(errno));
   }
@@ -217,12 +264,13 @@ class SftpServer {
         return;
       }
       case SSH_FXP_OPEN: return open_file(msg, name);
-      case SSH_FXP_READ: return read(msg);
-      case SSH_FXP_WRITE: return write(msg);
-      case SSH_FXP_CLOSE:
-        if (handles_.remove(msg->handle)) reply_ok(msg);
-        else sftp_reply_status(msg, SSH_FX_FAILURE, "bad handle");
-        return;
+      case SSH_FXP_READ:
+        if (stalled()) return;
+        return read(msg);
+      case SSH_FXP_WRITE:
+        if (stalled()) return;
+        return write(msg);
+      case SSH_FXP_CLOSE: return close(msg);
       case SSH_FXP_STAT:
       case SSH_FXP_LSTAT: {
         auto local = path_of(msg, name);
@@ -253,7 +301,7 @@ class SftpServer {
         if (!local) return;
         DIR* dir = opendir(local->c_str());
         if (!dir) return reply_errno(msg);
-        return reply_handle(msg, handles_.add({-1, dir, local->string()}));
+        return reply_handle(msg, handles_.add({-1, dir, local->string(), false, std::nullopt}));
       }
       case SSH_FXP_READDIR: return read_dir(msg);
       case SSH_FXP_MKDIR:
@@ -268,7 +316,7 @@ class SftpServer {
       case SSH_FXP_REMOVE: {
         auto local = path_of(msg, name);
         if (!local) return;
-        if (!policy_.limit(*local)) return deny(msg);
+        if (!policy_.change(*local)) return deny(msg);
         if (unlink(local->c_str()) != 0) return reply_errno(msg);
         return reply_ok(msg);
       }
@@ -289,7 +337,8 @@ class SftpServer {
     if (!local) return;
     const uint32_t f = sftp_client_message_get_flags(msg);
     const bool writing = f & (SSH_FXF_WRITE | SSH_FXF_APPEND | SSH_FXF_TRUNC | SSH_FXF_CREAT);
-    if (writing && !policy_.limit(*local)) return deny(msg);
+    std::optional<WritePolicy::Grant> grant;
+    if (writing && !(grant = policy_.change(*local))) return deny(msg);
     int flags = O_CLOEXEC | O_NOFOLLOW;
     if ((f & SSH_FXF_READ) && writing) flags |= O_RDWR;
     else if (writing) flags |= O_WRONLY;
@@ -306,7 +355,26 @@ class SftpServer {
       ::close(fd);
       return status(msg, writing ? SSH_FX_PERMISSION_DENIED : SSH_FX_FAILURE, "not a plain file");
     }
-    reply_handle(msg, handles_.add({fd, nullptr, local->string(), writing}));
+    Handles::Entry entry{fd, nullptr, local->string(), writing, std::nullopt};
+    if (writing) entry.upload.emplace(grant->writes);
+    reply_handle(msg, handles_.add(std::move(entry)));
+  }
+
+  // An upload's data is on disk before its close is answered (the client
+  // registers the copy next, and a list must never name lost bytes), and its
+  // digest recorded when the reservation is written in full.
+  void close(sftp_client_message msg) {
+    Handles::Entry* e = handles_.find(msg->handle);
+    if (!e) return status(msg, SSH_FX_FAILURE, "bad handle");
+    if (e->writable && ::fsync(e->fd) != 0) {
+      const int saved = errno;
+      handles_.remove(msg->handle);
+      errno = saved;
+      return reply_errno(msg);
+    }
+    if (e->writable) record_upload_digest(store_, e->path, e->fd, *e->upload);
+    if (!handles_.remove(msg->handle)) return reply_errno(msg);
+    reply_ok(msg);
   }
 
   void reply_handle(sftp_client_message msg, ssh_string handle) {
@@ -323,6 +391,7 @@ class SftpServer {
     ssize_t got = pread(e->fd, buffer.data(), buffer.size(), static_cast<off_t>(msg->offset));
     if (got < 0) return reply_errno(msg);
     if (got == 0) return status(msg, SSH_FX_EOF, nullptr);
+    moved_bytes_ += static_cast<uint64_t>(got);
     sftp_reply_data(msg, buffer.data(), static_cast<int>(got));
   }
 
@@ -332,36 +401,42 @@ class SftpServer {
     if (!e->writable) return status(msg, SSH_FX_PERMISSION_DENIED, "opened for reading");
     // Asked at every write: once the copy is registered its reservation is
     // gone, and so is the right to change it.
-    auto limit = policy_.limit(e->path);
-    if (!limit) return deny(msg);
+    auto grant = policy_.change(e->path);
+    if (!grant) return deny(msg);
     // The data is binary: taken from the string itself, never as a C text.
-    const char* data = static_cast<const char*>(ssh_string_data(msg->data));
-    size_t left = ssh_string_len(msg->data);
+    std::string_view data(static_cast<const char*>(ssh_string_data(msg->data)), ssh_string_len(msg->data));
     uint64_t at = msg->offset;
     if (fcntl(e->fd, F_GETFL) & O_APPEND) {
       struct stat st {};
       if (fstat(e->fd, &st) != 0) return reply_errno(msg);
       at = static_cast<uint64_t>(st.st_size);
     }
-    if (beyond(*limit, at, left)) return status(msg, SSH_FX_FAILURE, "beyond the reserved size");
-    off_t offset = static_cast<off_t>(at);
-    while (left > 0) {
-      ssize_t put = pwrite(e->fd, data, left, offset);
-      if (put < 0) return reply_errno(msg);
-      data += put;
-      left -= static_cast<size_t>(put);
-      offset += put;
+    if (beyond(grant->limit, at, data.size())) return status(msg, SSH_FX_FAILURE, "beyond the reserved size");
+    std::string flipped;
+    if (store_.options().corrupt_uploads && at == 0 && !data.empty()) {
+      // A bad link: the first byte stored is not the one sent.
+      flipped = data;
+      flipped[0] = static_cast<char>(~flipped[0]);
+      data = flipped;
     }
+    for (size_t done = 0; done < data.size();) {
+      ssize_t put = pwrite(e->fd, data.data() + done, data.size() - done, static_cast<off_t>(at + done));
+      if (put < 0) return reply_errno(msg);
+      done += static_cast<size_t>(put);
+    }
+    e->upload->add(at, data, grant->writes);
+    moved_bytes_ += data.size();
     reply_ok(msg);
   }
 
   // Size and times of a reserved file; nothing else is kept, nothing else changed.
   void set_stat(sftp_client_message msg, const std::filesystem::path& local, int fd) {
-    auto limit = policy_.limit(local);
-    if (!limit) return deny(msg);
+    auto grant = policy_.change(local);
+    if (!grant) return deny(msg);
+    const int64_t limit = grant->limit;
     const sftp_attributes attr = msg->attr;
     if (attr && (attr->flags & SSH_FILEXFER_ATTR_SIZE)) {
-      if (attr->size > static_cast<uint64_t>(*limit)) return status(msg, SSH_FX_FAILURE, "beyond the reserved size");
+      if (attr->size > static_cast<uint64_t>(limit)) return status(msg, SSH_FX_FAILURE, "beyond the reserved size");
       const int done = fd >= 0 ? ftruncate(fd, static_cast<off_t>(attr->size))
                                : truncate(local.c_str(), static_cast<off_t>(attr->size));
       if (done != 0) return reply_errno(msg);
@@ -404,11 +479,11 @@ class SftpServer {
     if (!from) return;
     auto to = path_of(msg, second_path(msg).c_str());
     if (!to) return;
-    auto to_limit = policy_.limit(*to);
-    if (!policy_.limit(*from) || !to_limit) return deny(msg);
+    auto to_grant = policy_.change(*to);
+    if (!policy_.change(*from) || !to_grant) return deny(msg);
     struct stat st {};
     if (lstat(from->c_str(), &st) != 0) return reply_errno(msg);
-    if (!S_ISREG(st.st_mode) || st.st_size > *to_limit)
+    if (!S_ISREG(st.st_mode) || st.st_size > to_grant->limit)
       return status(msg, SSH_FX_FAILURE, "beyond the reserved size");
     if (!replace && lstat(to->c_str(), &st) == 0)
       return status(msg, SSH_FX_FILE_ALREADY_EXISTS, "exists");
@@ -417,10 +492,12 @@ class SftpServer {
   }
 
   sftp_session sftp_;
+  NodeStore& store_;
   PathMap paths_;
   WritePolicy policy_;
   SessionSocket& socket_;
   Handles handles_;
+  uint64_t moved_bytes_ = 0;  // read and written in this session
 };
 
 // Runs the SSH event loop until the client has asked for the sftp subsystem
@@ -461,7 +538,22 @@ void SessionSocket::touch() { last_activity_ms = steady_ms(); }
 
 void SessionSocket::shutdown() {
   std::lock_guard<std::mutex> lock(mutex_);
+  shut_ = true;
   if (fd_ >= 0) ::shutdown(fd_, SHUT_RDWR);
+}
+
+void SessionSocket::wait_until_gone() {
+  for (;;) {
+    int fd;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (shut_ || fd_ < 0) return;
+      fd = fd_;
+    }
+    // Only the peer's close is watched: what it still sends stays unread.
+    pollfd p{fd, POLLRDHUP, 0};
+    if (::poll(&p, 1, 100) > 0 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR))) return;
+  }
 }
 
 void SessionSocket::forget() {

@@ -34,6 +34,9 @@ class SessionSocket {
   explicit SessionSocket(int fd);
   void shutdown();
   void forget();  // the session is about to close it
+  // Returns once the peer has closed the connection or shutdown() was called;
+  // called only by the session that owns the socket.
+  void wait_until_gone();
 
   // For the service's watchdog: a session not logged in within the login
   // limit, or idle for long, is shut down.
@@ -44,6 +47,7 @@ class SessionSocket {
  private:
   std::mutex mutex_;
   int fd_;
+  bool shut_ = false;
 };
 
 // Serves the session until the client closes it or goes away, then frees it.

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/version.h"
 #include "peers/promptwin/call.h"
 #include "peers/promptwin/dialog.h"
 #include "peers/promptwin/script.h"
@@ -33,6 +34,7 @@ std::string environment(const char* name) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (morbs::asks_for_version(argc, argv)) return morbs::print_version("promptwin");
   using namespace morbs::promptwin;
   const std::vector<std::string> args(argv + 1, argv + argc);
   if (args.size() == 1 && args[0] == "--help") {

@@ -146,6 +146,17 @@ TEST(MorbnodeProcess, BadOptionsAndAPortInUseEndWithAReason) {
   EXPECT_NE(busy.output.find(std::to_string(taken.port())), std::string::npos) << busy.output;
 }
 
+TEST(MorbnodeProcess, HelpListsEveryOption) {
+  const auto help = run_node({"--help"});
+  EXPECT_EQ(help.exit_code, 0);
+  for (const char* option :
+       {"--root", "--sn", "--port", "--sftp-port", "--user", "--password", "--capacity", "--refuse-all",
+        "--answer-delay-ms", "--never-answer", "--close-without-answer", "--refuse-op", "--sftp-off",
+        "--disk-full-at", "--log", "--reservation-expiry-s", "--sftp-sessions", "--sftp-queue-wait-s",
+        "--no-digest", "--corrupt-uploads", "--sftp-stall-after", "--ask"})
+    EXPECT_NE(help.output.find(std::string(option) + " "), std::string::npos) << option;
+}
+
 TEST(MorbnodeProcess, StopsCleanlyOnTerm) {
   TempDir dir("process");
   DataNet net(dir.path(), 1);

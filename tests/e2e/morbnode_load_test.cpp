@@ -13,7 +13,9 @@
 
 #include "core/wire/query_string.h"
 #include "core/wire/scrambler.h"
+#include "platform/process.h"
 #include "platform/tcp_socket.h"
+#include "tests/e2e/support/certificate_fixture.h"
 #include "tests/e2e/support/datanet.h"
 #include "tests/e2e/support/temp_dir.h"
 
@@ -108,6 +110,30 @@ TEST(NodeLoad, SilentConnectionsKeepNoRealRequestOut) {
   for (int i = 0; i < 100; ++i) answered += exchange(net.query_port(0), test) == "SN=1&";
   EXPECT_EQ(answered, 100);
   EXPECT_EQ(answered_at_once(net.query_port(0), 200), 200);
+}
+
+// Every connection slot busy with a request still arriving: a further client
+// waits for a slot instead of being turned away, and is answered.
+TEST(NodeLoad, ARequestBeyondEveryBusySlotWaitsAndIsAnswered) {
+  TempDir dir("load");
+  DataNet ports(dir.path(), 1);
+  ports.stop(0);
+  // Few descriptors: the node keeps 8 connections on its query port.
+  platform::BackgroundProcess node;
+  ASSERT_TRUE(node.start({"prlimit", "--nofile=100:100", program("morbnode"), "--root", (dir / "solo").string(),
+                          "--port", std::to_string(ports.query_port(0)), "--sftp-port",
+                          std::to_string(ports.sftp_port(0))},
+                         {}, (dir / "solo.out").string()));
+  for (int i = 0; i < 250 && ports.request(0, "TEST=H00&").empty(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  std::vector<platform::TcpSocket> slow(10);
+  const MessageBlock request = coded("TEST=H00&");
+  for (auto& s : slow) {
+    ASSERT_TRUE(s.open() && s.connect_within("127.0.0.1", ports.query_port(0), 1, 0));
+    s.send_once(request.data(), 100);  // a part of the request, the rest never
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(exchange(ports.query_port(0), request), "SN=1&") << read_file(dir / "solo.out");
 }
 
 TEST(NodeLoad, ABurstOfRealRequestsIsAnsweredInFull) {

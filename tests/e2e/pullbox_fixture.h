@@ -36,14 +36,19 @@ class PullboxTest : public ::testing::Test {
     dir_.write("client.config", dir_.read("client.config") + lines);
   }
 
-  platform::RunResult run(const std::string& name, const std::vector<std::string>& args, long timeout_ms = 120000) {
+  // The run's standard output (and error, when `with_errors`).
+  platform::RunResult run(const std::string& name, const std::vector<std::string>& args, long timeout_ms = 120000,
+                          bool with_errors = false) {
     std::vector<std::string> argv = {program(name)};
     argv.insert(argv.end(), args.begin(), args.end());
     platform::RunOptions options;
     options.working_directory = dir_.str();
     options.timeout_ms = timeout_ms;
+    options.merge_standard_error = with_errors;
     auto r = platform::run_process(argv, options);
-    EXPECT_TRUE(r && r->exit_code == 0 && !r->timed_out) << name;
+    EXPECT_TRUE(r && !r->timed_out) << name;
+    // 0 when the run did what it was asked; the status of the last run.
+    last_exit_ = r ? r->exit_code : -1;
     return r ? *r : platform::RunResult{};
   }
   // pullbox's standard output.
@@ -107,6 +112,12 @@ class PullboxTest : public ::testing::Test {
     std::sort(found.begin(), found.end());
     return found;
   }
+  // How often `what` stands in `text`.
+  static size_t count_of(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+  }
   // A byte pattern that shows any shift, loss or doubling.
   static std::string pattern(size_t size, unsigned seed) {
     std::string s(size, '\0');
@@ -121,6 +132,7 @@ class PullboxTest : public ::testing::Test {
   TempDir dir_{"pullbox"};
   std::unique_ptr<DataNet> net_;
   int nodes_ = 0;
+  int last_exit_ = -1;
 };
 
 }  // namespace morbs::e2e

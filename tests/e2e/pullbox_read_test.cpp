@@ -24,12 +24,6 @@ const std::string three_failed_attempts =
     "Error: download file, attmpt[1] from 3\nError: download file, attmpt[2] from 3\n"
     "Error: download file, attmpt[3] from 3\n";
 
-size_t count_of(const std::string& text, const std::string& what) {
-  size_t n = 0;
-  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-  return n;
-}
-
 std::string value(const std::string& line, const char* key) {
   std::string v;
   select_value(line, key, v);
@@ -99,21 +93,38 @@ TEST_F(PullboxRead, SideBySidePartsComeBackByteForByte) {
 }
 
 // One part's node has its SFTP service down: that part alone is tried three
-// times, the others once, and the user's file stays.
-TEST_F(PullboxRead, SideBySideOnePartFailingIsRetriedAlone) {
+// times, the others once, then it comes from its second copy; with the
+// second copy's node down too, the download fails and the user's file stays.
+TEST_F(PullboxRead, SideBySideOnePartFailingIsRetriedAloneThenTakenFromItsTwin) {
   start_nodes(4, matrix_config + "TRANSFERS=4&TEST=1&\n");
   const std::string fn = push("split.bin", pattern(40000, 3));
   EXPECT_EQ(pull({"-list", id}), "");
   std::string basic_of_part_2;
   for (const auto& line : list_lines_with(fn + ":2"))
     if (value(line, "ORG") == "0") basic_of_part_2 = line;
+  const std::string content = pattern(40000, 3);
+  const std::string listed = dir_.read("list.q");
   net_->start(node_of(*net_, basic_of_part_2), {"--sftp-off"});
   dir_.write("out.bin", "the user's own file");
-  const std::string out = pull({"-rd", id, fn, "out.bin"});
+  std::string out = pull({"-rd", id, fn, "out.bin"});
   EXPECT_EQ(count_of(out, "attmpt["), 3u) << out;
-  EXPECT_EQ(count_of(out, " done: part "), 3u) << out;
-  EXPECT_EQ(count_of(out, " done: part 3\n"), 0u) << out;
+  EXPECT_EQ(count_of(out, " done: part "), 4u) << out;
+  EXPECT_EQ(out.substr(out.size() - success.size()), success) << out;
+  EXPECT_EQ(last_exit_, 0);
+  EXPECT_TRUE(dir_.read("out.bin") == content);
+  EXPECT_FALSE(exists("list.q"));
+
+  dir_.write("list.q", listed);
+  std::string second_of_part_2;
+  for (const auto& line : list_lines_with(fn + ":2"))
+    if (value(line, "ORG") == "1") second_of_part_2 = line;
+  net_->start(node_of(*net_, second_of_part_2), {"--sftp-off"});
+  dir_.write("out.bin", "the user's own file");
+  out = pull({"-rd", id, fn, "out.bin"});
+  // Both copies of part 3 failed (another part may have had its basic copy there too).
+  EXPECT_GE(count_of(out, "attmpt["), 6u) << out;
   EXPECT_EQ(out.substr(out.size() - 15), "download error\n") << out;
+  EXPECT_EQ(last_exit_, 1);
   EXPECT_EQ(dir_.read("out.bin"), "the user's own file");
   EXPECT_FALSE(exists("list.q"));
 }
@@ -213,16 +224,29 @@ TEST_F(PullboxRead, OutputNamesArriveIntact) {
   EXPECT_TRUE(leftovers().empty());
 }
 
-TEST_F(PullboxRead, SFTPDownOnTheNodeFailsAndKeepsTheUsersFile) {
+// The basic copy's node fails at transfer time: the second copy is taken.
+// Both copies' nodes failing: the download fails and the user's file stays.
+TEST_F(PullboxRead, SFTPDownOnTheNodeTakesTheTwinOrFailsAndKeepsTheUsersFile) {
   start_nodes(2);
-  const std::string fn = push("sftp.txt", pattern(1200, 5));
+  const std::string content = pattern(1200, 5);
+  const std::string fn = push("sftp.txt", content);
   EXPECT_EQ(pull({"-list", id}), "");
   std::string basic;
   for (const auto& line : list_lines_with(fn))
     if (value(line, "ORG") == "0") basic = line;
+  const std::string listed = dir_.read("list.q");
   net_->start(node_of(*net_, basic), {"--sftp-off"});
   dir_.write("out.txt", "the user's own file");
-  EXPECT_EQ(pull({"-rd", id, fn, "out.txt"}), nr_parts(1, "out.txt") + three_failed_attempts + "download error\n");
+  EXPECT_EQ(pull({"-rd", id, fn, "out.txt"}), nr_parts(1, "out.txt") + three_failed_attempts + success);
+  EXPECT_EQ(last_exit_, 0);
+  EXPECT_EQ(dir_.read("out.txt"), content);
+
+  dir_.write("list.q", listed);
+  net_->start(1 - node_of(*net_, basic), {"--sftp-off"});
+  dir_.write("out.txt", "the user's own file");
+  EXPECT_EQ(pull({"-rd", id, fn, "out.txt"}),
+            nr_parts(1, "out.txt") + three_failed_attempts + three_failed_attempts + "download error\n");
+  EXPECT_EQ(last_exit_, 1);
   EXPECT_EQ(dir_.read("out.txt"), "the user's own file");
   EXPECT_FALSE(exists("list.q"));
   EXPECT_FALSE(exists("tmp_list.q"));

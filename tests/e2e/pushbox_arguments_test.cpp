@@ -43,6 +43,7 @@ TEST_F(PushboxArguments, RefusedWithTheirMessages) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args.empty() ? "no arguments" : c.args[0] + " " + (c.args.size() > 2 ? c.args[2].substr(0, 9) : ""));
     EXPECT_EQ(run(c.args), c.output);
+    EXPECT_EQ(last_exit(), 1);  // a refused run is a failed run
   }
 }
 
@@ -55,6 +56,7 @@ TEST_F(PushboxArguments, TheCertificateComesFirst) {
     EXPECT_EQ(out.substr(out.size() - std::string("\n Incorrect access card\n").size()), "\n Incorrect access card\n")
         << out;
     EXPECT_EQ(out.find("Incorrect number"), std::string::npos);
+    EXPECT_EQ(last_exit(), 1);
   }
 }
 

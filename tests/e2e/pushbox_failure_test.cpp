@@ -204,8 +204,14 @@ TEST_F(PushboxFailure, KilledDuringATransferThenCleared) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the other transfers under way too
     ::kill(pushbox.pid(), SIGKILL);
     pushbox.stop();
-    for (const std::string& pid : lines_of(dir_.read("curl.pid")))
-      if (std::atoi(pid.c_str()) > 0) ::kill(std::atoi(pid.c_str()), SIGKILL);
+    // Its transfers die with it.
+    for (const std::string& pid : lines_of(dir_.read("curl.pid"))) {
+      const int p = std::atoi(pid.c_str());
+      for (int waited = 0; waited < 3000 && p > 0 && ::kill(p, 0) == 0; waited += 20)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      EXPECT_NE(::kill(p, 0), 0) << "curl " << p << " outlived pushbox";
+      if (p > 0) ::kill(p, SIGKILL);
+    }
 
     ASSERT_EQ(files_named(".disater"), std::vector<std::string>{"data.bin-matrix.disater"});
     EXPECT_EQ(lines_of(dir_.read("data.bin-matrix.disater")).size(), 8u);
@@ -215,6 +221,22 @@ TEST_F(PushboxFailure, KilledDuringATransferThenCleared) {
     EXPECT_EQ(free_space(), before_);
     EXPECT_TRUE(files_named(".disater").empty());
     EXPECT_TRUE(data_files().empty());
+  }
+}
+
+// A failed upload ends with a failure status and one line on standard error
+// that says which file was not stored and why, whatever TEST says.
+TEST_F(PushboxFailure, AFailedUploadSaysWhyAndEndsWithAFailureStatus) {
+  for (const char* test : {"TEST=1&\n", "TEST=0&\n"}) {
+    SCOPED_TRACE(test);
+    start({{"--sftp-off"}});
+    config("MIN_SIZE=100000&\n", test);
+    dir_.write("data.bin", content_of(3000));
+    const std::string out = upload("data.bin", "data.bin");
+    EXPECT_EQ(last_exit(), 1) << out;
+    EXPECT_NE(out.find("pushbox: data.bin: not stored: the transfer of the basic copy failed\n"), std::string::npos)
+        << out;
+    EXPECT_EQ(free_space(), before_);
   }
 }
 

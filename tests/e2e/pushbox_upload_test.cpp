@@ -1,6 +1,9 @@
 // pushbox, the real binary with real curl, uploading into running nodes.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <set>
+
 #include <regex>
 #include <tuple>
 
@@ -188,7 +191,12 @@ TEST_F(PushboxUpload, OddPathsAndNamesArriveIntact) {
       {"plain.bin", "Zażółć gęślą jaźń.txt", "Zazolc_gesla_jazn.txt"},
       {"cp.bin", "\xbf\xf3\xb3w \x9c", "zolw_s"},
       {"long.bin", std::string(126, 'n'), std::string(126, 'n')},
+      // curl's own name patterns and its "-" must not touch a local name.
+      {"x{y}.bin", "braces.bin", "braces.bin"},
+      {"Invoice [2024].pdf", "invoice.pdf", "invoice.pdf"},
+      {"-", "dash.bin", "dash.bin"},
   };
+  dir_.write("xy.bin", "the sibling that x{y}.bin would have named");
   unsigned seed = 7;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.local + " / " + c.shown);
@@ -198,12 +206,47 @@ TEST_F(PushboxUpload, OddPathsAndNamesArriveIntact) {
     const std::string out = upload(c.local, c.name);
     EXPECT_NE(out.find("\nFile REPO:  " + c.shown + "\n\n"), std::string::npos) << out;
     ASSERT_NE(out.find("SUCCESS!"), std::string::npos) << out;
+    EXPECT_EQ(last_exit(), 0);
     auto after = stored_names();
     ASSERT_EQ(after.size(), before.size() + 2);
     const std::string fn = after.back();
     EXPECT_EQ(fn.substr(20), c.shown);
     for (const Copy& copy : copies_of(fn)) EXPECT_EQ(stored(copy.node, copy.area, fn), content);
   }
+}
+
+// Two uploads of one name in one folder at once: each has its own part files
+// and its own journal, and each stores its own bytes.
+TEST_F(PushboxUpload, TwoRunsInOneFolderAtOnceKeepTheirOwnBytes) {
+  start_nodes(4);
+  config("MIN_SIZE=1000&\n");
+  const std::string first = content_of(200000, 21), second = content_of(200000, 22);
+  dir_.write("first.bin", first);
+  dir_.write("second.bin", second);
+  platform::BackgroundProcess a, b;
+  ASSERT_TRUE(a.start({program("pushbox"), push_id, "first.bin", "same.bin"}, dir_.str(), (dir_ / "a.out").string()));
+  ASSERT_TRUE(b.start({program("pushbox"), push_id, "second.bin", "same.bin"}, dir_.str(), (dir_ / "b.out").string()));
+  EXPECT_EQ(a.wait(60000), 0) << dir_.read("a.out");
+  EXPECT_EQ(b.wait(60000), 0) << dir_.read("b.out");
+  // Every stored part has the same bytes in both its copies, and the parts of
+  // each upload join into one of the two files.
+  std::map<std::string, std::string> parts;
+  for (int i = 0; i < nodes(); ++i)
+    for (const std::string area : {"accounts", "accounts1"})
+      for (const auto& line : list_lines(i, area)) {
+        const std::string fn = field(line, "FN");
+        const std::string bytes = stored(i, area, fn);
+        if (parts.count(fn)) EXPECT_EQ(parts[fn], bytes) << fn;
+        parts[fn] = bytes;
+      }
+  std::map<std::string, std::string> joined;  // by the prefix of the upload
+  for (const auto& [fn, bytes] : parts) joined[fn.substr(0, fn.find(':'))] += bytes;
+  ASSERT_EQ(joined.size(), 2u);
+  std::set<std::string> files;
+  for (const auto& [prefix, bytes] : joined) files.insert(bytes == first ? "first" : bytes == second ? "second" : "?");
+  EXPECT_EQ(files, (std::set<std::string>{"first", "second"}));
+  EXPECT_TRUE(files_named(".disater").empty());
+  EXPECT_TRUE(files_named("tmp_mfile").empty());
 }
 
 }  // namespace

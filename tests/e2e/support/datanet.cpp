@@ -35,12 +35,17 @@ int free_base_port() {
 
 }  // namespace
 
+std::string transfers_line() {
+  const char* n = std::getenv("MORBS_E2E_TRANSFERS");
+  return n && *n ? "TRANSFERS=" + std::string(n) + "&\n" : std::string();
+}
+
 DataNet::DataNet(const fs::path& dir, int nodes, std::vector<std::vector<std::string>> extra)
     : dir_(dir), base_(free_base_port()), nodes_(static_cast<size_t>(nodes)) {
   extra.resize(static_cast<size_t>(nodes));
   for (int i = 0; i < nodes; ++i) start(i, extra[static_cast<size_t>(i)]);
   write_file(dir_ / "client.config",
-             "IP_ADDR=127.0.0.1&\nINIT_PORT_Q=" + std::to_string(base_) + "&\nTEST=1&\n");
+             transfers_line() + "IP_ADDR=127.0.0.1&\nINIT_PORT_Q=" + std::to_string(base_) + "&\nTEST=1&\n");
 }
 
 DataNet::~DataNet() {

@@ -11,6 +11,12 @@
 
 namespace morbs::e2e {
 
+// The first line of every client.config the tests write: "TRANSFERS=N&"
+// when MORBS_E2E_TRANSFERS is set (so that the transfer tests can be run
+// with several transfers at once), else nothing. A later line of a test
+// that sets TRANSFERS itself wins.
+std::string transfers_line();
+
 class DataNet {
  public:
   // Starts `nodes` nodes; `extra[i]` are further options of node i (fault

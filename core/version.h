@@ -1,0 +1,20 @@
+// The project's version, which every program reports for "--version".
+#pragma once
+
+#include <string_view>
+
+namespace morbs {
+
+// MAJOR.MINOR.PATCH, as the build was told it (the project's VERSION).
+std::string_view version();
+
+// True for exactly one argument, "--version". Every program checks this
+// before anything else, so that each of its other argument lists keeps the
+// answer it always had.
+bool asks_for_version(int argc, const char* const* argv);
+
+// Prints "PROGRAM VERSION" and a line end on standard output; returns the
+// exit code, 0.
+int print_version(std::string_view program);
+
+}  // namespace morbs

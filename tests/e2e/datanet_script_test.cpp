@@ -1,0 +1,196 @@
+// scripts/datanet as users and benchmarks run it: a network shaped through
+// the proxy, and one node stopped, started again and wiped alone.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <random>
+
+#include "core/wire/op_message.h"
+#include "core/wire/query_string.h"
+#include "platform/loopback_listener.h"
+#include "platform/process.h"
+#include "tests/e2e/support/certificate_fixture.h"
+#include "tests/e2e/support/temp_dir.h"
+
+namespace morbs::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+const std::string id = "12345678903";
+
+// A base whose ports are all free now: the query and SFTP ports, and the
+// nodes' own ports 50 higher when a proxy stands in front of them.
+int free_base_port() {
+  std::mt19937 random(std::random_device{}());
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    const int base = 20000 + static_cast<int>(random() % 30000);
+    bool free = true;
+    for (int offset : {0, 1, 50, 51, 100, 101, 150, 151}) {
+      platform::LoopbackListener probe;
+      free = free && probe.listen(base + offset);
+    }
+    if (free) return base;
+  }
+  throw std::runtime_error("no free ports");
+}
+
+platform::RunResult datanet(const std::vector<std::string>& args) {
+  std::vector<std::string> argv = {"env", "MORBS_BIN_DIR=" + std::string(MORBS_BIN_DIR),
+                                   std::string(MORBS_SOURCE_DIR) + "/scripts/datanet"};
+  argv.insert(argv.end(), args.begin(), args.end());
+  platform::RunOptions options;
+  options.merge_standard_error = true;
+  options.timeout_ms = 60000;
+  auto result = platform::run_process(argv, options);
+  if (!result) throw std::runtime_error("cannot run scripts/datanet");
+  return *result;
+}
+
+// One exchange with whatever listens on `port`; "" when it failed.
+std::string ask(int port, const std::string& request) {
+  std::string message = request;
+  if (op_message("127.0.0.1", port, message, 0, {2, 0}) != 0) return "";
+  return message;
+}
+
+std::string value(const std::string& reply, const char* key) {
+  std::string v;
+  select_value(reply, key, v);
+  return v;
+}
+
+// Takes the network down whatever the test did.
+class Network {
+ public:
+  explicit Network(const TempDir& dir) : dir_(dir.str()) {}
+  ~Network() { datanet({"down", dir_}); }
+
+ private:
+  std::string dir_;
+};
+
+TEST(DatanetScript, AShapedNetworkIsReachedThroughTheProxyOnly) {
+  TempDir dir("datanet");
+  const int base = free_base_port();
+  Network network(dir);
+  auto up = datanet({"up", dir.str(), "--nodes", "2", "--base-port", std::to_string(base),
+                     "--latency", "50", "--rate", "100"});
+  ASSERT_EQ(up.exit_code, 0) << up.output;
+  EXPECT_NE(up.output.find("50 ms each way, 100 Mbit/s each way"), std::string::npos) << up.output;
+  EXPECT_EQ(dir.read("client.config"),
+            "IP_ADDR=127.0.0.1&\nINIT_PORT_Q=" + std::to_string(base) + "&\nTEST=1&\n");
+
+  // The client's port is the proxy's: a new connection and one exchange are
+  // two round trips of 100 ms (the connection's is the proxy's --handshake).
+  // The node itself, 50 ports up, answers at once and tells the proxy's SFTP
+  // port all the same.
+  const auto start = Clock::now();
+  const std::string through = ask(base + 1, "OP=sshpasswd&");
+  const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+  EXPECT_EQ(through, "PA=node2:pass2&PORT_SFTP=" + std::to_string(base + 101) + "&");
+  EXPECT_GE(elapsed.count(), 200);
+  EXPECT_LT(elapsed.count(), 2000);
+  EXPECT_EQ(ask(base + 51, "OP=sshpasswd&"), through);
+
+  // curl's SFTP goes through the proxy to the node's SFTP service.
+  platform::RunOptions bounded;
+  bounded.merge_standard_error = true;
+  bounded.timeout_ms = 30000;
+  auto curl = platform::run_process(
+      {"curl", "-sS", "-k", "--user", "node1:pass1",
+       "sftp://127.0.0.1:" + std::to_string(base + 100) + "/home/node1/MORBS-SYSTEM/MORB1/"},
+      bounded);
+  ASSERT_TRUE(curl);
+  EXPECT_EQ(curl->exit_code, 0) << curl->output;
+
+  auto down = datanet({"down", dir.str()});
+  EXPECT_EQ(down.exit_code, 0) << down.output;
+  EXPECT_EQ(ask(base, "TEST=H00&"), "");       // the proxy is gone
+  EXPECT_EQ(ask(base + 50, "TEST=H00&"), "");  // and so are the nodes
+}
+
+TEST(DatanetScript, OneNodeStopsStartsAgainAndIsWipedAlone) {
+  TempDir dir("datanet");
+  const int base = free_base_port();
+  Network network(dir);
+  auto up = datanet({"up", dir.str(), "--nodes", "2", "--base-port", std::to_string(base), "--",
+                     "--capacity", "1000"});
+  ASSERT_EQ(up.exit_code, 0) << up.output;
+  const int node2 = base + 1;
+  auto resv = ask(node2, "OP=resv&ID=" + id + "&DISK=accounts&FN=1514764800000000005:a&FSZ=300&");
+  ASSERT_EQ(value(resv, "STATUS"), "done") << resv;
+
+  struct Step {
+    std::string action, says, space;  // space: node 2's answer to currentspace afterwards
+  };
+  const Step steps[] = {
+      {"stop", "node 2 stopped", ""},
+      {"stop", "node 2 is not running", ""},
+      {"start", "node 2 started", "ACCOUNTS=700&ACCOUNTS1=1000&"},  // its state and its options
+      {"start", "node 2 is already running", "ACCOUNTS=700&ACCOUNTS1=1000&"},
+      {"wipe", "node 2 wiped", ""},
+      {"start", "node 2 started", "ACCOUNTS=1000&ACCOUNTS1=1000&"},  // empty
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.action);
+    auto run = datanet({"node", dir.str(), "2", step.action});
+    EXPECT_EQ(run.exit_code, 0) << run.output;
+    EXPECT_EQ(run.output.rfind(step.says, 0), 0u) << run.output;
+    EXPECT_EQ(ask(node2, "OP=currentspace&"), step.space);
+    EXPECT_EQ(ask(base, "TEST=H00&"), "SN=1&");  // the other node never minds
+  }
+  EXPECT_EQ(value(ask(node2, "OP=chkaccount&ID=" + id + "&"), "ACCOUNTS"), "noaccount");
+
+  struct Refused {
+    std::vector<std::string> args;
+    int exit_code;
+  };
+  const Refused refused[] = {
+      {{"node", dir.str(), "3", "stop"}, 1},   // no such node in this network
+      {{"node", dir.str(), "0", "start"}, 1},
+      {{"node", dir.str(), "2", "reboot"}, 2},
+      {{"node", dir.str(), "2"}, 2},
+      {{"node", (dir / "nothing").string(), "1", "stop"}, 1},
+  };
+  for (const Refused& r : refused) {
+    auto run = datanet(r.args);
+    EXPECT_EQ(run.exit_code, r.exit_code) << ::testing::PrintToString(r.args) << run.output;
+  }
+}
+
+TEST(DatanetScript, RefusesAShapeItCannotGive) {
+  TempDir dir("datanet");
+  for (const std::vector<std::string>& shape :
+       {std::vector<std::string>{"--latency", "ten"}, {"--latency", "-5"}, {"--rate", "fast"},
+        {"--rate", "1e3"}}) {
+    std::vector<std::string> args = {"up", dir.str(), "--base-port", "29999"};
+    args.insert(args.end(), shape.begin(), shape.end());
+    auto run = datanet(args);
+    EXPECT_EQ(run.exit_code, 2) << ::testing::PrintToString(shape) << run.output;
+  }
+  EXPECT_FALSE(fs::exists(dir / "node1.pid"));
+}
+
+// A port that another program holds would answer in a node's place.
+TEST(DatanetScript, RefusesPortsThatAreInUse) {
+  for (int offset : {1, 101, 51, 151}) {  // query, SFTP, and the nodes' own behind a proxy
+    SCOPED_TRACE(offset);
+    TempDir dir("datanet");
+    const int base = free_base_port();
+    Network network(dir);
+    platform::LoopbackListener squatter;
+    ASSERT_TRUE(squatter.listen(base + offset));
+    auto up = datanet({"up", dir.str(), "--nodes", "2", "--base-port", std::to_string(base),
+                       "--latency", "1"});
+    EXPECT_EQ(up.exit_code, 1) << up.output;
+    EXPECT_NE(up.output.find("port " + std::to_string(base + offset) + " is in use"),
+              std::string::npos)
+        << up.output;
+    EXPECT_FALSE(fs::exists(dir / "node1.pid"));
+  }
+}
+
+}  // namespace
+}  // namespace morbs::e2e

@@ -1,0 +1,105 @@
+// Test stand-ins for the outside of a run: a data network answered from
+// memory (NodeExchange) and transfers played without curl (Workers). Flow
+// tests of pushbox and pullbox run on them, without sockets or children.
+#pragma once
+
+#include <deque>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/wire/node_exchange.h"
+#include "core/wire/query_string.h"
+#include "transfer/workers.h"
+
+namespace morbs::testing {
+
+// Nodes at consecutive query ports, each answering the questions of a run
+// with room in both areas, every reservation and registration granted.
+class ScriptedNetwork final : public NodeExchange {
+ public:
+  struct Asked {
+    int node;
+    std::string request;
+  };
+  ScriptedNetwork(int base_port, int nodes) : base_(base_port), nodes_(nodes) {}
+
+  bool ask(std::string_view, int port, std::string& message) override {
+    const int node = port - base_;
+    if (node < 0 || node >= nodes_ || down.count(node)) return false;
+    asked.push_back({node, message});
+    message = reply(node, message);
+    return true;
+  }
+  // The requests node `node` was sent, in order, that start with `prefix`.
+  std::vector<std::string> sent_to(int node, std::string_view prefix = "") const {
+    std::vector<std::string> out;
+    for (const Asked& a : asked)
+      if (a.node == node && a.request.rfind(prefix, 0) == 0) out.push_back(a.request);
+    return out;
+  }
+
+  std::vector<Asked> asked;
+  std::set<int> down;
+
+ private:
+  std::string reply(int node, const std::string& request) const {
+    const std::string sn = std::to_string(node + 1);
+    if (request == "TEST=H00&") return "SN=" + sn + "&";
+    if (request == "OP=currentspace&") return "ACCOUNTS=1000000000&ACCOUNTS1=1000000000&";
+    if (request == "OP=sshpasswd&") return "PA=node" + sn + ":pass" + sn + "&PORT_SFTP=" + std::to_string(2200 + node) + "&";
+    if (request == "OP=timeprec&") return "TIME=1514764800&NANO=5&";
+    return "STATUS=done&";
+  }
+  int base_;
+  int nodes_;
+};
+
+// Plays every transfer at once: an upload "arrives" with the bytes of its
+// local file, kept by URL; a transfer whose URL holds a text in `failing`
+// fails that many times first.
+class PlayedTransfers final : public Workers {
+ public:
+  bool start(int tag, const std::vector<std::string>& argv, int) override {
+    started.push_back(argv);
+    std::string url, local;
+    for (size_t i = 0; i + 1 < argv.size(); ++i) {
+      if (argv[i].rfind("sftp://", 0) == 0) url = argv[i];
+      if (argv[i] == "-T") local = argv[i + 1];
+    }
+    int code = 0;
+    for (auto& [text, times] : failing)
+      if (url.find(text) != std::string::npos && times > 0) {
+        --times;
+        code = 7;
+      }
+    if (code == 0 && !local.empty()) {
+      std::ifstream in(local, std::ios::binary);
+      std::stringstream bytes;
+      bytes << in.rdbuf();
+      stored[url] = bytes.str();
+    }
+    queue_.push_back({tag, code});
+    return true;
+  }
+  std::optional<Ended> wait_any() override {
+    if (queue_.empty()) return std::nullopt;
+    Ended e = queue_.front();
+    queue_.pop_front();
+    return e;
+  }
+  size_t running() const override { return queue_.size(); }
+
+  std::map<std::string, int> failing;
+  std::vector<std::vector<std::string>> started;
+  std::map<std::string, std::string> stored;
+
+ private:
+  std::deque<Ended> queue_;
+};
+
+}  // namespace morbs::testing
