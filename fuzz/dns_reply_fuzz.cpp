@@ -14,9 +14,9 @@ namespace {
 
 void check_reply(std::span<const uint8_t> datagram, size_t question_size) {
   morbs::DnsAnswer answer = morbs::read_reply(datagram, question_size);
-  if (answer.result == 1 && (answer.address.size() < 7 || answer.address.size() > 15))
+  if (answer.result == morbs::DnsResult::address && (answer.address.size() < 7 || answer.address.size() > 15))
     __builtin_trap();
-  if (answer.result == -1 && (answer.address != "null" || answer.alias != "null"))
+  if (answer.result == morbs::DnsResult::nothing && (answer.address != "null" || answer.alias != "null"))
     __builtin_trap();
   if (answer.alias.size() > morbs::dns_name_limit) __builtin_trap();
 }

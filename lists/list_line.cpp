@@ -3,6 +3,7 @@
 #include "core/report/terminal_text.h"
 #include "core/wire/query_string.h"
 #include "lists/stored_name.h"
+#include "platform/text_file.h"
 
 namespace morbs {
 
@@ -53,6 +54,13 @@ bool taken_as_list_line(std::string_view path, long number, std::string_view lin
   reporter.detail(format_text("Error: line %ld of %s skipped, %s\n", number,
                               shown_on_terminal(path).c_str(), problem.why().c_str()));
   return false;
+}
+
+bool read_all_lines(const std::string& path, Lines& lines) {
+  std::optional<Lines> read = platform::read_lines(path);
+  if (!read) return false;
+  lines.insert(lines.end(), read->begin(), read->end());
+  return true;
 }
 
 std::string field_of(std::string_view line, std::string_view key) {

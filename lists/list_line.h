@@ -33,6 +33,11 @@ Status list_line_problem(std::string_view line);
 // why. Either way it never joins a result. `number` counts from 1.
 bool taken_as_list_line(std::string_view path, long number, std::string_view line, Reporter& reporter);
 
+// Every line of a list file (platform::read_lines) appended to `lines`;
+// false when it is no regular file or cannot be read. Kept for the callers
+// that take lines through an out-parameter.
+bool read_all_lines(const std::string& path, Lines& lines);
+
 // The value of KEY in a list line, "NULL" when absent.
 std::string field_of(std::string_view line, std::string_view key);
 

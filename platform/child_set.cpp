@@ -7,6 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/file_descriptor.h"
+
 namespace morbs::platform {
 
 namespace {
@@ -35,15 +37,12 @@ bool ChildSet::start(int tag, const std::vector<std::string>& args, int output) 
   argv.push_back(nullptr);
   // The child tells through this pipe why it could not run the program; a
   // pipe closed by the exec says it runs.
-  int report[2];
-  if (::pipe2(report, O_CLOEXEC) != 0) return false;
+  int ends[2];
+  if (::pipe2(ends, O_CLOEXEC) != 0) return false;
+  FileDescriptor report_read(ends[0]), report_write(ends[1]);
   const pid_t parent = ::getpid();
   const pid_t pid = ::fork();
-  if (pid < 0) {
-    ::close(report[0]);
-    ::close(report[1]);
-    return false;
-  }
+  if (pid < 0) return false;
   if (pid == 0) {
     // A transfer never outlives its run: killed with its parent, even by SIGKILL.
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
@@ -53,16 +52,16 @@ bool ChildSet::start(int tag, const std::vector<std::string>& args, int output) 
     if (output >= 0) ::dup2(output, 1);
     ::execvp(argv[0], argv.data());
     const int error = errno;
-    ssize_t ignored = ::write(report[1], &error, sizeof error);
+    ssize_t ignored = ::write(report_write.get(), &error, sizeof error);
     (void)ignored;
     ::_exit(127);
   }
-  ::close(report[1]);
+  report_write.close();
   int error = 0;
   ssize_t got;
-  while ((got = ::read(report[0], &error, sizeof error)) < 0 && errno == EINTR) {
+  while ((got = ::read(report_read.get(), &error, sizeof error)) < 0 && errno == EINTR) {
   }
-  ::close(report[0]);
+  report_read.close();
   if (got > 0) {
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {

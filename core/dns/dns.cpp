@@ -14,13 +14,13 @@ Result<std::string> dns(std::string_view name, Reporter& reporter, const DnsOpti
 
   std::string address;
   std::string alias;
-  int result = ngethostbyname(name, server, options, reporter, address, alias);
-  // One alias is followed; "null" means there was none (or no reply at all).
-  if (result == 0 && alias != empty_slot) {
+  DnsResult result = ngethostbyname(name, server, options, reporter, address, alias);
+  // One alias is followed.
+  if (result == DnsResult::alias && alias != empty_slot) {
     std::string target = alias;  // the query overwrites its outputs first
     result = ngethostbyname(target, server, options, reporter, address, alias);
   }
-  if (result != 1) return Status::failure("no address for the name");
+  if (result != DnsResult::address) return Status::failure("no address for the name");
   return address;
 }
 

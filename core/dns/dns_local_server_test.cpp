@@ -34,7 +34,7 @@ bool answers(uint16_t port) {
   int error = 0;
   return socket.open() == 0 && socket.send_to("127.0.0.1", port, query) == 0 &&
          socket.receive(reply, dns_reply_limit, 100, error) > 0 &&
-         read_reply(reply, query.size() - dns_header_size).result == 1;
+         read_reply(reply, query.size() - dns_header_size).result == DnsResult::address;
 }
 
 class LocalNameServer : public ::testing::Test {
@@ -116,8 +116,8 @@ TEST_F(LocalNameServer, ALoneAliasReallyComesAlone) {
   DnsOptions options;
   options.port = port_;
   RecordingReporter reporter;
-  int result = ngethostbyname("lone.test", "127.0.0.1", options, reporter, address, alias);
-  EXPECT_EQ(result, 0);
+  DnsResult result = ngethostbyname("lone.test", "127.0.0.1", options, reporter, address, alias);
+  EXPECT_EQ(result, DnsResult::alias);
   EXPECT_EQ(alias, "far.test");
 }
 

@@ -14,10 +14,10 @@ void put_u16(std::vector<uint8_t>& out, uint16_t value) {
   out.push_back(static_cast<uint8_t>(value & 0xFF));
 }
 
-int failed(int error_code, std::string& alias, Reporter& reporter) {
+DnsResult failed(int error_code, std::string& alias, Reporter& reporter) {
   reporter.say(format_text("Failed. Error Code : %d", error_code));
   alias = "null";
-  return 0;
+  return DnsResult::no_reply;
 }
 
 }  // namespace
@@ -38,13 +38,13 @@ std::vector<uint8_t> build_query(std::string_view host, uint16_t id) {
   return query;
 }
 
-int ngethostbyname(std::string_view host, const std::string& server, const DnsOptions& options,
-                   Reporter& reporter, std::string& address, std::string& alias) {
+DnsResult ngethostbyname(std::string_view host, const std::string& server, const DnsOptions& options,
+                         Reporter& reporter, std::string& address, std::string& alias) {
   address = "null";
   alias = "null";
   auto id = static_cast<uint16_t>(platform::current_process_id() & 0xFFFF);
   std::vector<uint8_t> query = build_query(host, id);
-  if (query.empty()) return -1;
+  if (query.empty()) return DnsResult::nothing;
 
   platform::UdpSocket socket;
   if (int error = socket.open(); error != 0) return failed(error, alias, reporter);
@@ -57,7 +57,7 @@ int ngethostbyname(std::string_view host, const std::string& server, const DnsOp
     return failed(error, alias, reporter);
 
   // A datagram that does not answer this very query counts as no answer.
-  if (!answers_query(reply, query)) return -1;
+  if (!answers_query(reply, query)) return DnsResult::nothing;
   DnsAnswer answer = read_reply(reply, query.size() - dns_header_size);
   address = answer.address;
   alias = answer.alias;

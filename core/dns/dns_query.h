@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/dns/dns.h"
+#include "core/dns/dns_reply.h"
 #include "core/report/reporter.h"
 
 namespace morbs {
@@ -19,12 +20,11 @@ inline constexpr uint16_t dns_flags_recursion_desired = 0x0100;
 // that has no label form.
 std::vector<uint8_t> build_query(std::string_view host, uint16_t id);
 
-// Asks `server` (dotted IPv4) for the address of `host`. 1: the address is in
-// `address`; 0: the last answer was an alias, its target in `alias`, or no
-// reply came ("Failed. Error Code : %d" said, `alias` "null"); -1: no
-// usable answer (both "null"), also when the reply does not answer this query
-// (answers_query).
-int ngethostbyname(std::string_view host, const std::string& server, const DnsOptions& options,
-                   Reporter& reporter, std::string& address, std::string& alias);
+// Asks `server` (dotted IPv4) for the address of `host`: the address, an
+// alias (its target in `alias`), nothing usable (both "null"; also for a
+// reply that does not answer this query, answers_query), or no reply at all
+// ("Failed. Error Code : %d" said, both "null").
+DnsResult ngethostbyname(std::string_view host, const std::string& server, const DnsOptions& options,
+                         Reporter& reporter, std::string& address, std::string& alias);
 
 }  // namespace morbs

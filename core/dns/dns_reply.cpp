@@ -94,13 +94,13 @@ DnsAnswer read_reply(std::span<const uint8_t> reply, size_t question_size) {
     if (record.type == dns_type_a) {
       answer.alias = "null";
       answer.address = dotted(record.data);
-      answer.result = 1;
+      answer.result = DnsResult::address;
     } else if (record.type == dns_type_cname) {
       answer.alias = record.target;
-      answer.result = 0;
+      answer.result = DnsResult::alias;
     }
   }
-  if (answer.result == -1) answer.address = "null";
+  if (answer.result == DnsResult::nothing) answer.address = "null";
   return answer;
 }
 

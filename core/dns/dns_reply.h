@@ -14,10 +14,16 @@ inline constexpr size_t dns_header_size = 12;
 inline constexpr uint16_t dns_type_a = 1;
 inline constexpr uint16_t dns_type_cname = 5;
 
+// What a lookup gave.
+enum class DnsResult {
+  address,   // `address` holds the dotted IPv4 address
+  alias,     // the last answer was an alias, whose target is in `alias`
+  nothing,   // no usable answer
+  no_reply,  // no reply came at all
+};
+
 struct DnsAnswer {
-  // 1: `address` holds the dotted IPv4 address; 0: the last answer was an
-  // alias, whose target is in `alias`; -1: no usable answer.
-  int result = -1;
+  DnsResult result = DnsResult::nothing;
   std::string address = "null";
   std::string alias = "null";
 };
@@ -31,7 +37,7 @@ bool answers_query(std::span<const uint8_t> reply, std::span<const uint8_t> quer
 // The answer of `reply`, whose question takes `question_size` bytes after the
 // header (the query's own name in label form, plus type and class). A reply
 // that is cut short, claims more records than it holds, or holds a name that
-// cannot be read is refused as a whole: result -1.
+// cannot be read is refused as a whole: nothing.
 DnsAnswer read_reply(std::span<const uint8_t> reply, size_t question_size);
 
 }  // namespace morbs

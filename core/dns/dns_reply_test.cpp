@@ -56,7 +56,7 @@ TEST(ReadReply, AnAddressRecordGivesTheDottedAddress) {
   Bytes reply = header(1);
   record(reply, 1, address_data);
   DnsAnswer answer = read_reply(reply, question_size);
-  EXPECT_EQ(answer.result, 1);
+  EXPECT_EQ(answer.result, DnsResult::address);
   EXPECT_EQ(answer.address, "127.0.0.5");
   EXPECT_EQ(answer.alias, "null");
 }
@@ -66,7 +66,7 @@ TEST(ReadReply, TheLastAddressOrAliasDecides) {
   record(cname_then_a, 5, alias_data);
   record(cname_then_a, 1, address_data);
   DnsAnswer answer = read_reply(cname_then_a, question_size);
-  EXPECT_EQ(answer.result, 1);
+  EXPECT_EQ(answer.result, DnsResult::address);
   EXPECT_EQ(answer.address, "127.0.0.5");
   EXPECT_EQ(answer.alias, "null");
 
@@ -74,7 +74,7 @@ TEST(ReadReply, TheLastAddressOrAliasDecides) {
   record(lone_cname, 5, alias_data);
   record(lone_cname, 28, Bytes(16, 0));  // another type leaves the alias standing
   answer = read_reply(lone_cname, question_size);
-  EXPECT_EQ(answer.result, 0);
+  EXPECT_EQ(answer.result, DnsResult::alias);
   EXPECT_EQ(answer.alias, "other.test");
 }
 
@@ -84,7 +84,7 @@ TEST(ReadReply, AnAliasMayPointBackIntoTheReply) {
   put_u16(data, at_question_name);
   record(reply, 5, data);
   DnsAnswer answer = read_reply(reply, question_size);
-  EXPECT_EQ(answer.result, 0);
+  EXPECT_EQ(answer.result, DnsResult::alias);
   EXPECT_EQ(answer.alias, "www.host.test");
 }
 
@@ -95,7 +95,7 @@ TEST(ReadReply, RecordsAreSteppedOverByTheirStatedLength) {
   record(reply, 1, address_data);
   record(reply, 6, Bytes(22, 0xFF));
   record(reply, 16, text("\x05hello"));
-  EXPECT_EQ(read_reply(reply, question_size).result, 1);
+  EXPECT_EQ(read_reply(reply, question_size).result, DnsResult::address);
 }
 
 TEST(ReadReply, NoAddressNorAliasGivesNull) {
@@ -104,7 +104,7 @@ TEST(ReadReply, NoAddressNorAliasGivesNull) {
   record(other_type, 16, text("\x02hi"));
   for (const Bytes& reply : {no_records, other_type}) {
     DnsAnswer answer = read_reply(reply, question_size);
-    EXPECT_EQ(answer.result, -1);
+    EXPECT_EQ(answer.result, DnsResult::nothing);
     EXPECT_EQ(answer.address, "null");
     EXPECT_EQ(answer.alias, "null");
   }
@@ -184,7 +184,7 @@ TEST(ReadReply, RefusesMalformedReplies) {
   };
   for (const Case& c : cases) {
     DnsAnswer answer = read_reply(c.reply, question_size);
-    EXPECT_EQ(answer.result, -1) << c.what;
+    EXPECT_EQ(answer.result, DnsResult::nothing) << c.what;
     EXPECT_EQ(answer.address, "null") << c.what;
     EXPECT_EQ(answer.alias, "null") << c.what;
   }
