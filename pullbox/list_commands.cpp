@@ -32,32 +32,25 @@ Status list_command(Run& run, RunEnv& env, const std::string& id) {
   return get_list(run.nconf, id, run.settings, env);
 }
 
-void ls_sorted_command(Reporter& reporter) {
+Status ls_sorted_command(Reporter& reporter) {
   Result<Lines> sorted = sorting_list(list_name, reporter);
-  if (!sorted) return;
+  if (!sorted) return sorted.status();
   (void)view_of(*sorted, tmp_list, {"ALL"}, "all_print", reporter);
+  return Status::success();
 }
 
-void ls_command(Reporter& reporter, const std::string& list, const std::string& type,
-                const std::string& copy, const std::string& date) {
+Status ls_command(Reporter& reporter, const std::string& list, const std::string& type,
+                  const std::string& copy, const std::string& date) {
   const std::string name = list.size() <= list_name_limit ? list : list_name;
   if (!is_copy_name(copy)) {
     reporter.detail_line("Incorrect type of copy [BASIC/SECOND/BOTH]");
-    return;
+    return Status::failure("no such copy: " + copy);
   }
-  if (!print_list(name, {type_or_default(type), copy, date_or_all(date)}, "all_print", reporter))
+  if (!print_list(name, {type_or_default(type), copy, date_or_all(date)}, "all_print", reporter)) {
     reporter.detail(format_text("\nError: can't open %s\n", list.c_str()));
-}
-
-void ls_sorted_command() {
-  ConsoleReporter reporter(false);
-  ls_sorted_command(reporter);
-}
-
-void ls_command(const Run& run, const std::string& list, const std::string& type, const std::string& copy,
-                const std::string& date) {
-  ConsoleReporter reporter(run.settings.test == 1);
-  ls_command(reporter, list, type, copy, date);
+    return Status::failure("can't open " + list);
+  }
+  return Status::success();
 }
 
 }  // namespace morbs::pullbox

@@ -18,19 +18,13 @@ Status list_command(Run& run, RunEnv& env, const std::string& id);
 // -ls: every stored file of list.q, newest first, one line each, names with
 // their control characters shown as "?". Lines that are no list lines are
 // left out (a detail says which); list.q stays as it is.
-void ls_sorted_command(Reporter& reporter);
+Status ls_sorted_command(Reporter& reporter);
 
 // -ls list-name type copy date: the lines of a list in file order, by
 // flag, copy and date. An unknown type reads as "IN_REPO", a list name over
 // 79 characters as "list.q", a date not of 4 to 8 characters as "all"; an
 // unknown copy is refused.
-void ls_command(Reporter& reporter, const std::string& list, const std::string& type,
+Status ls_command(Reporter& reporter, const std::string& list, const std::string& type,
                 const std::string& copy, const std::string& date);
-
-// The forms main calls until it holds a reporter: TEST decides the details
-// of the filtered view; the sorted one shows none.
-void ls_sorted_command();
-void ls_command(const Run& run, const std::string& list, const std::string& type, const std::string& copy,
-                const std::string& date);
 
 }  // namespace morbs::pullbox

@@ -18,6 +18,7 @@ constexpr size_t uid32_limit = 47;
 
 // The exit status of a run that did not do what it was asked.
 constexpr int failed = 1;
+constexpr int refused_config = 2;
 
 // Ends a run: 0 when it did what it was asked, else one added line on
 // standard error saying what failed and why.
@@ -35,13 +36,24 @@ int main(int argc, char** argv) {
   using namespace morbs;
   using namespace morbs::pullbox;
   Run run;
-  if (test_UID(run.uid32, uid32_limit) == 0) {
-    std::puts("\n Incorrect access card");
+  // Details are shown until client.config says otherwise.
+  ConsoleReporter reporter(true);
+  const Result<std::string> uid32 = test_UID(uid32_limit);
+  if (!uid32) {
+    reporter.say_line(uid32.why());
+    reporter.say_line("\n Incorrect access card");
+    reporter.flush();
     return failed;
   }
-  read_config(run.settings);
+  run.uid32 = *uid32;
+  // A client.config value out of range ends the run, naming its key.
+  if (const Result<bool> config = read_config(run.settings, reporter); !config) {
+    reporter.flush();
+    ConsoleReporter::failure_line(config.why());
+    return refused_config;
+  }
+  reporter.set_details(run.settings.test == 1);
   other_data_network();
-  ConsoleReporter reporter(run.settings.test == 1);
   NetworkExchange exchange(run.settings.connection_wait(), reporter);
   ChildWorkers workers;
   RunEnv env{reporter, exchange, workers};
@@ -49,13 +61,13 @@ int main(int argc, char** argv) {
   // The form is told by the number of arguments; the option must then match.
   const std::string_view option = argc > 1 ? argv[1] : "";
   if (argc == 2 && option == "-ls") {
-    ls_sorted_command();
+    return ending(ls_sorted_command(reporter), reporter);
   } else if (argc == 2 && option == "-h") {
     if (run.settings.test == 1) print_help();
   } else if (argc == 3 && option == "-list") {
     return ending(list_command(run, env, argv[2]), reporter);
   } else if (argc == 6 && option == "-ls") {
-    ls_command(run, argv[2], argv[3], argv[4], argv[5]);
+    return ending(ls_command(reporter, argv[2], argv[3], argv[4], argv[5]), reporter);
   } else if (argc == 5 && option == "-rd") {
     return ending(read_command(run, env, argv[2], argv[3], argv[4]), reporter);
   } else {

@@ -15,7 +15,8 @@ int check_account_id(const Settings& settings, const std::string& id) {
     std::puts("Incorrect lenght of id-account");
     return 0;
   }
-  if (check_PESEL(id, 1) == 0) {
+  if (const Status checked = check_PESEL(id); !checked) {
+    std::puts(checked.why().c_str());
     print_usage(settings);
     return 0;
   }

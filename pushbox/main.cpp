@@ -1,6 +1,5 @@
 // pushbox: uploads one local file into the data network, or, with
 // -clear_disaster, gives back what interrupted uploads reserved.
-#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -19,8 +18,10 @@ constexpr size_t uid32_limit = 39;
 constexpr size_t fname_input_limit = 2047;
 constexpr size_t name_limit = 126;
 
-// The exit status of a run that did not do what it was asked.
+// The exit status of a run that did not do what it was asked, and of one
+// that refused a client.config value.
 constexpr int failed = 1;
+constexpr int refused_config = 2;
 
 // The added last line of a failed run, on standard error: what failed and why.
 int tell_failure(const std::string& what) {
@@ -34,47 +35,62 @@ int main(int argc, char** argv) {
   if (morbs::asks_for_version(argc, argv)) return morbs::print_version("pushbox");
   using namespace morbs;
   Settings settings = Settings::defaults(Program::pushbox);
-  std::string uid32;
-  if (test_UID(uid32, uid32_limit) == 0) {
-    std::puts("\n Incorrect access card");
+  // Details are shown until client.config says otherwise.
+  ConsoleReporter reporter(true);
+  // client.config is read once the arguments have passed; a value out of
+  // range ends the run, naming its key.
+  auto configure = [&]() -> bool {
+    const Result<bool> config = read_config(settings, reporter);
+    reporter.set_details(settings.test == 1);
+    if (config) return true;
+    reporter.flush();
+    ConsoleReporter::failure_line(config.why());
+    return false;
+  };
+  const Result<std::string> uid32 = test_UID(uid32_limit);
+  if (!uid32) {
+    reporter.say_line(uid32.why());
+    reporter.say_line("\n Incorrect access card");
+    reporter.flush();
     return failed;
   }
   if (argc == 2 && std::string_view(argv[1]) == "-clear_disaster") {
-    read_config(settings);
-    ConsoleReporter reporter(settings.test == 1);
+    if (!configure()) return refused_config;
     NetworkExchange exchange(settings.connection_wait(), reporter);
     const Status released = release_all_disaster_files(exchange, reporter);
     reporter.flush();
     return released ? 0 : tell_failure(released.why());
   }
   if (argc != 4) {
-    std::puts("Incorrect number of arguments");
+    reporter.say_line("Incorrect number of arguments");
     return failed;
   }
   const std::string_view id = argv[1], path = argv[2], name = argv[3];
   if (id.size() != account_id_length) {
-    std::puts("ID must containt 11 chars");
+    reporter.say_line("ID must containt 11 chars");
     return failed;
   }
-  if (check_PESEL(id, settings.test) == 0) {
-    std::puts("Incorrect ID (pesel form)");
+  if (const Status checked = check_PESEL(id); !checked) {
+    reporter.detail_line(checked.why());
+    reporter.flush();
+    reporter.say_line("Incorrect ID (pesel form)");
     return failed;
   }
   if (path.size() > fname_input_limit) {
-    std::puts("Icorrect lenght of client's filename");
+    reporter.say_line("Icorrect lenght of client's filename");
     return failed;
   }
   // An empty name would store a file without a name.
   if (name.size() > name_limit || name.empty()) {
-    std::puts("Icorrect lenght of filename-in-archi");
+    reporter.say_line("Icorrect lenght of filename-in-archi");
     return failed;
   }
-  read_config(settings);
+  if (!configure()) return refused_config;
 
   pushbox::UploadRequest upload{std::string(id), std::string(path), std::string(name), 0};
   upload.size = pushbox::get_size_local_file(upload.fname_input);
   if (upload.size < 0) {
-    std::printf(" can't open input file for upload to data-network: %s\n", upload.fname_input.c_str());
+    reporter.say(format_text(" can't open input file for upload to data-network: %s\n", upload.fname_input.c_str()));
     return failed;
   }
   const bool matrix = upload.size > settings.min_fsize;
@@ -82,18 +98,17 @@ int main(int argc, char** argv) {
   // both become the plain name the nodes store.
   upload.name = stored_file_name_of(upload.name);
   parser_file_name(upload.name);
-  std::printf("\nFile REPO:  %s\n\n", upload.name.c_str());
-  std::printf("File size:\t\t%lld\n", static_cast<long long>(upload.size));
-  std::printf("Matrix lev:\t\t%lld\n", static_cast<long long>(settings.min_fsize));
-  std::puts(matrix ? "Mode:\t\t\tmatrix" : "Mode:\t\t\tsingular");
-  std::puts(" ...wait a moment\n");
+  reporter.say(format_text("\nFile REPO:  %s\n\n", upload.name.c_str()));
+  reporter.say(format_text("File size:\t\t%lld\n", static_cast<long long>(upload.size)));
+  reporter.say(format_text("Matrix lev:\t\t%lld\n", static_cast<long long>(settings.min_fsize)));
+  reporter.say_line(matrix ? "Mode:\t\t\tmatrix" : "Mode:\t\t\tsingular");
+  reporter.say_line(" ...wait a moment\n");
 
-  ConsoleReporter reporter(settings.test == 1);
   NetworkExchange exchange(settings.connection_wait(), reporter);
   ChildWorkers workers;
   RunEnv env{reporter, exchange, workers};
   pushbox::remove_parts_of_ended_runs();
-  const Status stored = pushbox::upload(upload, matrix, settings, uid32, env);
+  const Status stored = pushbox::upload(upload, matrix, settings, *uid32, env);
   reporter.flush();
   return stored ? 0 : tell_failure(printable(upload.fname_input) + ": not stored: " + stored.why());
 }

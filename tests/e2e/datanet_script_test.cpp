@@ -79,8 +79,9 @@ TEST(DatanetScript, AShapedNetworkIsReachedThroughTheProxyOnly) {
                      "--latency", "50", "--rate", "100"});
   ASSERT_EQ(up.exit_code, 0) << up.output;
   EXPECT_NE(up.output.find("50 ms each way, 100 Mbit/s each way"), std::string::npos) << up.output;
+  // The client is told how long a node's answer takes on this link.
   EXPECT_EQ(dir.read("client.config"),
-            "IP_ADDR=127.0.0.1&\nINIT_PORT_Q=" + std::to_string(base) + "&\nTEST=1&\n");
+            "IP_ADDR=127.0.0.1&\nINIT_PORT_Q=" + std::to_string(base) + "&\nANSWER_WAIT_MS=700&\nTEST=1&\n");
 
   // The client's port is the proxy's: a new connection and one exchange are
   // two round trips of 100 ms (the connection's is the proxy's --handshake).
