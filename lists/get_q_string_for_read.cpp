@@ -12,36 +12,20 @@ namespace morbs {
 
 namespace {
 
-bool holds(const std::string& line, std::string_view text) {
-  return line.find(text) != std::string::npos;
+// The stored name a list line's FN names: the whole name, or that of the
+// upload a part belongs to (without its ":k").
+std::string upload_of(const std::string& fn) {
+  if (colon_count(fn) < 2) return fn;
+  return fn.substr(0, fn.rfind(':'));
 }
 
-// For each part number i up to `last`, the first candidate that holds
-// wanted + ":" + i. A line holds that key exactly where wanted + ":" is
-// followed by the digits of i, so one walk over every such place finds all
-// the numbers a line holds, without a scan of all candidates per number.
-std::map<size_t, size_t> first_holders(const Lines& candidates, const std::string& wanted,
-                                       size_t last) {
-  const std::string stem = wanted + ":";
-  std::map<size_t, size_t> holder;
-  for (size_t c = 0; c < candidates.size(); ++c) {
-    const std::string& line = candidates[c];
-    for (size_t at = line.find(stem); at != std::string::npos; at = line.find(stem, at + 1)) {
-      size_t digits = at + stem.size();
-      // "0" is the only number whose text starts with "0".
-      if (digits < line.size() && line[digits] == '0') {
-        holder.try_emplace(0, c);
-        continue;
-      }
-      size_t value = 0;
-      for (size_t d = digits; d < line.size() && line[d] >= '0' && line[d] <= '9'; ++d) {
-        value = value * 10 + static_cast<size_t>(line[d] - '0');
-        if (value > last) break;
-        holder.try_emplace(value, c);
-      }
-    }
-  }
-  return holder;
+// The wanted name is matched against the stored name of the upload, never
+// against the rest of a list line: "prefix:name" exactly, or "name" for
+// that name under any prefix.
+bool names(const std::string& upload, const std::string& wanted) {
+  if (upload == wanted) return true;
+  const size_t colon = upload.find(':');
+  return wanted.find(':') == std::string::npos && colon != std::string::npos && upload.substr(colon + 1) == wanted;
 }
 
 }  // namespace
@@ -53,23 +37,36 @@ Result<Lines> read_selection(const std::string& list, const std::string& wanted,
   Lines basic, second;
   for (size_t i = 0; i < lines->size(); ++i) {
     const std::string& line = (*lines)[i];
-    if (!holds(line, wanted)) continue;
-    bool is_basic = holds(line, "ORG=0"), is_second = holds(line, "ORG=1");
-    if (!is_basic && !is_second) continue;
+    if (line.find(wanted) == std::string::npos) continue;  // a quick no
+    const std::string org = field_of(line, "ORG");
+    if (org != "0" && org != "1") continue;
+    if (!names(upload_of(field_of(line, "FN")), wanted)) continue;
     if (!taken_as_list_line(list, static_cast<long>(i + 1), line, reporter)) continue;
-    if (is_basic) basic.push_back(line);
-    if (is_second) second.push_back(line);
+    (org == "0" ? basic : second).push_back(line);
   }
   Lines candidates = basic;
   candidates.insert(candidates.end(), second.begin(), second.end());
   if (candidates.empty()) return Status::failure("no line of the list holds the name");
 
-  const size_t colons = colon_count(field_of(candidates.front(), "FN"));
+  const std::string first = field_of(candidates.front(), "FN");
+  const size_t colons = colon_count(first);
   if (colons == 0) return Status::failure("no stored name");
   if (colons == 1) return Lines{candidates.front()};
-  const size_t last = std::max(basic.size(), second.size());
+  // Part k of the first candidate's upload, from its first line (a basic
+  // one when there is one): never a part of another upload of the name.
+  const std::string upload = upload_of(first);
+  std::map<size_t, size_t> holder;
+  for (size_t c = 0; c < candidates.size(); ++c) {
+    const std::string fn = field_of(candidates[c], "FN");
+    if (upload_of(fn) != upload) continue;
+    const std::string number = fn.substr(upload.size() + 1);
+    if (number.empty() || number.size() > 2 || number.find_first_not_of("0123456789") != std::string::npos) continue;
+    // An upload has no more parts than either copy has lines.
+    const size_t part = static_cast<size_t>(std::stoul(number));
+    if (part <= std::max(basic.size(), second.size())) holder.try_emplace(part, c);
+  }
   Lines pieces;
-  for (const auto& [part, c] : first_holders(candidates, wanted, last)) pieces.push_back(candidates[c]);
+  for (const auto& [part, c] : holder) pieces.push_back(candidates[c]);
   return pieces;
 }
 

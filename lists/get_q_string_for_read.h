@@ -10,13 +10,13 @@
 
 namespace morbs {
 
-// Candidates are the lines of the list file `list` that hold `wanted`
-// anywhere (a plain substring test on the whole line) and "ORG=0", in list
-// order, then those that hold it and "ORG=1". The first candidate decides:
+// Candidates are the lines of the list file `list` whose FN names `wanted`
+// ("prefix:name" exactly, or "name" under any prefix; a part's FN names its
+// upload) with "ORG=0", in list order, then those with "ORG=1". The first
+// candidate decides:
 // - FN with one colon (a whole file): that line;
-// - two or more colons (a split file): for i from 0 to the larger count of
-//   basic and second candidates, the first candidate that holds
-//   wanted + ":" + i, when there is one;
+// - two or more colons (a split file): for each part k of the first
+//   candidate's upload, the first candidate of that upload's part k;
 // - no colon: nothing, why.
 // Why not also when the list cannot be read, `wanted` is empty or no
 // candidate exists. A candidate that is too long or no list line is left out

@@ -139,6 +139,18 @@ int written_sorting_list(const std::string& list) {
   return 0;
 }
 
+// The upload a list line's FN belongs to, and whether it is the wanted one
+// ("prefix:name", or "name" under any prefix).
+std::string upload_named(const std::string& fn) {
+  return colon_count(fn) < 2 ? fn : fn.substr(0, fn.rfind(':'));
+}
+bool wanted_upload(const std::string& line, const std::string& wanted) {
+  const std::string upload = upload_named(field_of(line, "FN"));
+  if (upload == wanted) return true;
+  return wanted.find(':') == std::string::npos && upload.find(':') != std::string::npos &&
+         upload.substr(upload.find(':') + 1) == wanted;
+}
+
 // Candidates through "tmp_list_r.q", then one scan of them per part number.
 int written_read_selection(const std::string& list, const std::string& wanted) {
   std::ifstream in(list, std::ios::binary);
@@ -148,9 +160,9 @@ int written_read_selection(const std::string& list, const std::string& wanted) {
   std::string line;
   for (int pass = 0; pass < 2; ++pass) {
     rewind(in);
-    const std::string org = pass == 0 ? "ORG=0" : "ORG=1";
+    const std::string org = pass == 0 ? "0" : "1";
     while (next_list_line(in, line))
-      if (line.find(wanted) != std::string::npos && line.find(org) != std::string::npos) {
+      if (field_of(line, "ORG") == org && wanted_upload(line, wanted)) {
         save_file(tmp_list_r, line);
         ++counts[pass];
       }
@@ -168,12 +180,13 @@ int written_read_selection(const std::string& list, const std::string& wanted) {
     save_file(tmp_list, line);
   } else {
     size_t last = std::max(counts[0], counts[1]);
+    const std::string upload = upload_named(field_of(line, "FN"));
     for (size_t i = 0; i <= last; ++i) {
-      const std::string key = wanted + ":" + std::to_string(i);
+      const std::string key = upload + ":" + std::to_string(i);
       rewind(candidates);
       std::string candidate;
       while (next_list_line(candidates, candidate))
-        if (candidate.find(key) != std::string::npos) {
+        if (field_of(candidate, "FN") == key) {
           save_file(tmp_list, candidate);
           break;
         }

@@ -48,15 +48,16 @@ bool is_piece(const std::string& first, const std::string& stored, int k) {
 
 // The lines of the selection up to the first that is not piece k of the
 // first one's upload; `missing` is that k, or -1 when every line is a piece.
-std::vector<std::string> read_selection(std::ifstream& selection, int& missing) {
+std::vector<std::string> pieces_of(const std::vector<std::string>& selection, int& missing) {
   std::vector<std::string> lines;
-  std::string line, first;
+  std::string first;
   missing = -1;
-  for (int k = 0; std::getline(selection, line); ++k) {
+  for (size_t k = 0; k < selection.size(); ++k) {
+    const std::string& line = selection[k];
     const std::string stored = value_of(line, "FN");
     if (k == 0) first = stored;
-    if (line.size() > list_line_limit || !is_piece(first, stored, k)) {
-      missing = k;
+    if (line.size() > list_line_limit || !is_piece(first, stored, static_cast<int>(k))) {
+      missing = static_cast<int>(k);
       break;
     }
     lines.push_back(line);
@@ -223,22 +224,22 @@ Status read_command(Run& run, RunEnv& env, const std::string& id, const std::str
     return Status::failure("the local name is too long");
   }
   if (!list_readable()) (void)get_list(run.nconf, id, s, env);
-  std::remove(tmp_list);
-  if (get_q_string_for_read(list_name, fn_read) == -1) {
+  // The selection stays in memory: two runs in one folder share no file.
+  // A refused line is said as it always was; the other details are not.
+  reporter.flush();
+  ConsoleReporter refusals(false);
+  const Result<Lines> selection = read_selection(list_name, fn_read, refusals);
+  if (!selection) {
     reporter.say_line("No file name in the list");
     return Status::failure("the file is not in the list");
   }
-  std::ifstream selection;
-  if (platform::is_regular_file(tmp_list)) selection.open(tmp_list);
   // An empty selection is no file either: joining nothing would empty fn_out.
-  if (!selection || selection.peek() == std::ifstream::traits_type::eof()) {
+  if (selection->empty()) {
     reporter.say_line("No file in id-account to download");
     return Status::failure("no stored copy of the file in the list");
   }
   int missing = -1;
-  const std::vector<std::string> lines = read_selection(selection, missing);
-  selection.close();
-  std::remove(tmp_list);
+  const std::vector<std::string> lines = pieces_of(*selection, missing);
   Status result = download_pieces(run, env, lines, missing, id, fn_out);
   if (result.ok()) reporter.say("End download. SUCCESS!\n");
   std::remove(list_name);

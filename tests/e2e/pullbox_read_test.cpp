@@ -367,8 +367,11 @@ TEST_F(PullboxRead, ArgumentsAndSelectionRefusals) {
       {id, std::string(256, 'f'), "out", "No file name in the list\n", true},
       {id, "y.txt", std::string(1024, 'o'), "No file name in the list\n", true},
       {id, "1514764800000000005:x.txt:0", "out", "No file name in the list\n", true},
-      // A part name finds candidates but no part of it: nothing to download.
-      {id, "1514764800000000006:x.bin:0", "out", "No file in id-account to download\n", true},
+      // The wanted name is matched against the stored names, whole: a part's
+      // own name, or a name found elsewhere in a line, names no file.
+      {id, "1514764800000000006:x.bin:0", "out", "No file name in the list\n", true},
+      {id, "ORG=0", "out", "No file name in the list\n", true},
+      {id, "txt", "out", "No file name in the list\n", true},
   };
   for (const Case& c : cases) {
     dir_.write("list.q", listed + "\n");
