@@ -110,5 +110,5 @@ int main(int argc, char** argv) {
   pushbox::remove_parts_of_ended_runs();
   const Status stored = pushbox::upload(upload, matrix, settings, *uid32, env);
   reporter.flush();
-  return stored ? 0 : tell_failure(printable(upload.fname_input) + ": not stored: " + stored.why());
+  return stored ? 0 : tell_failure(upload.fname_input + ": not stored: " + stored.why());
 }

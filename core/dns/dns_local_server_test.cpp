@@ -43,8 +43,9 @@ class LocalNameServer : public ::testing::Test {
     if (!fs::exists(server_program)) GTEST_SKIP() << server_program << " is not installed";
     dir_ = fs::temp_directory_path() / ("morbs_dns_server_" + std::to_string(::getpid()));
     fs::create_directories(dir_);
-    // A port found free may be taken before the server binds it: try a few.
-    for (int attempt = 0; attempt < 3 && port_ == 0; ++attempt) {
+    // A port found free for UDP may be taken before the server binds it, or
+    // be held for TCP, which the server binds too: try a good few.
+    for (int attempt = 0; attempt < 10 && port_ == 0; ++attempt) {
       uint16_t port = free_udp_port();
       if (port != 0 && start(port)) port_ = port;
     }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "core/report/terminal_text.h"
 #include "platform/console.h"
 
 namespace morbs {
@@ -25,18 +26,9 @@ std::string format_text(const char* format, ...) {
   return text;
 }
 
-std::string printable(std::string_view text) {
-  std::string shown(text);
-  for (char& c : shown) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7f) c = '?';
-  }
-  return shown;
-}
-
 void ConsoleReporter::failure_line(std::string_view text) {
   platform::flush_stdout();
-  platform::write_stderr(printable(text));
+  platform::write_stderr(shown_on_terminal(text));
   platform::write_stderr("\n");
 }
 
@@ -54,7 +46,7 @@ void ConsoleReporter::error_detail(std::string_view text) {
 
 void ConsoleReporter::warn_line(std::string_view text) {
   platform::flush_stdout();
-  platform::write_stderr(printable(text));
+  platform::write_stderr(shown_on_terminal(text));
   platform::write_stderr("\n");
 }
 

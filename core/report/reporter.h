@@ -34,10 +34,6 @@ class Reporter {
 // printf-style text for the system's messages that carry numbers.
 std::string format_text(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-// `text` with every control character shown as '?': a name from a user, a
-// list or a node never steers the terminal it is shown on.
-std::string printable(std::string_view text);
-
 // Shows everything on standard output through the platform layer.
 class ConsoleReporter : public Reporter {
  public:

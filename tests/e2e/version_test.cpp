@@ -53,7 +53,7 @@ TEST(ProgramVersion, AnotherArgumentAfterItGetsTheUsualAnswer) {
   const Case cases[] = {
       {"pushbox", 1, "\n Incorrect access card\n"},
       {"pullbox", 1, "\n Incorrect access card\n"},
-      {"erasebox", 0, "\n Incorrect access card\n"},
+      {"erasebox", 1, "\n Incorrect access card\n"},
       {"promptwin", 2, "usage: promptwin"},
       {"gatekeep", 2, "usage: gatekeep -local"},
       {"morbnode", 2, "morbnode: unknown option: --version\n"},
