@@ -56,6 +56,8 @@ int main(int argc, char** argv) {
   }
   if (argc == 2 && std::string_view(argv[1]) == "-clear_disaster") {
     if (!configure()) return refused_config;
+    // What killed runs left behind goes with what they reserved.
+    pushbox::remove_parts_of_ended_runs();
     NetworkExchange exchange(settings.connection_wait(), reporter);
     const Status released = release_all_disaster_files(exchange, reporter);
     reporter.flush();
