@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/file_descriptor.h"
 
@@ -22,6 +23,9 @@ bool seek_to(int fd, int64_t offset);
 FileDescriptor create_new_file(const std::string& path);
 // An existing file opened for writing, positioned at `offset`.
 FileDescriptor open_for_writing_at(const std::string& path, int64_t offset);
+
+// Writes all of `bytes` at the position of `fd`; false when it cannot.
+bool write_all(int fd, std::string_view bytes);
 
 // A file with no name in `directory`, gone with its last descriptor: a
 // scratch file that even a killed run never leaves behind.

@@ -16,7 +16,7 @@
 #include "transfer/registration_lines.h"
 #include "transfer/write_planning.h"
 
-namespace pushbox {
+namespace morbs::pushbox {
 
 namespace {
 
@@ -264,4 +264,4 @@ Status upload(const UploadRequest& upload, bool matrix, const Settings& settings
   return matrix ? upload_matrix(f) : upload_singular(f);
 }
 
-}  // namespace pushbox
+}  // namespace morbs::pushbox

@@ -9,7 +9,7 @@
 #include "core/session/settings.h"
 #include "core/status.h"
 
-namespace pushbox {
+namespace morbs::pushbox {
 
 // The file a run uploads and what it is called in the archive.
 struct UploadRequest {
@@ -35,4 +35,4 @@ void remove_parts_of_ended_runs();
 morbs::Status upload(const UploadRequest& upload, bool matrix, const morbs::Settings& settings,
                      const std::string& uid32, morbs::RunEnv& env);
 
-}  // namespace pushbox
+}  // namespace morbs::pushbox

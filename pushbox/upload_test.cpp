@@ -10,7 +10,7 @@
 
 #include "transfer/testing/scripted_network.h"
 
-namespace pushbox {
+namespace morbs::pushbox {
 namespace {
 
 namespace fs = std::filesystem;
@@ -116,4 +116,4 @@ TEST_F(UploadFlow, PartsGoWholeAndTheirFilesGo) {
 }
 
 }  // namespace
-}  // namespace pushbox
+}  // namespace morbs::pushbox

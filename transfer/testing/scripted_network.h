@@ -14,6 +14,7 @@
 
 #include "core/wire/node_exchange.h"
 #include "core/wire/query_string.h"
+#include "platform/file_region.h"
 #include "transfer/workers.h"
 
 namespace morbs::testing {
@@ -45,6 +46,7 @@ class ScriptedNetwork final : public NodeExchange {
 
   std::vector<Asked> asked;
   std::set<int> down;
+  std::map<std::string, size_t> sizes;  // stored name -> FSIZE of chkfile
 
  private:
   std::string reply(int node, const std::string& request) const {
@@ -53,6 +55,13 @@ class ScriptedNetwork final : public NodeExchange {
     if (request == "OP=currentspace&") return "ACCOUNTS=1000000000&ACCOUNTS1=1000000000&";
     if (request == "OP=sshpasswd&") return "PA=node" + sn + ":pass" + sn + "&PORT_SFTP=" + std::to_string(2200 + node) + "&";
     if (request == "OP=timeprec&") return "TIME=1514764800&NANO=5&";
+    if (request.rfind("OP=chkfile&", 0) == 0) {
+      std::string name;
+      select_value(request, "PFN", name);
+      auto size = sizes.find(name);
+      if (size == sizes.end()) return "STATUS=refused&CP=no_file&";
+      return "STATUS=done&FSIZE=" + std::to_string(size->second) + "&CP=ok&";
+    }
     return "STATUS=done&";
   }
   int base_;
@@ -60,11 +69,12 @@ class ScriptedNetwork final : public NodeExchange {
 };
 
 // Plays every transfer at once: an upload "arrives" with the bytes of its
-// local file, kept by URL; a transfer whose URL holds a text in `failing`
-// fails that many times first.
+// local file, kept by URL; a download to a descriptor gets the bytes
+// `served` under the last piece of its URL; a transfer whose URL holds a
+// text in `failing` fails that many times first.
 class PlayedTransfers final : public Workers {
  public:
-  bool start(int tag, const std::vector<std::string>& argv, int) override {
+  bool start(int tag, const std::vector<std::string>& argv, int output_fd) override {
     started.push_back(argv);
     std::string url, local;
     for (size_t i = 0; i + 1 < argv.size(); ++i) {
@@ -77,6 +87,10 @@ class PlayedTransfers final : public Workers {
         --times;
         code = 7;
       }
+    if (code == 0 && output_fd >= 0) {
+      auto bytes = served.find(url.substr(url.rfind('/') + 1));
+      if (bytes != served.end()) platform::write_all(output_fd, bytes->second);
+    }
     if (code == 0 && !local.empty()) {
       std::ifstream in(local, std::ios::binary);
       std::stringstream bytes;
@@ -97,6 +111,7 @@ class PlayedTransfers final : public Workers {
   std::map<std::string, int> failing;
   std::vector<std::vector<std::string>> started;
   std::map<std::string, std::string> stored;
+  std::map<std::string, std::string> served;
 
  private:
   std::deque<Ended> queue_;
