@@ -59,10 +59,8 @@ int main(int argc, char** argv) {
   const bool help_asked = argc == 2 && std::string_view(argv[1]) == "-h";
   if (help_asked) erasebox::help(reporter);
 
-  Result<std::string> uid32 = test_UID(uid32_limit);
+  const std::optional<std::string> uid32 = access_card(uid32_limit, reporter);
   if (!uid32) {
-    reporter.say_line(uid32.why());
-    reporter.say_line("\n Incorrect access card");
     return ends_with(reporter, "erasebox: changed 0 copies, no valid session certificate", status_not_done);
   }
   const Option* option = argc == 3 ? find_option(argv[1]) : nullptr;

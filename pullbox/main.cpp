@@ -38,13 +38,8 @@ int main(int argc, char** argv) {
   Run run;
   // Details are shown until client.config says otherwise.
   ConsoleReporter reporter(true);
-  const Result<std::string> uid32 = test_UID(uid32_limit);
-  if (!uid32) {
-    reporter.say_line(uid32.why());
-    reporter.say_line("\n Incorrect access card");
-    reporter.flush();
-    return failed;
-  }
+  const std::optional<std::string> uid32 = access_card(uid32_limit, reporter);
+  if (!uid32) return failed;
   run.uid32 = *uid32;
   // A client.config value out of range ends the run, naming its key.
   if (const Result<bool> config = read_config(run.settings, reporter); !config) {

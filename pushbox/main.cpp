@@ -47,13 +47,8 @@ int main(int argc, char** argv) {
     ConsoleReporter::failure_line(config.why());
     return false;
   };
-  const Result<std::string> uid32 = test_UID(uid32_limit);
-  if (!uid32) {
-    reporter.say_line(uid32.why());
-    reporter.say_line("\n Incorrect access card");
-    reporter.flush();
-    return failed;
-  }
+  const std::optional<std::string> uid32 = access_card(uid32_limit, reporter);
+  if (!uid32) return failed;
   if (argc == 2 && std::string_view(argv[1]) == "-clear_disaster") {
     if (!configure()) return refused_config;
     // What killed runs left behind goes with what they reserved.

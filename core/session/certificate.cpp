@@ -173,6 +173,15 @@ int read_certificate(std::string& local_id, std::string& second_id, std::string&
   return 1;
 }
 
+std::optional<std::string> access_card(size_t uid32_limit, Reporter& reporter) {
+  Result<std::string> uid = test_UID(uid32_limit);
+  if (uid) return *uid;
+  reporter.say_line(uid.why());
+  reporter.say_line("\n Incorrect access card");
+  reporter.flush();
+  return std::nullopt;
+}
+
 int test_UID(std::string& uid32, size_t uid32_limit) {
   Result<std::string> uid = test_UID(uid32_limit);
   if (!uid) {

@@ -5,9 +5,11 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "core/report/reporter.h"
 #include "core/status.h"
 #include "core/wire/wire.h"
 
@@ -32,6 +34,11 @@ struct CertificateIds {
 // line that tells why there is none: "CERTYFICATE: <reason>" or "incorrect
 // certyficate" (a local id "null").
 Result<std::string> test_UID(size_t uid32_limit, const std::string& path = certificate_file);
+
+// The session identity for a client program: when there is none, the
+// reason and "\n Incorrect access card" are said, as the programs always
+// have, and nothing comes back.
+std::optional<std::string> access_card(size_t uid32_limit, Reporter& reporter);
 
 // Both ids of a valid certificate, or the reason: "no created certificate",
 // "incorrect certificate format[1]", "outdated certificate", "incorrect

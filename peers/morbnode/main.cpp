@@ -18,11 +18,11 @@
 #include "peers/morbnode/query_service.h"
 #include "peers/morbnode/sftp_service.h"
 
+#include "platform/stop_signals.h"
+
 namespace {
 
-std::atomic<bool> stop_requested{false};
 
-void on_signal(int) { stop_requested = true; }
 
 // "--ask PORT REQUEST": one exchange with the node on 127.0.0.1:PORT; the
 // reply on standard output. For scripts that wait until a node answers.
@@ -68,11 +68,7 @@ int main(int argc, char** argv) {
   if (morbs::asks_for_version(argc, argv)) return morbs::print_version("morbnode");
   using namespace morbs::node;
   // First of all: a stop asked for during start-up still ends cleanly.
-  std::signal(SIGPIPE, SIG_IGN);
-  struct sigaction action{};
-  action.sa_handler = on_signal;
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGINT, &action, nullptr);
+  const std::atomic<bool>& stop_requested = morbs::platform::stop_on_signals();
   std::vector<std::string> args(argv + 1, argv + argc);
   if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
     std::fputs(usage_text, stdout);

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <sstream>
 #include <string>
@@ -14,11 +13,11 @@
 #include "peers/netdelay/proxy.h"
 #include "peers/netdelay/proxy_options.h"
 
+#include "platform/stop_signals.h"
+
 namespace {
 
-std::atomic<bool> stop_requested{false};
 
-void on_signal(int) { stop_requested = true; }
 
 // Two descriptors a connection; the rest of the soft limit is raised to the
 // hard one first.
@@ -54,11 +53,7 @@ std::string describe(const morbs::netdelay::ProxyOptions& o) {
 
 int main(int argc, char** argv) {
   using namespace morbs::netdelay;
-  std::signal(SIGPIPE, SIG_IGN);
-  struct sigaction action{};
-  action.sa_handler = on_signal;
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGINT, &action, nullptr);
+  const std::atomic<bool>& stop_requested = morbs::platform::stop_on_signals();
   std::vector<std::string> args(argv + 1, argv + argc);
   if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
     std::fputs(proxy_usage_text, stdout);
