@@ -75,8 +75,8 @@ bool ChildSet::start(int tag, const std::vector<std::string>& args, int output) 
 // Only our own children are reaped (waitpid(-1) would also take children the
 // caller started elsewhere), so each is polled; 5 ms is nothing next to a
 // transfer.
-std::optional<ChildSet::Ended> ChildSet::wait_any() {
-  while (!children_.empty()) {
+std::optional<ChildSet::Ended> ChildSet::wait_any(int timeout_ms) {
+  for (int waited_ms = 0; !children_.empty(); waited_ms += 5) {
     for (auto it = children_.begin(); it != children_.end(); ++it) {
       int status = 0;
       pid_t done = waitpid(it->first, &status, WNOHANG);
@@ -86,6 +86,7 @@ std::optional<ChildSet::Ended> ChildSet::wait_any() {
         return ended;
       }
     }
+    if (timeout_ms >= 0 && waited_ms >= timeout_ms) return std::nullopt;
     usleep(5000);
   }
   return std::nullopt;

@@ -28,8 +28,9 @@ class ChildSet {
     int tag;
     int exit_code;  // 128 + signal when it was killed
   };
-  // Waits for the next child to end; nullopt when none is running.
-  std::optional<Ended> wait_any();
+  // Waits for the next child to end; nullopt when none is running or none
+  // ended within `timeout_ms` (below 0: no limit).
+  std::optional<Ended> wait_any(int timeout_ms = -1);
 
   size_t running() const { return children_.size(); }
 

@@ -23,6 +23,22 @@ TEST(ChildSet, ReportsEachChildWithItsExitCodeInTheOrderTheyEnd) {
   EXPECT_FALSE(children.wait_any());
 }
 
+// A wait with a limit still reaps a child that has ended, even a wait of
+// no time at all; one that is still running is waited for no longer.
+TEST(ChildSet, AWaitWithALimitTakesWhatEndedAndNoMore) {
+  ChildSet children;
+  ASSERT_TRUE(children.start(1, {"true"}));
+  ASSERT_TRUE(children.start(2, {"sleep", "5"}));
+  std::optional<ChildSet::Ended> ended;
+  for (int tries = 0; !ended && tries < 200; ++tries) ended = children.wait_any(tries % 2 == 0 ? 0 : 10);
+  ASSERT_TRUE(ended);
+  EXPECT_EQ(ended->tag, 1);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(children.wait_any(50));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  EXPECT_EQ(children.running(), 1u);
+}
+
 TEST(ChildSet, AProgramNotOnThePathIsNotStarted) {
   ChildSet children;
   EXPECT_FALSE(children.start(1, {"no-such-program-anywhere"}));

@@ -1,7 +1,9 @@
 // The one transfer engine: every copy, part and list that pushbox and
 // pullbox move goes through run_transfers, at most `width` at once
 // (client.config TRANSFERS; 1 is one after another). Each transfer keeps its
-// own three attempts; a failed one is retried alone, before the rest. curl is
+// own three attempts; a failed one is retried alone, before the rest, after
+// a pause that grows with each attempt and is jittered, so that clients a busy
+// node turned away together do not all come back at once. curl is
 // the engine's worker: one child per transfer, the caller stays
 // single-threaded.
 //
@@ -43,6 +45,10 @@ struct TransferJob {
   // from elsewhere (another copy) remakes itself and starts over with
   // attempts of its own; a failure ends it.
   std::function<Status(TransferJob&)> fallback;
+  // Called when curl says the transfer is done: a failure (the node holds
+  // other bytes than were sent or than it reports) makes it a failed attempt,
+  // retried as any other, its `why` told as a detail.
+  std::function<Status(TransferJob&)> verify;
 
   Outcome outcome = Outcome::waiting;
   Status why = Status::success();
@@ -59,7 +65,13 @@ struct EngineOptions {
   std::function<void(size_t)> on_done;
   // client.config STALL_SEC: no progress for this long ends an attempt.
   int stall_seconds = 0;
+  // The pause before a failed transfer's second attempt; each further one
+  // doubles it. Each pause is jittered between half and one and a half times.
+  int retry_pause_ms = 250;
 };
+
+// The pause before attempt `attempt` (2, 3, ...), `unit` in [0, 1) the jitter.
+int retry_pause(int base_ms, int attempt, double unit);
 
 // The attempt lines, told as details after each failed attempt.
 inline constexpr const char* upload_attempt_line = "Error: upload file, attmpt[%d] from %d\n";

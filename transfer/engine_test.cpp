@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -173,6 +174,53 @@ TEST_F(Engine, JobsMadeInTheirOrderJustBeforeTheyStart) {
   EXPECT_EQ(jobs[2].why.why(), "cannot be made");
   EXPECT_EQ(jobs[3].outcome, TransferJob::Outcome::waiting);
   EXPECT_FALSE(fs::exists(dir_ / "calls-part3"));
+}
+
+// What curl calls done is checked: bytes the node does not hold as sent make
+// a failed attempt, retried like any other, and the check's reason is told.
+TEST_F(Engine, ATransferThatFailsItsCheckIsRetried) {
+  auto jobs = uploads(2);
+  int checks = 0;
+  jobs[0].verify = [&](TransferJob&) {
+    return ++checks == 1 ? Status::failure("digest differs") : Status::success();
+  };
+  jobs[1].verify = [](TransferJob&) { return Status::failure("size differs"); };
+  RecordingReporter reporter(true);
+  ChildWorkers workers;
+  run_transfers(jobs, {2, false, {}, 0, 1}, reporter, workers);
+  EXPECT_TRUE(jobs[0].done());
+  EXPECT_EQ(read_all(dir_ / "calls-part0"), "2\n");
+  EXPECT_EQ(jobs[1].outcome, TransferJob::Outcome::failed);
+  EXPECT_EQ(jobs[1].why.why(), "size differs");
+  EXPECT_EQ(read_all(dir_ / "calls-part1"), "3\n");
+  EXPECT_NE(reporter.said.find("basic 0: digest differs\n"), std::string::npos) << reporter.said;
+}
+
+TEST(RetryPause, GrowsWithEachAttemptAndIsJittered) {
+  struct Case {
+    int base, attempt;
+    double unit;
+    int pause;
+  } cases[] = {
+      {250, 1, 0.5, 0},   {250, 2, 0.5, 250}, {250, 3, 0.5, 500}, {250, 2, 0.0, 125},
+      {250, 2, 0.999, 374}, {0, 3, 0.5, 0},   {100, 4, 0.5, 400},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(retry_pause(c.base, c.attempt, c.unit), c.pause) << c.base << " " << c.attempt << " " << c.unit;
+}
+
+// A retry waits for its pause without holding back a transfer that may start.
+TEST_F(Engine, ARetryWaitsItsPauseWhileOthersRun) {
+  fails("part0", 1);
+  auto jobs = uploads(2);
+  RecordingReporter reporter(false);
+  ChildWorkers workers;
+  const auto begun = std::chrono::steady_clock::now();
+  run_transfers(jobs, {2, true, {}, 0, 600}, reporter, workers);
+  const auto took = std::chrono::steady_clock::now() - begun;
+  EXPECT_TRUE(jobs[0].done());
+  EXPECT_TRUE(jobs[1].done());
+  EXPECT_GE(took, std::chrono::milliseconds(300 + 2 * 200));  // the pause is at least half of 600
 }
 
 TEST_F(Engine, NoCurlOnThePathIsNotStarted) {

@@ -23,6 +23,13 @@ Status id_has_length(std::string_view id, Reporter& reporter) {
 
 bool is_port(int port) { return port >= 1 && port <= 65535; }
 
+std::optional<std::string> digest_of(const std::string& reply) {
+  std::string text;
+  select_value(reply, "SHA256", text);
+  if (text.size() != 64 || text.find_first_not_of("0123456789abcdef") != std::string::npos) return std::nullopt;
+  return text;
+}
+
 }  // namespace
 
 Result<std::vector<Transfer>> init_list_files_read(NodeTable& nconf, std::string_view id, std::string_view address,
@@ -88,7 +95,7 @@ Result<PieceSource> file_read(NodeTable& nconf, std::string_view id, std::string
   if (!t) return Status::failure("incorrect transfer entry");
   t->direction = Direction::download;
   t->copy = copy;
-  return PieceSource{std::move(*t), *fsize};
+  return PieceSource{std::move(*t), *fsize, digest_of(request)};
 }
 
 }  // namespace morbs

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -27,6 +29,9 @@ Result<std::vector<Transfer>> init_list_files_read(NodeTable& nconf, std::string
 struct PieceSource {
   Transfer transfer;  // a download with a progress bar, its local file still to be set
   int64_t size = 0;
+  // The SHA-256 the node recorded for it (64 lowercase hex digits); nothing
+  // when the node keeps none or gave a malformed one.
+  std::optional<std::string> sha256;
 };
 
 // Asks the node at `port` whether it holds `stored_name` in `area` and how

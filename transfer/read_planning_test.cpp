@@ -116,18 +116,25 @@ TEST(FileRead, PlansTheCopyWithTheNodesSize) {
                                       "OP=chkfile&ID=" + id + "&DISK=accounts1&PFN=" + fn + ":2&"}));
 }
 
-TEST(FileRead, SizeAnswers) {
+TEST(FileRead, SizeAndDigestAnswers) {
+  const std::string digest(64, 'a');
   struct Case {
     std::string chkfile;
     int64_t size;  // -1: refused
     std::string message;
+    std::string digest;  // empty: none
   } cases[] = {
-      {"STATUS=done&FSIZE=0&CP=ok&", 0, ""},
-      {"STATUS=done&CP=ok&", 0, ""},  // no size: the part must arrive empty
-      {"STATUS=done&FSIZE=abc&", 0, ""},
-      {"STATUS=done&FSIZE=9223372036854775807&", INT64_MAX, ""},
-      {"STATUS=done&FSIZE=9223372036854775808&", -1, "file size is incorrect"},
-      {"STATUS=done&FSIZE=-1&", -1, "file size is incorrect"},
+      {"STATUS=done&FSIZE=0&CP=ok&", 0, "", ""},
+      {"STATUS=done&CP=ok&", 0, "", ""},  // no size: the part must arrive empty
+      {"STATUS=done&FSIZE=abc&", 0, "", ""},
+      {"STATUS=done&FSIZE=9223372036854775807&", INT64_MAX, "", ""},
+      {"STATUS=done&FSIZE=9223372036854775808&", -1, "file size is incorrect", ""},
+      {"STATUS=done&FSIZE=-1&", -1, "file size is incorrect", ""},
+      {"STATUS=done&FSIZE=3&CP=ok&SHA256=" + digest + "&", 3, "", digest},
+      // A digest that is not one is no digest: the copy is checked by size.
+      {"STATUS=done&FSIZE=3&SHA256=" + digest.substr(1) + "&", 3, "", ""},
+      {"STATUS=done&FSIZE=3&SHA256=" + std::string(64, 'A') + "&", 3, "", ""},
+      {"STATUS=done&FSIZE=3&SHA256=" + digest.substr(1) + "g&", 3, "", ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.chkfile);
@@ -136,7 +143,9 @@ TEST(FileRead, SizeAnswers) {
     RecordingReporter reporter(false);
     auto piece = file_read(nconf, id, "127.0.0.1", net.base(), "accounts", Copy::basic, fn, exchange, reporter);
     EXPECT_EQ(piece.why(), c.message);
-    if (piece.ok()) EXPECT_EQ(piece->size, c.size);
+    if (!piece.ok()) continue;
+    EXPECT_EQ(piece->size, c.size);
+    EXPECT_EQ(piece->sha256.value_or(""), c.digest);
   }
 }
 

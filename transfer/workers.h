@@ -21,8 +21,9 @@ class Workers {
   // Starts argv (argv[0] found on PATH), its standard output to
   // `output_fd` when that is a descriptor. False when it cannot be started.
   virtual bool start(int tag, const std::vector<std::string>& argv, int output_fd) = 0;
-  // The next one to end; nothing when none is running.
-  virtual std::optional<Ended> wait_any() = 0;
+  // The next one to end; nothing when none is running or none ended within
+  // `timeout_ms` (below 0: no limit).
+  virtual std::optional<Ended> wait_any(int timeout_ms = -1) = 0;
   virtual size_t running() const = 0;
 };
 
@@ -33,8 +34,8 @@ class ChildWorkers final : public Workers {
   bool start(int tag, const std::vector<std::string>& argv, int output_fd) override {
     return children_.start(tag, argv, output_fd);
   }
-  std::optional<Ended> wait_any() override {
-    auto ended = children_.wait_any();
+  std::optional<Ended> wait_any(int timeout_ms = -1) override {
+    auto ended = children_.wait_any(timeout_ms);
     if (!ended) return std::nullopt;
     return Ended{ended->tag, ended->exit_code};
   }

@@ -100,7 +100,7 @@ class PlayedTransfers final : public Workers {
     queue_.push_back({tag, code});
     return true;
   }
-  std::optional<Ended> wait_any() override {
+  std::optional<Ended> wait_any(int = -1) override {
     if (queue_.empty()) return std::nullopt;
     Ended e = queue_.front();
     queue_.pop_front();
