@@ -68,6 +68,10 @@ struct EngineOptions {
   // The pause before a failed transfer's second attempt; each further one
   // doubles it. Each pause is jittered between half and one and a half times.
   int retry_pause_ms = 250;
+  // How many transfers to one place one curl child may carry, one after
+  // another over one connection (1: a child for each). Only first attempts
+  // at named local files share a child; each keeps its own outcome.
+  int group_limit = 1;
 };
 
 // The pause before attempt `attempt` (2, 3, ...), `unit` in [0, 1) the jitter.

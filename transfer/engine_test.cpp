@@ -21,18 +21,28 @@ namespace fs = std::filesystem;
 // the test can see how many ran at once.
 const char* fake_curl = R"sh(#!/bin/sh
 d=$(dirname "$0")
-for a in "$@"; do case $a in sftp://*) url=$a ;; esac; done
-name=${url##*/}
-n=$(cat "$d/calls-$name" 2>/dev/null || echo 0)
-n=$((n + 1))
-echo "$n" > "$d/calls-$name"
-printf '%s\n' "$@" > "$d/args-$name"
-: > "$d/running-$name"
-ls "$d" | grep -c '^running-' >> "$d/at-once"
-sleep 0.2
-rm -f "$d/running-$name"
-if [ "$n" -le "$(cat "$d/fails-$name" 2>/dev/null || echo 0)" ]; then exit 7; fi
-exit 0
+echo "$#" >> "$d/children"
+grouped=no
+for a in "$@"; do [ "$a" = "-w" ] && grouped=yes; done
+index=0
+code=0
+for a in "$@"; do
+  case $a in sftp://*) ;; *) continue ;; esac
+  name=${a##*/}
+  n=$(cat "$d/calls-$name" 2>/dev/null || echo 0)
+  n=$((n + 1))
+  echo "$n" > "$d/calls-$name"
+  printf '%s\n' "$@" > "$d/args-$name"
+  : > "$d/running-$name"
+  ls "$d" | grep -c '^running-' >> "$d/at-once"
+  sleep 0.2
+  rm -f "$d/running-$name"
+  code=0
+  if [ "$n" -le "$(cat "$d/fails-$name" 2>/dev/null || echo 0)" ]; then code=7; fi
+  [ $grouped = yes ] && echo "$index $code"
+  index=$((index + 1))
+done
+exit $code
 )sh";
 
 std::string read_all(const fs::path& p) {
@@ -221,6 +231,34 @@ TEST_F(Engine, ARetryWaitsItsPauseWhileOthersRun) {
   EXPECT_TRUE(jobs[0].done());
   EXPECT_TRUE(jobs[1].done());
   EXPECT_GE(took, std::chrono::milliseconds(300 + 2 * 200));  // the pause is at least half of 600
+}
+
+// Transfers to one place share a child, one after another over one
+// connection; each keeps its own outcome, and a failed one is retried alone.
+TEST_F(Engine, TransfersToOnePlaceShareAChildAndKeepTheirOwnOutcomes) {
+  fails("part2", 1);
+  auto jobs = uploads(6);
+  for (size_t i = 3; i < jobs.size(); ++i) jobs[i].transfer.url = "sftp://127.0.0.1:2/home/u/part" + std::to_string(i);
+  RecordingReporter reporter(false);
+  ChildWorkers workers;
+  EngineOptions options{2, false, {}, 0, 0};
+  options.group_limit = 3;
+  run_transfers(jobs, options, reporter, workers);
+  for (const auto& job : jobs) EXPECT_TRUE(job.done()) << job.transfer.label;
+  // Two children of three, then part2 again on its own.
+  std::istringstream children(read_all(dir_ / "children"));
+  int argc = 0, carrying_three = 0, children_started = 0;
+  while (children >> argc) {
+    ++children_started;
+    if (argc > 15) ++carrying_three;
+  }
+  EXPECT_EQ(children_started, 3);
+  EXPECT_EQ(carrying_three, 2);
+  EXPECT_EQ(read_all(dir_ / "calls-part2"), "2\n");
+  const std::string retry = read_all(dir_ / "args-part2");
+  EXPECT_EQ(retry.find("part1"), std::string::npos) << retry;
+  EXPECT_NE(read_all(dir_ / "args-part4").find("-T\nsource file\nsftp://127.0.0.1:2/home/u/part4\n"),
+            std::string::npos);
 }
 
 TEST_F(Engine, NoCurlOnThePathIsNotStarted) {

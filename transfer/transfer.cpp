@@ -22,6 +22,13 @@ std::string literal_path(const std::string& path) {
   return path;
 }
 
+void add_stall_limits(std::vector<std::string>& argv, int stall_seconds) {
+  if (stall_seconds <= 0) return;
+  const std::string stall = std::to_string(stall_seconds);
+  argv.insert(argv.end(), {"--connect-timeout", std::to_string(2 * stall_seconds), "--speed-limit", "1",
+                           "--speed-time", stall});
+}
+
 }  // namespace
 
 std::vector<std::string> curl_arguments(const Transfer& t, bool quiet, int stall_seconds) {
@@ -29,12 +36,28 @@ std::vector<std::string> curl_arguments(const Transfer& t, bool quiet, int stall
   std::string local = t.local.empty() && !upload ? std::string("-") : literal_path(t.local);
   const bool bar = t.progress && !quiet;
   std::vector<std::string> argv = {"curl", "-k", "--globoff", t.url, "--user", t.login};
-  if (stall_seconds > 0) {
-    const std::string stall = std::to_string(stall_seconds);
-    argv.insert(argv.end(), {"--connect-timeout", std::to_string(2 * stall_seconds), "--speed-limit", "1",
-                             "--speed-time", stall});
-  }
+  add_stall_limits(argv, stall_seconds);
   argv.insert(argv.end(), {upload ? "-T" : "-o", std::move(local), bar ? "--progress-bar" : "-Ss"});
+  return argv;
+}
+
+std::string place_of(const Transfer& t) {
+  const size_t scheme = t.url.find("://");
+  const size_t path = scheme == std::string::npos ? std::string::npos : t.url.find('/', scheme + 3);
+  return t.url.substr(0, path) + " " + t.login;
+}
+
+std::vector<std::string> curl_group_arguments(const std::vector<const Transfer*>& transfers, int stall_seconds) {
+  std::vector<std::string> argv = {"curl", "-k", "--globoff", "-Ss", "-w", per_transfer_outcome};
+  add_stall_limits(argv, stall_seconds);
+  if (!transfers.empty()) argv.insert(argv.end(), {"--user", transfers.front()->login});
+  // Each -T or -o belongs to the URL it stands beside, in order.
+  for (const Transfer* t : transfers) {
+    if (t->direction == Direction::upload)
+      argv.insert(argv.end(), {"-T", literal_path(t->local), t->url});
+    else
+      argv.insert(argv.end(), {t->url, "-o", literal_path(t->local)});
+  }
   return argv;
 }
 

@@ -42,6 +42,20 @@ struct Transfer {
 // ends as failed, and logging in may take twice as long.
 std::vector<std::string> curl_arguments(const Transfer& transfer, bool quiet = false, int stall_seconds = 0);
 
+// Where a transfer goes: "sftp://address:port" and the login. Transfers
+// with one place can share one connection.
+std::string place_of(const Transfer& transfer);
+
+// The text curl writes after each transfer of several carried by one child:
+// its index on the command line and its exit code, one line each.
+inline constexpr const char* per_transfer_outcome = "%{urlnum} %{exitcode}\n";
+
+// One curl carrying `transfers` (all to one place, each with a named local
+// file) one after another over one connection, quiet; after each it writes
+// per_transfer_outcome to its standard output. Each transfer's local name
+// reaches curl as in curl_arguments.
+std::vector<std::string> curl_group_arguments(const std::vector<const Transfer*>& transfers, int stall_seconds = 0);
+
 // The SFTP user when a node's login text holds no ":".
 inline constexpr std::string_view default_sftp_user = "usr";
 

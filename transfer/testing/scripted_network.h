@@ -3,6 +3,8 @@
 // tests of pushbox and pullbox run on them, without sockets or children.
 #pragma once
 
+#include <algorithm>
+
 #include <deque>
 #include <fstream>
 #include <functional>
@@ -76,26 +78,23 @@ class PlayedTransfers final : public Workers {
  public:
   bool start(int tag, const std::vector<std::string>& argv, int output_fd) override {
     started.push_back(argv);
-    std::string url, local;
-    for (size_t i = 0; i + 1 < argv.size(); ++i) {
-      if (argv[i].rfind("sftp://", 0) == 0) url = argv[i];
-      if (argv[i] == "-T") local = argv[i + 1];
-    }
-    int code = 0;
-    for (auto& [text, times] : failing)
-      if (url.find(text) != std::string::npos && times > 0) {
-        --times;
-        code = 7;
-      }
-    if (code == 0 && output_fd >= 0) {
-      auto bytes = served.find(url.substr(url.rfind('/') + 1));
-      if (bytes != served.end()) platform::write_all(output_fd, bytes->second);
-    }
-    if (code == 0 && !local.empty()) {
-      std::ifstream in(local, std::ios::binary);
-      std::stringstream bytes;
-      bytes << in.rdbuf();
-      stored[url] = bytes.str();
+    const bool grouped = std::find(argv.begin(), argv.end(), "-w") != argv.end();
+    // Alone, the URL and its -T or -o anywhere; carried with others, each
+    // URL with the -T before it (upload) or the -o after it (download).
+    auto after = [&](const std::string& option, size_t from, size_t to) {
+      for (size_t i = from; i + 1 < to && i + 1 < argv.size(); ++i)
+        if (argv[i] == option) return argv[i + 1];
+      return std::string();
+    };
+    int code = 0, index = 0;
+    for (size_t i = 0; i < argv.size(); ++i) {
+      if (argv[i].rfind("sftp://", 0) != 0) continue;
+      const std::string& url = argv[i];
+      const std::string upload = grouped ? (i >= 2 ? after("-T", i - 2, i) : "") : after("-T", 0, argv.size());
+      std::string download = grouped ? after("-o", i + 1, i + 3) : after("-o", 0, argv.size());
+      if (download == "-") download.clear();  // to standard output
+      code = play(url, upload, download, grouped ? -1 : output_fd);
+      if (grouped) platform::write_all(output_fd, std::to_string(index++) + " " + std::to_string(code) + "\n");
     }
     queue_.push_back({tag, code});
     return true;
@@ -114,6 +113,24 @@ class PlayedTransfers final : public Workers {
   std::map<std::string, std::string> served;
 
  private:
+  int play(const std::string& url, const std::string& upload, const std::string& download, int output_fd) {
+    for (auto& [text, times] : failing)
+      if (url.find(text) != std::string::npos && times > 0) {
+        --times;
+        return 7;
+      }
+    auto bytes = served.find(url.substr(url.rfind('/') + 1));
+    if (output_fd >= 0 && bytes != served.end()) platform::write_all(output_fd, bytes->second);
+    if (!download.empty() && bytes != served.end()) std::ofstream(download, std::ios::binary) << bytes->second;
+    if (!upload.empty()) {
+      std::ifstream in(upload, std::ios::binary);
+      std::stringstream sent;
+      sent << in.rdbuf();
+      stored[url] = sent.str();
+    }
+    return 0;
+  }
+
   std::deque<Ended> queue_;
 };
 
