@@ -2,6 +2,8 @@
 // -clear_disaster, gives back what interrupted uploads reserved.
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "core/session/account.h"
 #include "core/session/certificate.h"
@@ -11,6 +13,7 @@
 #include "transfer/disaster_journal.h"
 #include "transfer/write_planning.h"
 #include "pushbox/upload.h"
+#include "pushbox/upload_many.h"
 
 namespace {
 
@@ -27,6 +30,73 @@ constexpr int refused_config = 2;
 int tell_failure(const std::string& what) {
   morbs::ConsoleReporter::failure_line("pushbox: " + what);
   return failed;
+}
+
+// The checks of a run's account id; false (told) when it is not one.
+bool account_id_accepted(std::string_view id, morbs::Reporter& reporter) {
+  if (id.size() != morbs::account_id_length) {
+    reporter.say_line("ID must containt 11 chars");
+    return false;
+  }
+  if (const morbs::Status checked = morbs::check_PESEL(id); !checked) {
+    reporter.detail_line(checked.why());
+    reporter.flush();
+    reporter.say_line("Incorrect ID (pesel form)");
+    return false;
+  }
+  return true;
+}
+
+// What a pair's path and name must be; empty when they pass. An empty name
+// would store a file without a name.
+std::string refusal_of(std::string_view path, std::string_view name) {
+  if (path.size() > fname_input_limit) return "Icorrect lenght of client's filename";
+  if (name.size() > name_limit || name.empty()) return "Icorrect lenght of filename-in-archi";
+  return "";
+}
+
+// pushbox ID PATH NAME [PATH NAME]...: every file that can be read goes into
+// one run; each file's verdict, then how many of how many were stored.
+int upload_several(int argc, char** argv, const morbs::Settings& settings, const std::string& uid32,
+                   morbs::ConsoleReporter& reporter) {
+  using namespace morbs;
+  const std::string_view id = argv[1];
+  std::vector<pushbox::UploadRequest> files;
+  std::vector<std::pair<std::string, std::string>> refused;  // path, why
+  for (int i = 2; i + 1 < argc; i += 2) {
+    const std::string path = argv[i], name = argv[i + 1];
+    if (std::string why = refusal_of(path, name); !why.empty()) {
+      reporter.say_line(why + ": " + path);
+      refused.emplace_back(path, why);
+      continue;
+    }
+    pushbox::UploadRequest upload{std::string(id), path, stored_file_name_of(name), 0};
+    upload.size = pushbox::get_size_local_file(path);
+    if (upload.size < 0) {
+      reporter.say(format_text(" can't open input file for upload to data-network: %s\n", path.c_str()));
+      refused.emplace_back(path, "can't open input file for upload to data-network");
+      continue;
+    }
+    parser_file_name(upload.name);
+    files.push_back(std::move(upload));
+  }
+  reporter.say(format_text("\nMatrix lev:\t\t%lld\n", static_cast<long long>(settings.min_fsize)));
+  reporter.say_line(" ...wait a moment\n");
+  NetworkExchange exchange(settings.connection_wait(), reporter);
+  ChildWorkers workers;
+  RunEnv env{reporter, exchange, workers};
+  pushbox::remove_parts_of_ended_runs();
+  const std::vector<Status> verdicts = files.empty() ? std::vector<Status>{}
+                                                     : pushbox::upload_many(files, settings, uid32, env);
+  size_t stored = 0;
+  for (const Status& v : verdicts) stored += v.ok() ? 1 : 0;
+  const size_t all = files.size() + refused.size();
+  reporter.say(format_text("\n Stored %zu of %zu files\n", stored, all));
+  reporter.flush();
+  for (const auto& [path, why] : refused) ConsoleReporter::failure_line("pushbox: " + path + ": not stored: " + why);
+  for (size_t i = 0; i < verdicts.size(); ++i)
+    if (!verdicts[i]) ConsoleReporter::failure_line("pushbox: " + files[i].fname_input + ": not stored: " + verdicts[i].why());
+  return stored == all ? 0 : failed;
 }
 
 }  // namespace
@@ -58,28 +128,19 @@ int main(int argc, char** argv) {
     reporter.flush();
     return released ? 0 : tell_failure(released.why());
   }
-  if (argc != 4) {
+  // ID PATH NAME, or ID and several PATH NAME pairs.
+  if (argc < 4 || argc % 2 != 0) {
     reporter.say_line("Incorrect number of arguments");
     return failed;
   }
   const std::string_view id = argv[1], path = argv[2], name = argv[3];
-  if (id.size() != account_id_length) {
-    reporter.say_line("ID must containt 11 chars");
-    return failed;
+  if (!account_id_accepted(id, reporter)) return failed;
+  if (argc > 4) {
+    if (!configure()) return refused_config;
+    return upload_several(argc, argv, settings, *uid32, reporter);
   }
-  if (const Status checked = check_PESEL(id); !checked) {
-    reporter.detail_line(checked.why());
-    reporter.flush();
-    reporter.say_line("Incorrect ID (pesel form)");
-    return failed;
-  }
-  if (path.size() > fname_input_limit) {
-    reporter.say_line("Icorrect lenght of client's filename");
-    return failed;
-  }
-  // An empty name would store a file without a name.
-  if (name.size() > name_limit || name.empty()) {
-    reporter.say_line("Icorrect lenght of filename-in-archi");
+  if (const std::string why = refusal_of(path, name); !why.empty()) {
+    reporter.say_line(why);
     return failed;
   }
   if (!configure()) return refused_config;

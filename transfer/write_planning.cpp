@@ -109,9 +109,15 @@ Status do_strings_write_singular_mode(TransferTable& curl_table, NodeTable& ncon
                                       std::optional<DisasterJournal>& journal, const UploadOrder& order,
                                       Reporter& reporter) {
   if (Status s = start_table(curl_table, order, Mode::upload_singular, reporter); !s) return s;
-  const std::string fname = stored_file_name_of(order.name);
   const WritePlaces places =
       test_write_in_singular_mode(nconf, order.address, order.port, order.size, *order.exchange);
+  return reserve_singular(curl_table, nconf, places, journal, order, reporter);
+}
+
+Status reserve_singular(TransferTable& curl_table, const NodeTable& nconf, const WritePlaces& places,
+                        std::optional<DisasterJournal>& journal, const UploadOrder& order, Reporter& reporter) {
+  if (Status s = start_table(curl_table, order, Mode::upload_singular, reporter); !s) return s;
+  const std::string fname = stored_file_name_of(order.name);
   if (places.basic_node < 0 || places.second_node < 0)
     return Status::failure("no free space in nodes or nodes are closed");
   const Result<std::string> prefix = get_prefix(*order.exchange, order.address, nconf[places.basic_node].port);
@@ -138,8 +144,14 @@ Status do_strings_write_matrix_mode(TransferTable& curl_table, NodeTable& nconf,
                                     std::optional<DisasterJournal>& journal, const UploadOrder& order,
                                     Reporter& reporter) {
   if (Status s = start_table(curl_table, order, Mode::upload_matrix, reporter); !s) return s;
-  const std::string fname = stored_file_name_of(order.name);
   test_write_in_matrix_mode(nconf, permut, order.address, order.port, order.size, *order.exchange);
+  return reserve_matrix(curl_table, nconf, permut, journal, order, reporter);
+}
+
+Status reserve_matrix(TransferTable& curl_table, const NodeTable& nconf, const permut_rec& permut,
+                      std::optional<DisasterJournal>& journal, const UploadOrder& order, Reporter& reporter) {
+  if (Status s = start_table(curl_table, order, Mode::upload_matrix, reporter); !s) return s;
+  const std::string fname = stored_file_name_of(order.name);
   const int n = permut.nr;
   if (n < 2 || n > node_count) return Status::failure("not enough free space in nodes for write in matrix-mode");
   const int first_port = nconf[permut.node[0]].port;

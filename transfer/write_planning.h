@@ -55,4 +55,11 @@ Status do_strings_write_matrix_mode(TransferTable& curl_table, NodeTable& nconf,
                                     std::optional<DisasterJournal>& journal, const UploadOrder& order,
                                     Reporter& reporter);
 
+// The same two plans on places chosen already (from a node table asked once
+// for many uploads): everything but asking the nodes about themselves.
+Status reserve_singular(TransferTable& curl_table, const NodeTable& nconf, const WritePlaces& places,
+                        std::optional<DisasterJournal>& journal, const UploadOrder& order, Reporter& reporter);
+Status reserve_matrix(TransferTable& curl_table, const NodeTable& nconf, const permut_rec& permut,
+                      std::optional<DisasterJournal>& journal, const UploadOrder& order, Reporter& reporter);
+
 }  // namespace morbs

@@ -1,0 +1,221 @@
+#include "pushbox/upload_many.h"
+
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <set>
+
+#include "core/nodes/node_selection.h"
+#include "core/nodes/node_table.h"
+#include "platform/regular_file.h"
+#include "pushbox/copy_steps.h"
+#include "transfer/disaster_journal.h"
+#include "transfer/engine.h"
+#include "transfer/exchange_tasks.h"
+#include "transfer/write_planning.h"
+
+namespace morbs::pushbox {
+
+namespace {
+
+// How many copies to one node one curl child carries over one connection.
+constexpr int copies_per_connection = 16;
+
+// One file of the run, from its placing to its verdict.
+struct FileRun {
+  const UploadRequest* request = nullptr;
+  bool matrix = false;
+  WritePlaces places;
+  permut_rec permut;
+  TransferTable table;
+  std::optional<DisasterJournal> journal;
+  Status verdict = Status::success();
+  // Its jobs in the engine's list: [first_job, first_job + job_count).
+  size_t first_job = 0, job_count = 0;
+  std::unique_ptr<std::ifstream> input;  // a split file's parts are cut from it in order
+  std::vector<std::string> parts;
+};
+
+int64_t& space_of(NodeTable& nconf, int node, int area) {
+  return area == 1 ? nconf[node].space : nconf[node].space1;
+}
+
+// What the places of one file take from the node table, so that the next
+// file is placed on what is left.
+void take_space(NodeTable& nconf, const FileRun& f) {
+  const int64_t size = f.request->size;
+  if (!f.matrix) {
+    space_of(nconf, f.places.basic_node, f.places.basic_area) -= size;
+    space_of(nconf, f.places.second_node, f.places.second_area) -= size;
+    return;
+  }
+  const permut_rec& p = f.permut;
+  // Slot j holds the basic copy of part j and the second copy of the part before it.
+  for (int j = 0; j < p.nr; ++j) {
+    const auto size_of = [&](int k) { return k == p.nr - 1 ? p.last_part_size : p.part_size; };
+    space_of(nconf, p.node[j], p.area[j]) -= size_of(j) + size_of((j + p.nr - 1) % p.nr);
+  }
+}
+
+// Chooses every file's places in order, on one asking of the nodes.
+void place_files(std::vector<FileRun>& files, NodeTable& nconf) {
+  std::set<std::string> names;
+  for (FileRun& f : files) {
+    // Two files of one name in one run would share a disaster file.
+    if (!names.insert(stored_file_name_of(f.request->name)).second) {
+      f.verdict = Status::failure("the same name is given twice in one run");
+      continue;
+    }
+    if (f.matrix) {
+      test_size_for_write_in_matrix_mode(nconf, f.permut, f.request->size);
+      if (f.permut.nr < 2 || f.permut.nr > node_count) {
+        f.verdict = Status::failure("not enough free space in nodes for write in matrix-mode");
+        continue;
+      }
+    } else if (select_nodes_for_write(nconf, f.request->size, node_count, f.places) == 0) {
+      f.verdict = Status::failure("no free space in nodes or nodes are closed");
+      continue;
+    }
+    take_space(nconf, f);
+  }
+}
+
+UploadOrder order_of(const FileRun& f, const Settings& settings, const std::string& uid32, NodeExchange& exchange) {
+  const UploadRequest& r = *f.request;
+  return UploadOrder{uid32, r.id, r.fname_input, r.name, r.size, settings.ip_addr, settings.init_port, &exchange};
+}
+
+// The file's reservations; a planning that failed gives back what it reserved.
+void reserve_file(FileRun& f, const NodeTable& nconf, const Settings& settings, const std::string& uid32,
+                  NodeExchange& exchange, Reporter& reporter) {
+  const UploadRequest& r = *f.request;
+  reporter.say(format_text("\nFile REPO:  %s\n", r.name.c_str()));
+  reporter.say(format_text("File size:\t\t%lld\n", static_cast<long long>(r.size)));
+  reporter.say_line(f.matrix ? "Mode:\t\t\tmatrix" : "Mode:\t\t\tsingular");
+  if (!f.verdict) {
+    reporter.say(" " + f.verdict.why() + "\n");
+    return;
+  }
+  const UploadOrder order = order_of(f, settings, uid32, exchange);
+  f.verdict = f.matrix ? reserve_matrix(f.table, nconf, f.permut, f.journal, order, reporter)
+                       : reserve_singular(f.table, nconf, f.places, f.journal, order, reporter);
+  if (f.verdict) return;
+  reporter.say(" " + f.verdict.why() + "\n");
+  if (f.journal && f.journal->exists()) (void)f.journal->release(exchange, reporter);
+  f.journal.reset();  // given back, or its disaster file stays for -clear_disaster
+}
+
+// The file's copies as engine jobs: a whole file twice, or each part's two
+// copies, the part cut just before its basic copy first starts.
+void add_jobs(FileRun& f, size_t index, std::vector<TransferJob>& jobs, Reporter& reporter) {
+  f.first_job = jobs.size();
+  const std::string& name = f.request->name;
+  if (!f.matrix) {
+    for (Copy copy : {Copy::basic, Copy::second}) {
+      TransferJob job;
+      job.transfer = f.table.of(copy, 0)->transfer;
+      job.transfer.label = std::string(copy_text(copy)) + " copy of " + name;
+      jobs.push_back(std::move(job));
+    }
+    f.job_count = 2;
+    return;
+  }
+  const int n = f.table.part_count;
+  for (int k = 0; k < n; ++k) f.parts.push_back(part_file_name(k, "_" + std::to_string(index)));
+  for (int k = 0; k < n; ++k) {
+    for (Copy copy : {Copy::basic, Copy::second}) {
+      TransferJob job;
+      job.transfer = f.table.of(copy, k)->transfer;
+      job.transfer.local = f.parts[static_cast<size_t>(k)];
+      job.transfer.label = std::string(copy_text(copy)) + " copy of part " + std::to_string(k) + " of " + name;
+      if (copy == Copy::basic) {
+        job.prepare = [&f, &reporter, k](TransferJob&) {
+          if (!f.input) f.input = std::make_unique<std::ifstream>(f.request->fname_input, std::ios::binary);
+          if (!*f.input) return Status::failure("can't open input file for upload to data-network");
+          return cut_part(*f.input, f.parts[static_cast<size_t>(k)], f.table.size_of_part(k), reporter);
+        };
+      }
+      jobs.push_back(std::move(job));
+    }
+  }
+  f.job_count = static_cast<size_t>(2 * n);
+}
+
+// The verdict of a file whose copies are all up: registered, or given back.
+void register_file(FileRun& f, const Settings& settings, NodeExchange& exchange, Reporter& reporter) {
+  const int parts = f.matrix ? f.table.part_count : 1;
+  for (int k = 0; k < parts; ++k) {
+    const char* failure = nullptr;
+    if (Status s = register_part(f.table, k, exchange, settings, reporter, failure); !s) {
+      f.verdict = s;
+      if (Status kept = f.journal->release(exchange, reporter); kept && f.matrix)
+        reporter.detail(format_text(failure, k));
+      return;
+    }
+  }
+  f.journal->remove();
+}
+
+}  // namespace
+
+std::vector<Status> upload_many(const std::vector<UploadRequest>& requests, const Settings& settings,
+                                const std::string& uid32, RunEnv& env) {
+  Reporter& reporter = env.reporter;
+  std::vector<FileRun> files(requests.size());
+  for (size_t i = 0; i < requests.size(); ++i) {
+    files[i].request = &requests[i];
+    files[i].matrix = requests[i].size > settings.min_fsize;
+  }
+
+  NodeTable nconf;
+  test_nodes_for_write(nconf, settings.ip_addr, settings.init_port, env.exchange);
+  place_files(files, nconf);
+  run_exchange_tasks(files.size(), files_asking_at_once, env.exchange, reporter,
+                     [&](size_t i, NodeExchange& exchange, Reporter& told) {
+                       reserve_file(files[i], nconf, settings, uid32, exchange, told);
+                     });
+
+  std::vector<TransferJob> jobs;
+  for (size_t i = 0; i < files.size(); ++i)
+    if (files[i].verdict) add_jobs(files[i], i, jobs, reporter);
+  // A part file goes as soon as both its copies are up.
+  std::vector<std::pair<FileRun*, int>> part_of_job(jobs.size(), {nullptr, 0});
+  for (FileRun& f : files)
+    if (f.verdict && f.matrix)
+      for (size_t j = 0; j < f.job_count; ++j) part_of_job[f.first_job + j] = {&f, static_cast<int>(j / 2)};
+  std::vector<int> copies_up(jobs.size(), 0);
+  EngineOptions options{settings.transfers, false,
+                        [&](size_t job) {
+                          auto [f, k] = part_of_job[job];
+                          if (f && ++copies_up[f->first_job + 2 * static_cast<size_t>(k)] == 2)
+                            platform::remove_file(f->parts[static_cast<size_t>(k)]);
+                        },
+                        settings.stall_seconds};
+  options.group_limit = copies_per_connection;
+  if (!jobs.empty()) reporter.say(format_text("\n Sending %zu copies\n", jobs.size()));
+  run_transfers(jobs, options, reporter, env.workers);
+
+  for (FileRun& f : files) {
+    for (const std::string& part : f.parts) platform::remove_file(part);
+    if (!f.verdict) continue;
+    const std::vector<TransferJob> own(jobs.begin() + static_cast<std::ptrdiff_t>(f.first_job),
+                                       jobs.begin() + static_cast<std::ptrdiff_t>(f.first_job + f.job_count));
+    if (first_failure(own) != nullptr) f.verdict = transfers_failed(own, f.request->fname_input, reporter);
+  }
+  run_exchange_tasks(files.size(), files_asking_at_once, env.exchange, reporter,
+                     [&](size_t i, NodeExchange& exchange, Reporter& told) {
+                       FileRun& f = files[i];
+                       if (f.journal && f.verdict)
+                         register_file(f, settings, exchange, told);
+                       else if (f.journal)
+                         (void)f.journal->release(exchange, told);
+                       told.say(f.verdict ? " Stored: " + f.request->name + "\n"
+                                          : " Not stored: " + f.request->name + " (" + f.verdict.why() + ")\n");
+                     });
+
+  std::vector<Status> verdicts;
+  for (const FileRun& f : files) verdicts.push_back(f.verdict);
+  return verdicts;
+}
+
+}  // namespace morbs::pushbox
