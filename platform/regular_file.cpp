@@ -12,4 +12,10 @@ bool is_regular_file(const std::string& path) {
 
 void remove_file(const std::string& path) { ::unlink(path.c_str()); }
 
+int64_t size_of_file(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return -1;
+  return static_cast<int64_t>(st.st_size);
+}
+
 }  // namespace morbs::platform

@@ -3,6 +3,7 @@
 // program for ever or feed it endless bytes.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace morbs::platform {
@@ -13,5 +14,8 @@ bool is_regular_file(const std::string& path);
 // Removes `path` if it is there. A scratch file that is already gone, or
 // cannot be removed, is no failure of the work that made it.
 void remove_file(const std::string& path);
+
+// The size of the file at `path` (links followed); -1 when it cannot be told.
+int64_t size_of_file(const std::string& path);
 
 }  // namespace morbs::platform

@@ -24,7 +24,10 @@ JoinedFile::~JoinedFile() {
 }
 
 bool JoinedFile::create(const std::string& fn_out) {
-  for (int n = 0; n < join_names; ++n) {
+  // A run joining many files in one folder goes on from the name it took last.
+  static int next_name = 0;
+  for (int tried = 0; tried < join_names; ++tried) {
+    const int n = next_name++ % (join_names * join_names);
     const std::string candidate = join_name_beside(fn_out, n).string();
     platform::FileDescriptor fd = platform::create_new_file(candidate);
     if (fd) {

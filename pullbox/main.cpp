@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/session/certificate.h"
 #include "core/session/config.h"
@@ -9,6 +10,7 @@
 #include "pullbox/help.h"
 #include "pullbox/list_commands.h"
 #include "pullbox/read_command.h"
+#include "pullbox/read_many.h"
 #include "pullbox/run.h"
 #include "transfer/run_env.h"
 
@@ -27,6 +29,23 @@ int ending(const morbs::Status& status, morbs::Reporter& reporter) {
   if (status.ok()) return 0;
   morbs::ConsoleReporter::failure_line("pullbox: " + status.why());
   return failed;
+}
+
+// -rd ID STORED OUT [STORED OUT]...: each file's verdict, then how many of
+// how many were fetched; a failure line for each one that was not.
+int read_several(morbs::pullbox::Run& run, morbs::RunEnv& env, int argc, char** argv) {
+  using namespace morbs;
+  std::vector<pullbox::WantedFile> wanted;
+  for (int i = 3; i + 1 < argc; i += 2) wanted.push_back({argv[i], argv[i + 1]});
+  const std::vector<Status> verdicts = pullbox::read_many(run, env, argv[2], wanted);
+  size_t fetched = 0;
+  for (const Status& v : verdicts) fetched += v.ok() ? 1 : 0;
+  env.reporter.say(format_text("\n Fetched %zu of %zu files\n", fetched, wanted.size()));
+  env.reporter.flush();
+  for (size_t i = 0; i < verdicts.size(); ++i)
+    if (!verdicts[i])
+      ConsoleReporter::failure_line("pullbox: " + wanted[i].out + ": not fetched: " + verdicts[i].why());
+  return fetched == wanted.size() ? 0 : failed;
 }
 
 }  // namespace
@@ -65,6 +84,8 @@ int main(int argc, char** argv) {
     return ending(ls_command(reporter, argv[2], argv[3], argv[4], argv[5]), reporter);
   } else if (argc == 5 && option == "-rd") {
     return ending(read_command(run, env, argv[2], argv[3], argv[4]), reporter);
+  } else if (argc >= 7 && argc % 2 == 1 && option == "-rd") {
+    return read_several(run, env, argc, argv);
   } else {
     print_usage(run.settings);
     return failed;

@@ -15,108 +15,13 @@
 #include "platform/text_file.h"
 #include "pullbox/get_list.h"
 #include "pullbox/joined_file.h"
+#include "pullbox/read_steps.h"
 #include "transfer/engine.h"
 #include "transfer/read_planning.h"
 
 namespace morbs::pullbox {
 
 namespace {
-
-constexpr size_t fn_read_limit = 256;
-constexpr size_t fn_out_limit = 1024;
-
-std::string value_of(const std::string& line, std::string_view key) {
-  std::string v;
-  select_value(line, key, v);
-  return v;
-}
-
-bool list_readable() {
-  if (!platform::is_regular_file(list_name)) return false;
-  return static_cast<bool>(std::ifstream(list_name));
-}
-
-// The name piece k must have: the one name of a whole file, or the part
-// name of the same upload with postfix k. The selection matches names as
-// substrings, so two uploads of one name, or a part missing from the list,
-// would otherwise join into a wrong file.
-bool is_piece(const std::string& first, const std::string& stored, int k) {
-  if (is_whole_file(first)) return k == 0 && stored == first;
-  const std::string base = first.substr(0, first.rfind(':') + 1);
-  return stored == base + std::to_string(k);
-}
-
-// The lines of the selection up to the first that is not piece k of the
-// first one's upload; `missing` is that k, or -1 when every line is a piece.
-std::vector<std::string> pieces_of(const std::vector<std::string>& selection, int& missing) {
-  std::vector<std::string> lines;
-  std::string first;
-  missing = -1;
-  for (size_t k = 0; k < selection.size(); ++k) {
-    const std::string& line = selection[k];
-    const std::string stored = value_of(line, "FN");
-    if (k == 0) first = stored;
-    if (line.size() > list_line_limit || !is_piece(first, stored, static_cast<int>(k))) {
-      missing = static_cast<int>(k);
-      break;
-    }
-    lines.push_back(line);
-  }
-  return lines;
-}
-
-// The copies a piece may come from, in the order they are tried: the line
-// the selection chose, then its twin in the list (the same FN, the other
-// copy), unless the chosen one's record is deleted and the twin's is not.
-using Sources = std::vector<std::string>;
-
-std::vector<Sources> sources_of(const std::vector<std::string>& pieces) {
-  const std::vector<std::string> listed = platform::read_lines(list_name).value_or(std::vector<std::string>{});
-  std::vector<Sources> sources;
-  for (const std::string& line : pieces) {
-    Sources s{line};
-    for (const std::string& other : listed) {
-      if (other.size() > list_line_limit || value_of(other, "FN") != value_of(line, "FN") ||
-          value_of(other, "ORG") == value_of(line, "ORG"))
-        continue;
-      if (value_of(line, "CURR") == "delete" && value_of(other, "CURR") != "delete")
-        s.insert(s.begin(), other);
-      else
-        s.push_back(other);
-      break;
-    }
-    sources.push_back(std::move(s));
-  }
-  return sources;
-}
-
-// Asks the node of the copy on `line` for it.
-Result<PieceSource> plan_piece(Run& run, RunEnv& env, const std::string& id, const std::string& line) {
-  const Settings& s = run.settings;
-  const int port = query_port_of(s, value_of(line, "PORT"));
-  const Copy copy = value_of(line, "ORG") == "0" ? Copy::basic : Copy::second;
-  return file_read(run.nconf, id, s.ip_addr, port, value_of(line, "DISK"), copy, value_of(line, "FN"), env.exchange,
-                   env.reporter);
-}
-
-std::string copy_name(const std::string& line) { return value_of(line, "ORG") == "0" ? "basic" : "second"; }
-
-// Piece k from the first of its sources, from `next` on, that its node
-// gives; each one passed over is said.
-Result<PieceSource> plan_from(Run& run, RunEnv& env, const std::string& id, const Sources& sources, size_t& next,
-                              size_t k) {
-  Status why = Status::failure("no copy of the piece in the list");
-  for (; next < sources.size(); ++next) {
-    Result<PieceSource> piece = plan_piece(run, env, id, sources[next]);
-    if (piece) return piece;
-    why = piece.status();
-    if (next + 1 < sources.size())
-      env.reporter.warn_line("pullbox: part " + std::to_string(k + 1) + ": the " + copy_name(sources[next]) +
-                             " copy cannot be had (" + why.why() + "); the " + copy_name(sources[next + 1]) +
-                             " copy is taken");
-  }
-  return why;
-}
 
 // Up to TRANSFERS pieces fetched at once, each with its own attempts,
 // straight into its own region of the file that becomes fn_out: nothing is
@@ -126,6 +31,13 @@ Result<PieceSource> plan_from(Run& run, RunEnv& env, const std::string& id, cons
 Status download_pieces(Run& run, RunEnv& env, const std::vector<std::string>& lines, int missing,
                        const std::string& id, const std::string& fn_out) {
   Reporter& reporter = env.reporter;
+  const PiecePlanner plan_piece = [&](const std::string& line) {
+    const Settings& s = run.settings;
+    const int port = query_port_of(s, value_of(line, "PORT"));
+    const Copy copy = value_of(line, "ORG") == "0" ? Copy::basic : Copy::second;
+    return file_read(run.nconf, id, s.ip_addr, port, value_of(line, "DISK"), copy, value_of(line, "FN"),
+                     env.exchange, reporter);
+  };
   const std::vector<Sources> sources = sources_of(lines);
   std::vector<size_t> source(lines.size(), 0);  // which of its sources a piece comes from
   JoinedFile joined;
@@ -145,7 +57,7 @@ Status download_pieces(Run& run, RunEnv& env, const std::vector<std::string>& li
         return Status::failure("a part of the file is not in the list");
       }
       reporter.say(format_text("NR PART: %d of %s\n", static_cast<int>(k) + 1, fn_out.c_str()));
-      Result<PieceSource> piece = plan_from(run, env, id, sources[k], source[k], k);
+      Result<PieceSource> piece = plan_from(plan_piece, reporter, sources[k], source[k], k);
       if (!piece) return piece.status();
       const int region = joined.region_at(offset);
       if (region < 0) {
@@ -167,7 +79,7 @@ Status download_pieces(Run& run, RunEnv& env, const std::vector<std::string>& li
       if (k >= lines.size() || source[k] + 1 >= sources[k].size()) return Status::failure("no other copy");
       const std::string failed_copy = copy_name(sources[k][source[k]]);
       ++source[k];
-      Result<PieceSource> piece = plan_from(run, env, id, sources[k], source[k], k);
+      Result<PieceSource> piece = plan_from(plan_piece, reporter, sources[k], source[k], k);
       if (!piece) return piece.status();
       if (piece->size != ends[k] - job.output_offset) return Status::failure("the copies differ in size");
       reporter.warn_line("pullbox: part " + std::to_string(k + 1) + ": the " + failed_copy +

@@ -67,15 +67,23 @@ Result<PieceSource> file_read(NodeTable& nconf, std::string_view id, std::string
   if (nconf[0].port < 1) return Status::failure("no node");
   // Nothing could be fetched from an area that does not exist; asking the
   // node about it would only send the list line's text on.
+  if (!area_of(area_name)) return Status::failure("incorrect transfer entry");
+  get_one_passwd(nconf, address, port, exchange);
+  return file_read_on(nconf[0], id, address, area_name, copy, stored_name, exchange, reporter);
+}
+
+Result<PieceSource> file_read_on(const node_conf& node, std::string_view id, std::string_view address,
+                                 std::string_view area_name, Copy copy, std::string_view stored_name,
+                                 NodeExchange& exchange, Reporter& reporter) {
+  if (Status s = id_has_length(id, reporter); !s) return s;
+  if (node.port < 1) return Status::failure("no node");
   const std::optional<Area> area = area_of(area_name);
   if (!area) return Status::failure("incorrect transfer entry");
-  get_one_passwd(nconf, address, port, exchange);
-
   std::string request = "OP=chkfile&ID=" + std::string(id) + "&DISK=" + std::string(area_name) +
                         "&PFN=" + std::string(stored_name) + "&";
   // A longer request would reach the node cut, asking about another name.
   if (request.size() >= wire::message_plain_size) return Status::failure("incorrect transfer entry");
-  if (!exchange.ask(address, port, request))
+  if (!exchange.ask(address, node.port, request))
     return Status::failure("no connection to the id-account");
   std::string status;
   select_value(request, "STATUS", status);
@@ -91,7 +99,7 @@ Result<PieceSource> file_read(NodeTable& nconf, std::string_view id, std::string
   // then be empty, so nothing unchecked ever reaches the user's file.
   const std::optional<int64_t> fsize = to_int64(fsize_text);
   if (!fsize || *fsize < 0) return Status::failure("file size is incorrect");
-  Result<Transfer> t = sftp_transfer(nconf[0], to_int(nconf[0].sn), address, id, *area, stored_name, reporter);
+  Result<Transfer> t = sftp_transfer(node, to_int(node.sn), address, id, *area, stored_name, reporter);
   if (!t) return Status::failure("incorrect transfer entry");
   t->direction = Direction::download;
   t->copy = copy;

@@ -48,4 +48,10 @@ Result<PieceSource> file_read(NodeTable& nconf, std::string_view id, std::string
                               std::string_view area, Copy copy, std::string_view stored_name, NodeExchange& exchange,
                               Reporter& reporter);
 
+// The same question put to a node already known (asked about itself once
+// for many downloads): only its chkfile, with the same failures.
+Result<PieceSource> file_read_on(const node_conf& node, std::string_view id, std::string_view address,
+                                 std::string_view area_name, Copy copy, std::string_view stored_name,
+                                 NodeExchange& exchange, Reporter& reporter);
+
 }  // namespace morbs

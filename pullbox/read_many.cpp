@@ -1,0 +1,207 @@
+#include "pullbox/read_many.h"
+
+#include <cstdio>
+#include <memory>
+#include <optional>
+
+#include "core/nodes/node_selection.h"
+#include "core/report/held_reporter.h"
+#include "lists/get_q_string_for_read.h"
+#include "lists/work_files.h"
+#include "platform/regular_file.h"
+#include "pullbox/get_list.h"
+#include "pullbox/joined_file.h"
+#include "pullbox/read_command.h"
+#include "pullbox/read_steps.h"
+#include "transfer/engine.h"
+#include "transfer/exchange_tasks.h"
+
+namespace morbs::pullbox {
+
+namespace {
+
+// How many files' pieces are checked on their nodes at once.
+constexpr int files_asking_at_once = 8;
+// How many whole files from one node one curl child fetches over one connection.
+constexpr int files_per_connection = 16;
+
+struct Piece {
+  Sources sources;
+  size_t source = 0;  // which of its sources it comes from
+  std::optional<PieceSource> planned;
+  int64_t offset = 0, end = 0;
+};
+
+struct FileRun {
+  const WantedFile* wanted = nullptr;
+  Status verdict = Status::success();
+  std::vector<Piece> pieces;
+  std::unique_ptr<JoinedFile> joined;
+  size_t first_job = 0;
+};
+
+// Asks a known node when the line's port is one the run asked about itself,
+// else asks that port from the start.
+PiecePlanner planner_for(Run& run, const std::string& id, NodeExchange& exchange, Reporter& reporter) {
+  return [&run, &id, &exchange, &reporter](const std::string& line) -> Result<PieceSource> {
+    const Settings& s = run.settings;
+    const int port = query_port_of(s, value_of(line, "PORT"));
+    const Copy copy = value_of(line, "ORG") == "0" ? Copy::basic : Copy::second;
+    for (const node_conf& node : run.nconf)
+      if (port > 0 && node.port == port)
+        return file_read_on(node, id, s.ip_addr, value_of(line, "DISK"), copy, value_of(line, "FN"), exchange,
+                            reporter);
+    NodeTable own;
+    return file_read(own, id, s.ip_addr, port, value_of(line, "DISK"), copy, value_of(line, "FN"), exchange,
+                     reporter);
+  };
+}
+
+// The file's pieces from the list, each checked on its node.
+void plan_file(FileRun& f, Run& run, const std::string& id, NodeExchange& exchange, Reporter& reporter) {
+  const WantedFile& w = *f.wanted;
+  if (w.stored.size() > fn_read_limit) {
+    f.verdict = Status::failure("the stored name is too long");
+    return;
+  }
+  if (w.out.size() > fn_out_limit) {
+    f.verdict = Status::failure("the local name is too long");
+    return;
+  }
+  HeldReporter refusals(false);
+  const Result<Lines> selection = read_selection(list_name, w.stored, refusals);
+  if (!selection || selection->empty()) {
+    reporter.say_line(!selection ? "No file name in the list" : "No file in id-account to download");
+    f.verdict = Status::failure(!selection ? "the file is not in the list" : "no stored copy of the file in the list");
+    return;
+  }
+  int missing = -1;
+  const std::vector<std::string> lines = pieces_of(*selection, missing);
+  if (missing >= 0) {
+    reporter.say(format_text("Part %d of the file is not in the list\n", missing + 1));
+    f.verdict = Status::failure("a part of the file is not in the list");
+    return;
+  }
+  const PiecePlanner plan = planner_for(run, id, exchange, reporter);
+  int64_t offset = 0;
+  for (Sources& s : sources_of(lines)) {
+    Piece piece{std::move(s), 0, std::nullopt, offset, offset};
+    const size_t k = f.pieces.size();
+    reporter.say(format_text("NR PART: %d of %s\n", static_cast<int>(k) + 1, w.out.c_str()));
+    Result<PieceSource> planned = plan_from(plan, reporter, piece.sources, piece.source, k);
+    if (!planned) {
+      f.verdict = planned.status();
+      return;
+    }
+    offset += planned->size;
+    piece.end = offset;
+    piece.planned = std::move(*planned);
+    f.pieces.push_back(std::move(piece));
+  }
+}
+
+// The file's pieces as engine jobs, into a hidden file beside OUT: a whole
+// file by name (so that it can share a connection), a part into its region.
+Status add_jobs(FileRun& f, std::vector<TransferJob>& jobs) {
+  f.joined = std::make_unique<JoinedFile>();
+  if (!f.joined->create(f.wanted->out)) return Status::failure("can't open file for write");
+  f.first_job = jobs.size();
+  const bool whole = f.pieces.size() == 1;
+  for (size_t k = 0; k < f.pieces.size(); ++k) {
+    Piece& piece = f.pieces[k];
+    TransferJob job;
+    job.transfer = piece.planned->transfer;
+    job.transfer.progress = false;
+    job.transfer.label = "part " + std::to_string(k + 1) + " of " + f.wanted->out;
+    if (whole) {
+      job.transfer.local = f.joined->path();
+    } else {
+      job.transfer.local.clear();
+      job.output_fd = f.joined->region_at(piece.offset);
+      job.output_offset = piece.offset;
+      if (job.output_fd < 0) return Status::failure("can't open file for write");
+    }
+    jobs.push_back(std::move(job));
+  }
+  return Status::success();
+}
+
+// Whether piece k arrived with exactly the size its node reported.
+bool arrived_whole(const FileRun& f, const TransferJob& job, size_t k) {
+  const Piece& piece = f.pieces[k];
+  if (job.output_fd >= 0) return JoinedFile::filled_to(job.output_fd, piece.end);
+  return platform::size_of_file(f.joined->path()) == piece.end - piece.offset;
+}
+
+}  // namespace
+
+std::vector<Status> read_many(Run& run, RunEnv& env, const std::string& id, const std::vector<WantedFile>& wanted) {
+  Reporter& reporter = env.reporter;
+  std::vector<FileRun> files(wanted.size());
+  for (size_t i = 0; i < wanted.size(); ++i) files[i].wanted = &wanted[i];
+  if (check_account_id(run.settings, id) == 0) {
+    std::vector<Status> refused(wanted.size(), Status::failure("incorrect account id"));
+    return refused;
+  }
+  if (!list_readable()) (void)get_list(run.nconf, id, run.settings, env);
+  test_nodes_for_read(run.nconf, run.settings.ip_addr, run.settings.init_port, id, env.exchange);
+  run_exchange_tasks(files.size(), files_asking_at_once, env.exchange, reporter,
+                     [&](size_t i, NodeExchange& exchange, Reporter& told) {
+                       plan_file(files[i], run, id, exchange, told);
+                     });
+
+  std::vector<TransferJob> jobs;
+  for (FileRun& f : files)
+    if (f.verdict) f.verdict = add_jobs(f, jobs);
+  // A copy that fails every attempt hands the piece to its twin, which must
+  // hold as many bytes.
+  std::vector<std::pair<FileRun*, size_t>> piece_of_job;
+  for (FileRun& f : files)
+    if (f.verdict)
+      for (size_t k = 0; k < f.pieces.size(); ++k) piece_of_job.emplace_back(&f, k);
+  const PiecePlanner plan = planner_for(run, id, env.exchange, reporter);
+  for (size_t j = 0; j < jobs.size(); ++j) {
+    jobs[j].fallback = [&, j](TransferJob& job) -> Status {
+      auto [f, k] = piece_of_job[j];
+      Piece& piece = f->pieces[k];
+      if (piece.source + 1 >= piece.sources.size()) return Status::failure("no other copy");
+      const std::string failed_copy = copy_name(piece.sources[piece.source]);
+      ++piece.source;
+      Result<PieceSource> other = plan_from(plan, reporter, piece.sources, piece.source, k);
+      if (!other) return other.status();
+      if (other->size != piece.end - piece.offset) return Status::failure("the copies differ in size");
+      reporter.warn_line("pullbox: " + f->wanted->out + ": part " + std::to_string(k + 1) + ": the " +
+                         failed_copy + " copy failed; the " + copy_name(piece.sources[piece.source]) +
+                         " copy is taken");
+      Transfer next = std::move(other->transfer);
+      next.local = job.transfer.local;
+      next.label = job.transfer.label;
+      next.progress = false;
+      job.transfer = std::move(next);
+      return Status::success();
+    };
+  }
+  EngineOptions options{run.settings.transfers, false, {}, run.settings.stall_seconds};
+  options.group_limit = files_per_connection;
+  if (!jobs.empty()) reporter.say(format_text("\n Fetching %zu pieces\n", jobs.size()));
+  run_transfers(jobs, options, reporter, env.workers);
+
+  std::vector<Status> verdicts;
+  for (FileRun& f : files) {
+    for (size_t k = 0; f.verdict && k < f.pieces.size(); ++k) {
+      const TransferJob& job = jobs[f.first_job + k];
+      if (!job.done()) f.verdict = Status::failure(download_failure(job));
+      else if (!arrived_whole(f, job, k)) f.verdict = Status::failure("a piece did not arrive with the size its node reported");
+    }
+    if (f.verdict && !f.joined->finish(f.wanted->out)) f.verdict = Status::failure("can't write " + f.wanted->out);
+    f.joined.reset();  // an unfinished file goes
+    reporter.say(f.verdict ? " Fetched: " + f.wanted->out + "\n"
+                           : " Not fetched: " + f.wanted->out + " (" + f.verdict.why() + ")\n");
+    verdicts.push_back(f.verdict);
+  }
+  std::remove(list_name);
+  reporter.flush();
+  return verdicts;
+}
+
+}  // namespace morbs::pullbox
