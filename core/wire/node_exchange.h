@@ -26,19 +26,28 @@ class NodeExchange {
   }
 };
 
+// How many questions one run keeps open at one node at once. A node
+// answers a few at a time; more only queue there and may outwait the
+// client's answer wait.
+inline constexpr int questions_per_node = 3;
+
 // Over the network, with the run's connection wait; what goes wrong on
-// the way is told to the reporter.
+// the way is told to the reporter. The exchanges made for other threads
+// share one gate that holds each node to questions_per_node at once.
 class NetworkExchange final : public NodeExchange {
  public:
-  NetworkExchange(ConnectionWait wait, Reporter& reporter) : wait_(wait), reporter_(reporter) {}
+  NetworkExchange(ConnectionWait wait, Reporter& reporter);
+  ~NetworkExchange() override;
   bool ask(std::string_view address, int port, std::string& message) override;
-  std::unique_ptr<NodeExchange> for_another_thread(Reporter& reporter) override {
-    return std::make_unique<NetworkExchange>(wait_, reporter);
-  }
+  std::unique_ptr<NodeExchange> for_another_thread(Reporter& reporter) override;
+
+  class NodeGate;
 
  private:
+  NetworkExchange(ConnectionWait wait, Reporter& reporter, std::shared_ptr<NodeGate> gate);
   ConnectionWait wait_;
   Reporter& reporter_;
+  std::shared_ptr<NodeGate> gate_;
 };
 
 }  // namespace morbs

@@ -1,0 +1,158 @@
+// Many files in one run of pushbox and of pullbox -rd: each file keeps its
+// own verdict and clean-up, and one that fails costs the others nothing.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <chrono>
+#include <thread>
+
+#include "tests/e2e/pushbox_fixture.h"
+
+namespace morbs::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ManyFiles : public PushboxTest {
+ protected:
+  void start() {
+    start_nodes(4);
+    // Several files register at once: a node busy with its disk (a loaded
+    // test machine) may answer later than the shortest answer wait.
+    config("MIN_SIZE=100000&\nTRANSFERS=4&\nANSWER_WAIT_MS=5000&\n");
+    before_ = free_space();
+  }
+  // Writes the files and gives pushbox's arguments for them: PATH NAME each.
+  std::vector<std::string> files(const std::vector<std::pair<std::string, size_t>>& named) {
+    std::vector<std::string> args{push_id};
+    unsigned seed = 1;
+    for (const auto& [name, size] : named) {
+      dir_.write(name, content_of(size, seed++));
+      args.insert(args.end(), {name, name});
+    }
+    return args;
+  }
+  // Every stored file or part on the nodes, the lists aside.
+  size_t data_files() const {
+    size_t count = 0;
+    for (int i = 0; i < nodes(); ++i)
+      for (auto& e : fs::recursive_directory_iterator(net_->root(i)))
+        if (e.is_regular_file() && e.path().string().find("/ACCOUNTS") != std::string::npos &&
+            e.path().extension() != ".q")
+          ++count;
+    return count;
+  }
+  std::string pull(const std::vector<std::string>& args) {
+    std::vector<std::string> argv = {program("pullbox")};
+    argv.insert(argv.end(), args.begin(), args.end());
+    platform::RunOptions options;
+    options.working_directory = dir_.str();
+    options.timeout_ms = 120000;
+    options.merge_standard_error = true;
+    auto r = platform::run_process(argv, options);
+    pull_exit_ = r ? r->exit_code : -1;
+    return r ? r->output : "<pullbox did not start>";
+  }
+  // A curl first on PATH that counts its children and then runs the real one.
+  void counting_curl() { fake_curl("echo x >> curls\nexec \"$REAL_CURL\" \"$@\"\n"); }
+  size_t curls() const { return lines_of(dir_.read("curls")).size(); }
+
+  std::vector<std::string> before_;
+  int pull_exit_ = -1;
+};
+
+const std::vector<std::pair<std::string, size_t>> mixed = {
+    {"a.txt", 4096}, {"b.bin", 250000}, {"empty", 0}, {"c.txt", 4096}, {"d.bin", 300001}, {"e.txt", 1}};
+
+TEST_F(ManyFiles, StoredInOneRunAndFetchedInOne) {
+  start();
+  counting_curl();
+  const std::string out = run(files(mixed));
+  EXPECT_EQ(last_exit(), 0) << out;
+  EXPECT_NE(out.find(" Stored 6 of 6 files\n"), std::string::npos) << out;
+  EXPECT_TRUE(files_named(".disater").empty()) << out;
+  EXPECT_TRUE(files_named("tmp_mfile").empty()) << out;
+  // 4 whole files twice and 2 files of 4 parts twice: copies to one node
+  // share a child.
+  EXPECT_EQ(data_files(), 4u * 2 + 2u * 8);
+  EXPECT_LT(curls(), 4u * 2 + 2u * 8) << out;
+
+  std::vector<std::string> args{"-rd", push_id};
+  for (const auto& [name, size] : mixed) args.insert(args.end(), {name, "back-" + name});
+  const std::string fetched = pull(args);
+  EXPECT_EQ(pull_exit_, 0) << fetched;
+  EXPECT_NE(fetched.find(" Fetched 6 of 6 files\n"), std::string::npos) << fetched;
+  for (const auto& [name, size] : mixed) EXPECT_TRUE(dir_.read("back-" + name) == dir_.read(name)) << name;
+  EXPECT_TRUE(files_named(".pullbox_join").empty());
+}
+
+// A file whose copies never arrive is given back; the others are stored.
+// Its curl fails whole, so the good copies it carried are retried alone.
+TEST_F(ManyFiles, AFailingFileAmongGoodOnesCostsOnlyItself) {
+  start();
+  fake_curl("for a in \"$@\"; do case $a in *bad.bin*) exit 7 ;; esac; done\nexec \"$REAL_CURL\" \"$@\"\n");
+  const std::string out = run(files({{"a.txt", 4096}, {"bad.bin", 5000}, {"c.bin", 200000}, {"d.txt", 10}}));
+  EXPECT_EQ(last_exit(), 1) << out;
+  EXPECT_NE(out.find(" Stored 3 of 4 files\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("pushbox: bad.bin: not stored: "), std::string::npos) << out;
+  EXPECT_EQ(data_files(), 2u + 8u + 2u) << out;
+  EXPECT_TRUE(files_named(".disater").empty()) << out;
+  for (int i = 0; i < nodes(); ++i)
+    for (const std::string area : {"accounts", "accounts1"})
+      for (const auto& line : list_lines(i, area)) EXPECT_EQ(line.find("bad.bin"), std::string::npos) << line;
+  EXPECT_NE(dir_.read("zz-errors.txt").find("bad.bin"), std::string::npos);
+}
+
+// Arguments a run cannot take cost only their own file.
+TEST_F(ManyFiles, UnreadableFilesAndRepeatedNamesAreRefusedAlone) {
+  start();
+  std::vector<std::string> args = files({{"a.txt", 100}, {"b.txt", 200}});
+  args.insert(args.end(), {"missing.txt", "missing.txt", "b.txt", "a.txt"});
+  const std::string out = run(args);
+  EXPECT_EQ(last_exit(), 1) << out;
+  EXPECT_NE(out.find(" Stored 2 of 4 files\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("pushbox: missing.txt: not stored: "), std::string::npos) << out;
+  EXPECT_NE(out.find("the same name is given twice in one run"), std::string::npos) << out;
+  EXPECT_EQ(data_files(), 4u);
+}
+
+TEST_F(ManyFiles, AKilledRunIsClearedByClearDisaster) {
+  start();
+  fake_curl(": > started\nexec sleep 60\n");
+  const std::vector<std::string> args = files({{"a.txt", 4096}, {"b.bin", 200000}, {"c.txt", 50}});
+  std::vector<std::string> argv = {program("pushbox")};
+  argv.insert(argv.end(), args.begin(), args.end());
+  platform::BackgroundProcess pushbox;
+  ASSERT_TRUE(pushbox.start(argv, dir_.str(), (dir_ / "pushbox.out").string()));
+  for (int waited = 0; waited < 20000 && !fs::exists(dir_ / "started"); waited += 50)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ASSERT_TRUE(fs::exists(dir_ / "started")) << read_file(dir_ / "pushbox.out");
+  ::kill(pushbox.pid(), SIGKILL);
+  pushbox.stop();
+  EXPECT_EQ(files_named(".disater").size(), 3u);
+  EXPECT_NE(free_space(), before_);
+  const std::string out = run({"-clear_disaster"});
+  EXPECT_EQ(last_exit(), 0) << out;
+  EXPECT_EQ(free_space(), before_) << out;
+  EXPECT_TRUE(files_named(".disater").empty()) << out;
+  EXPECT_TRUE(files_named("tmp_mfile").empty()) << out;
+}
+
+// A file that cannot be fetched leaves its OUT as it was; the others come.
+TEST_F(ManyFiles, AFileThatCannotBeFetchedCostsOnlyItself) {
+  start();
+  const std::string stored = run(files({{"a.txt", 3000}, {"b.bin", 200000}}));
+  ASSERT_EQ(last_exit(), 0) << stored;
+  dir_.write("kept", "what was here");
+  const std::string out = pull({"-rd", push_id, "a.txt", "back-a", "nothing-of-that-name", "kept", "b.bin", "back-b"});
+  EXPECT_EQ(pull_exit_, 1) << out;
+  EXPECT_NE(out.find(" Fetched 2 of 3 files\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("pullbox: kept: not fetched: the file is not in the list"), std::string::npos) << out;
+  EXPECT_EQ(dir_.read("kept"), "what was here");
+  EXPECT_TRUE(dir_.read("back-a") == dir_.read("a.txt"));
+  EXPECT_TRUE(dir_.read("back-b") == dir_.read("b.bin"));
+}
+
+}  // namespace
+}  // namespace morbs::e2e
