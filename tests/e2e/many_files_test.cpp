@@ -87,6 +87,20 @@ TEST_F(ManyFiles, StoredInOneRunAndFetchedInOne) {
   EXPECT_TRUE(files_named(".pullbox_join").empty());
 }
 
+// The nodes are asked about their room once; every file is placed on what
+// the files before it left, so a run fills the network as far as it goes
+// instead of sending every file to the two nodes that had most room.
+TEST_F(ManyFiles, EachFileIsPlacedOnWhatTheFilesBeforeItLeft) {
+  start_nodes(4, {}, 10000);  // node i: 10000 + i*1000 bytes in each area
+  config("TRANSFERS=4&\nANSWER_WAIT_MS=5000&\n");
+  std::vector<std::pair<std::string, size_t>> named;
+  for (int i = 0; i < 8; ++i) named.emplace_back("f" + std::to_string(i), 4000);
+  const std::string out = run(files(named));
+  EXPECT_EQ(last_exit(), 0) << out;
+  EXPECT_NE(out.find(" Stored 8 of 8 files\n"), std::string::npos) << out;
+  EXPECT_EQ(data_files(), 16u);
+}
+
 // A file whose copies never arrive is given back; the others are stored.
 // Its curl fails whole, so the good copies it carried are retried alone.
 TEST_F(ManyFiles, AFailingFileAmongGoodOnesCostsOnlyItself) {
