@@ -143,8 +143,10 @@ std::vector<Status> read_many(Run& run, RunEnv& env, const std::string& id, cons
     std::vector<Status> refused(wanted.size(), Status::failure("incorrect account id"));
     return refused;
   }
+  // Fetching the list asks the nodes about themselves; a list already here
+  // needs that asked once.
   if (!list_readable()) (void)get_list(run.nconf, id, run.settings, env);
-  test_nodes_for_read(run.nconf, run.settings.ip_addr, run.settings.init_port, id, env.exchange);
+  else test_nodes_for_read(run.nconf, run.settings.ip_addr, run.settings.init_port, id, env.exchange);
   run_exchange_tasks(files.size(), files_asking_at_once, env.exchange, reporter,
                      [&](size_t i, NodeExchange& exchange, Reporter& told) {
                        plan_file(files[i], run, id, exchange, told);
