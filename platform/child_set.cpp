@@ -1,6 +1,8 @@
 #include "platform/child_set.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <utility>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/prctl.h>
@@ -28,10 +30,59 @@ ChildSet::~ChildSet() {
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
   }
+  for (int pid : feeders_) kill(pid, SIGKILL);
+  reap_feeders(true);
 }
 
-bool ChildSet::start(int tag, const std::vector<std::string>& args, int output) {
+void ChildSet::reap_feeders(bool wait) {
+  for (auto it = feeders_.begin(); it != feeders_.end();) {
+    int status = 0;
+    pid_t done;
+    while ((done = waitpid(*it, &status, wait ? 0 : WNOHANG)) < 0 && errno == EINTR) {
+    }
+    it = done == 0 ? it + 1 : feeders_.erase(it);
+  }
+}
+
+bool ChildSet::start_feeder(const InputRange& input, FileDescriptor& read_end) {
+  int ends[2];
+  if (::pipe2(ends, O_CLOEXEC) != 0) return false;
+  FileDescriptor pipe_read(ends[0]), pipe_write(ends[1]);
+  const pid_t parent = ::getpid();
+  const pid_t pid = ::fork();
+  if (pid < 0) return false;
+  if (pid == 0) {
+    // Feeds the range and ends; a reader that went away ends it too.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) ::_exit(1);
+    ::signal(SIGPIPE, SIG_DFL);
+    pipe_read.close();  // else a reader that went away would leave us blocked
+    char block[1 << 16];
+    int64_t at = input.offset, left = input.length;
+    while (left > 0) {
+      const ssize_t got = ::pread(input.fd, block, static_cast<size_t>(std::min<int64_t>(left, sizeof block)), at);
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) ::_exit(1);  // the file ended early: the reader sees a short input
+      for (ssize_t sent = 0; sent < got;) {
+        const ssize_t n = ::write(pipe_write.get(), block + sent, static_cast<size_t>(got - sent));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) ::_exit(1);
+        sent += n;
+      }
+      at += got;
+      left -= got;
+    }
+    ::_exit(0);
+  }
+  feeders_.push_back(pid);
+  read_end = std::move(pipe_read);
+  return true;
+}
+
+bool ChildSet::start(int tag, const std::vector<std::string>& args, int output, const InputRange* input) {
   if (args.empty()) return false;
+  FileDescriptor input_end;
+  if (input && !start_feeder(*input, input_end)) return false;
   std::vector<char*> argv;
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
@@ -47,8 +98,9 @@ bool ChildSet::start(int tag, const std::vector<std::string>& args, int output) 
     // A transfer never outlives its run: killed with its parent, even by SIGKILL.
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() != parent) ::_exit(127);
-    const int null_fd = ::open("/dev/null", O_RDONLY);
-    if (null_fd >= 0) ::dup2(null_fd, 0);
+    const int null_fd = input_end ? -1 : ::open("/dev/null", O_RDONLY);
+    if (input_end) ::dup2(input_end.get(), 0);
+    else if (null_fd >= 0) ::dup2(null_fd, 0);
     if (output >= 0) ::dup2(output, 1);
     ::execvp(argv[0], argv.data());
     const int error = errno;
@@ -76,6 +128,7 @@ bool ChildSet::start(int tag, const std::vector<std::string>& args, int output) 
 // caller started elsewhere), so each is polled; 5 ms is nothing next to a
 // transfer.
 std::optional<ChildSet::Ended> ChildSet::wait_any(int timeout_ms) {
+  reap_feeders(false);
   for (int waited_ms = 0; !children_.empty(); waited_ms += 5) {
     for (auto it = children_.begin(); it != children_.end(); ++it) {
       int status = 0;

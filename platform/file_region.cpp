@@ -19,6 +19,10 @@ FileDescriptor create_new_file(const std::string& path) {
   return FileDescriptor(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
 }
 
+FileDescriptor open_for_reading(const std::string& path) {
+  return FileDescriptor(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+}
+
 FileDescriptor open_for_writing_at(const std::string& path, int64_t offset) {
   FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW));
   if (fd && !seek_to(fd.get(), offset)) fd.close();

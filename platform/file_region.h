@@ -21,6 +21,8 @@ bool seek_to(int fd, int64_t offset);
 
 // A new file at `path`, never one that is there (mode 0644).
 FileDescriptor create_new_file(const std::string& path);
+// An existing file opened for reading.
+FileDescriptor open_for_reading(const std::string& path);
 // An existing file opened for writing, positioned at `offset`.
 FileDescriptor open_for_writing_at(const std::string& path, int64_t offset);
 

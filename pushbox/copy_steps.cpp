@@ -1,11 +1,8 @@
 #include "pushbox/copy_steps.h"
 #include "pushbox/upload.h"
 
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
+#include <fstream>
 
-#include "platform/process.h"
 #include "transfer/registration_lines.h"
 
 namespace morbs::pushbox {
@@ -14,12 +11,6 @@ void note_failed_upload(const std::string& fname_input) {
   std::ofstream out(upload_errors_file, std::ios::app | std::ios::binary);
   if (out) out << fname_input << '\n';
 }
-
-std::string part_file_name(int k, const std::string& file_tag) {
-  return std::string(part_file_stem) + std::to_string(k) + file_tag + "." +
-         std::to_string(morbs::platform::own_process_id());
-}
-
 
 Status transfers_failed(const std::vector<morbs::TransferJob>& jobs, const std::string& fname_input,
                         Reporter& reporter) {
@@ -60,40 +51,29 @@ Status register_part(const morbs::TransferTable& t, int k, morbs::NodeExchange& 
   return Status::success();
 }
 
-Status cut_part(std::ifstream& input, const std::string& part_name, int64_t size, Reporter& reporter) {
-  std::ofstream part(part_name, std::ios::binary | std::ios::trunc);
-  if (!part) {
-    reporter.detail_line("Error: can't open part file for write");
-    return Status::failure("can't open part file for write");
-  }
-  std::error_code ignored;
-  std::filesystem::permissions(part_name, std::filesystem::perms(0644), std::filesystem::perm_options::replace,
-                               ignored);
-  // Larger than a disk block: the parts of a big upload are cut with few calls.
-  std::vector<char> block(1 << 20);
-  for (int64_t left = size < 0 ? 0 : size; left > 0;) {
-    const auto want = static_cast<std::streamsize>(std::min<int64_t>(left, static_cast<int64_t>(block.size())));
-    errno = 0;
-    input.read(block.data(), want);
-    const std::streamsize got = input.gcount();
-    if (got > 0 && !part.write(block.data(), got)) {
-      reporter.error_detail(morbs::format_text("block_write: %s\n", std::strerror(errno ? errno : EIO)));
-      return Status::failure("a part file could not be written");
+std::vector<TransferJob> part_jobs(const TransferTable& table, int source, const std::string& label_end,
+                                   Reporter& reporter) {
+  std::vector<TransferJob> jobs;
+  int64_t offset = 0;
+  for (int k = 0; k < table.part_count; ++k) {
+    const int64_t size = table.size_of_part(k);
+    for (Copy copy : {Copy::basic, Copy::second}) {
+      TransferJob job;
+      job.transfer = table.of(copy, k)->transfer;
+      job.transfer.local.clear();  // from the range
+      job.transfer.label = std::string(copy_text(copy)) + " copy of part " + std::to_string(k) + label_end;
+      job.input = {source, offset, size};
+      if (copy == Copy::basic) {
+        job.prepare = [&reporter, k, size](TransferJob&) {
+          reporter.say(" File part: " + std::to_string(k) + " size: " + std::to_string(size) + "\n");
+          return Status::success();
+        };
+      }
+      jobs.push_back(std::move(job));
     }
-    left -= got;
-    if (got < want) {
-      reporter.error_detail(morbs::format_text(
-          "block_read: %s\n", errno ? std::strerror(errno) : "the input file ended early"));
-      return Status::failure("the local file ended early");
-    }
+    offset += size;
   }
-  part.close();
-  if (part.fail()) {
-    reporter.error_detail(morbs::format_text("block_write: %s\n", std::strerror(errno ? errno : EIO)));
-    return Status::failure("a part file could not be written");
-  }
-  return Status::success();
+  return jobs;
 }
-
 
 }  // namespace morbs::pushbox

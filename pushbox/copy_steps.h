@@ -2,7 +2,6 @@
 // part, registering a part's copies, and what a failed transfer means.
 #pragma once
 
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -20,10 +19,6 @@ namespace morbs::pushbox {
 inline constexpr const char* upload_errors_file = "zz-errors.txt";
 void note_failed_upload(const std::string& fname_input);
 
-// The local file part k is cut into: the part stem, k, `file_tag` (which
-// file of a run of many; empty for one) and the run's process id.
-std::string part_file_name(int k, const std::string& file_tag = "");
-
 // What the engine's failure of `jobs` (one file's) means for the user: a
 // curl that could not be started is told; a transfer that failed for good
 // leaves the user's path in zz-errors.txt; a part that could not be cut
@@ -35,8 +30,12 @@ Status transfers_failed(const std::vector<TransferJob>& jobs, const std::string&
 Status register_part(const TransferTable& t, int k, NodeExchange& exchange, const Settings& settings,
                      Reporter& reporter, const char*& failure);
 
-// Copies exactly `size` bytes from the input's position into a new part
-// file, with the messages of the cutting the system has always done.
-Status cut_part(std::ifstream& input, const std::string& part_name, int64_t size, Reporter& reporter);
+// The copies of a split file's parts as engine jobs, in the order basic 0,
+// second 0, basic 1, ...: each sends its range of the file of `source`
+// straight from there (no part is cut into a file of its own), and the basic
+// copy's job tells the part's size as it first starts. Labels end with
+// `label_end`.
+std::vector<TransferJob> part_jobs(const TransferTable& table, int source, const std::string& label_end,
+                                   Reporter& reporter);
 
 }  // namespace morbs::pushbox

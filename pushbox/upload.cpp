@@ -9,6 +9,7 @@
 
 #include "core/nodes/node_selection.h"
 #include "core/nodes/node_table.h"
+#include "platform/file_region.h"
 #include "platform/process.h"
 #include "platform/regular_file.h"
 #include "pushbox/copy_steps.h"
@@ -69,43 +70,16 @@ Status upload_singular(Flow& f) {
   return Status::success();
 }
 
-// Every part is cut from the user's file just before its basic copy first
-// starts (in order: the cuts follow each other through one stream), sent as
-// both copies, and removed as soon as both are up.
-Status send_parts(Flow& f, std::ifstream& input) {
-  morbs::TransferTable& table = f.curl_table;
-  const int n = table.part_count;
-  std::vector<std::string> parts;
-  for (int k = 0; k < n; ++k) parts.push_back(part_file_name(k));
-  std::vector<morbs::TransferJob> jobs;
-  for (int k = 0; k < n; ++k) {
-    for (morbs::Copy copy : {morbs::Copy::basic, morbs::Copy::second}) {
-      morbs::TransferJob job;
-      job.transfer = table.of(copy, k)->transfer;
-      job.transfer.local = parts[static_cast<size_t>(k)];
-      job.transfer.label = std::string(morbs::copy_text(copy)) + " copy of part " + std::to_string(k);
-      if (copy == morbs::Copy::basic) {
-        job.prepare = [&f, &input, &parts, k, size = table.size_of_part(k)](morbs::TransferJob&) {
-          f.reporter.say(" File part: " + std::to_string(k) + " size: " + std::to_string(size) + "\n");
-          return cut_part(input, parts[static_cast<size_t>(k)], size, f.reporter);
-        };
-      }
-      jobs.push_back(std::move(job));
-    }
-  }
-  std::vector<int> copies_up(static_cast<size_t>(n), 0);
-  morbs::EngineOptions options{f.settings.transfers, true, [&](size_t job) {
-                                 const size_t part = job / 2;
-                                 if (++copies_up[part] == 2) remove_file(parts[part]);
-                               },
-                               f.settings.stall_seconds};
-  const bool sent = morbs::run_transfers(jobs, options, f.reporter, f.workers);
-  for (const std::string& part : parts) remove_file(part);
-  return sent ? Status::success() : transfers_failed(jobs, f.upload.fname_input, f.reporter);
+// Every part goes straight from the user's file, as both copies.
+Status send_parts(Flow& f, int source) {
+  std::vector<morbs::TransferJob> jobs = part_jobs(f.curl_table, source, "", f.reporter);
+  const morbs::EngineOptions options{f.settings.transfers, true, {}, f.settings.stall_seconds};
+  if (morbs::run_transfers(jobs, options, f.reporter, f.workers)) return Status::success();
+  return transfers_failed(jobs, f.upload.fname_input, f.reporter);
 }
 
 Status upload_matrix(Flow& f) {
-  std::ifstream input(f.upload.fname_input, std::ios::binary);
+  const morbs::platform::FileDescriptor input = morbs::platform::open_for_reading(f.upload.fname_input);
   if (!input) {
     Status kept = release(f);
     if (!kept) return kept;
@@ -114,7 +88,7 @@ Status upload_matrix(Flow& f) {
   }
   const int n = f.curl_table.part_count;
   f.reporter.say(morbs::format_text("\n Upload in matrix-mode, nr nodes: %d\n\n", n));
-  if (Status s = send_parts(f, input); !s) {
+  if (Status s = send_parts(f, input.get()); !s) {
     (void)release(f);
     return s;
   }

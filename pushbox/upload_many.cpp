@@ -1,13 +1,11 @@
 #include "pushbox/upload_many.h"
 
-#include <fstream>
-#include <memory>
 #include <optional>
 #include <set>
 
 #include "core/nodes/node_selection.h"
 #include "core/nodes/node_table.h"
-#include "platform/regular_file.h"
+#include "platform/file_region.h"
 #include "pushbox/copy_steps.h"
 #include "transfer/disaster_journal.h"
 #include "transfer/engine.h"
@@ -32,8 +30,7 @@ struct FileRun {
   Status verdict = Status::success();
   // Its jobs in the engine's list: [first_job, first_job + job_count).
   size_t first_job = 0, job_count = 0;
-  std::unique_ptr<std::ifstream> input;  // a split file's parts are cut from it in order
-  std::vector<std::string> parts;
+  platform::FileDescriptor source;  // a split file's parts go from it
 };
 
 int64_t& space_of(NodeTable& nconf, int node, int area) {
@@ -106,8 +103,8 @@ void reserve_file(FileRun& f, const NodeTable& nconf, const Settings& settings, 
 }
 
 // The file's copies as engine jobs: a whole file twice, or each part's two
-// copies, the part cut just before its basic copy first starts.
-void add_jobs(FileRun& f, size_t index, std::vector<TransferJob>& jobs, Reporter& reporter) {
+// copies from its range of the file.
+void add_jobs(FileRun& f, std::vector<TransferJob>& jobs, Reporter& reporter) {
   f.first_job = jobs.size();
   const std::string& name = f.request->name;
   if (!f.matrix) {
@@ -120,25 +117,14 @@ void add_jobs(FileRun& f, size_t index, std::vector<TransferJob>& jobs, Reporter
     f.job_count = 2;
     return;
   }
-  const int n = f.table.part_count;
-  for (int k = 0; k < n; ++k) f.parts.push_back(part_file_name(k, "_" + std::to_string(index)));
-  for (int k = 0; k < n; ++k) {
-    for (Copy copy : {Copy::basic, Copy::second}) {
-      TransferJob job;
-      job.transfer = f.table.of(copy, k)->transfer;
-      job.transfer.local = f.parts[static_cast<size_t>(k)];
-      job.transfer.label = std::string(copy_text(copy)) + " copy of part " + std::to_string(k) + " of " + name;
-      if (copy == Copy::basic) {
-        job.prepare = [&f, &reporter, k](TransferJob&) {
-          if (!f.input) f.input = std::make_unique<std::ifstream>(f.request->fname_input, std::ios::binary);
-          if (!*f.input) return Status::failure("can't open input file for upload to data-network");
-          return cut_part(*f.input, f.parts[static_cast<size_t>(k)], f.table.size_of_part(k), reporter);
-        };
-      }
-      jobs.push_back(std::move(job));
-    }
+  f.source = platform::open_for_reading(f.request->fname_input);
+  if (!f.source) {
+    f.verdict = Status::failure("can't open input file for upload to data-network");
+    return;
   }
-  f.job_count = static_cast<size_t>(2 * n);
+  std::vector<TransferJob> parts = part_jobs(f.table, f.source.get(), " of " + name, reporter);
+  f.job_count = parts.size();
+  for (TransferJob& job : parts) jobs.push_back(std::move(job));
 }
 
 // The verdict of a file whose copies are all up: registered, or given back.
@@ -177,26 +163,13 @@ std::vector<Status> upload_many(const std::vector<UploadRequest>& requests, cons
 
   std::vector<TransferJob> jobs;
   for (size_t i = 0; i < files.size(); ++i)
-    if (files[i].verdict) add_jobs(files[i], i, jobs, reporter);
-  // A part file goes as soon as both its copies are up.
-  std::vector<std::pair<FileRun*, int>> part_of_job(jobs.size(), {nullptr, 0});
-  for (FileRun& f : files)
-    if (f.verdict && f.matrix)
-      for (size_t j = 0; j < f.job_count; ++j) part_of_job[f.first_job + j] = {&f, static_cast<int>(j / 2)};
-  std::vector<int> copies_up(jobs.size(), 0);
-  EngineOptions options{settings.transfers, false,
-                        [&](size_t job) {
-                          auto [f, k] = part_of_job[job];
-                          if (f && ++copies_up[f->first_job + 2 * static_cast<size_t>(k)] == 2)
-                            platform::remove_file(f->parts[static_cast<size_t>(k)]);
-                        },
-                        settings.stall_seconds};
+    if (files[i].verdict) add_jobs(files[i], jobs, reporter);
+  EngineOptions options{settings.transfers, false, {}, settings.stall_seconds};
   options.group_limit = copies_per_connection;
   if (!jobs.empty()) reporter.say(format_text("\n Sending %zu copies\n", jobs.size()));
   run_transfers(jobs, options, reporter, env.workers);
 
   for (FileRun& f : files) {
-    for (const std::string& part : f.parts) platform::remove_file(part);
     if (!f.verdict) continue;
     const std::vector<TransferJob> own(jobs.begin() + static_cast<std::ptrdiff_t>(f.first_job),
                                        jobs.begin() + static_cast<std::ptrdiff_t>(f.first_job + f.job_count));

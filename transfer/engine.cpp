@@ -148,7 +148,9 @@ bool run_transfers(std::vector<TransferJob>& jobs, const EngineOptions& options,
     // A failed attempt may have written part of its region: the next starts over.
     const bool placed = job.output_fd < 0 || platform::seek_to(job.output_fd, job.output_offset);
     const int tag = next_tag++;
-    if (!placed || !children.start(tag, curl_arguments(job.transfer, several, options.stall_seconds), job.output_fd)) {
+    const platform::InputRange* input = job.input.fd >= 0 ? &job.input : nullptr;
+    if (!placed ||
+        !children.start(tag, curl_arguments(job.transfer, several, options.stall_seconds), job.output_fd, input)) {
       end_job(i, TransferJob::Outcome::not_started);
       return;
     }

@@ -21,6 +21,7 @@
 #include "core/report/reporter.h"
 #include "core/status.h"
 #include "transfer/transfer.h"
+#include "platform/child_set.h"
 #include "transfer/workers.h"
 
 namespace morbs {
@@ -37,6 +38,9 @@ struct TransferJob {
   // fills its own region of a file.
   int output_fd = -1;
   int64_t output_offset = 0;
+  // An upload with an empty `transfer.local` sends this range of a file
+  // (descriptor not owned), from its first byte on each attempt.
+  platform::InputRange input;
   // Called once, just before the job first starts, to make it; jobs are made
   // in their order, so a job may depend on those before it. A failure stops
   // the job for good (never started) and is kept in `why`.

@@ -33,7 +33,7 @@ void add_stall_limits(std::vector<std::string>& argv, int stall_seconds) {
 
 std::vector<std::string> curl_arguments(const Transfer& t, bool quiet, int stall_seconds) {
   const bool upload = t.direction == Direction::upload;
-  std::string local = t.local.empty() && !upload ? std::string("-") : literal_path(t.local);
+  std::string local = t.local.empty() ? std::string("-") : literal_path(t.local);
   const bool bar = t.progress && !quiet;
   std::vector<std::string> argv = {"curl", "-k", "--globoff", t.url, "--user", t.login};
   add_stall_limits(argv, stall_seconds);

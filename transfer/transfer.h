@@ -28,7 +28,8 @@ struct Transfer {
   Copy copy = Copy::basic;
   std::string url;    // sftp://address:port/home/user/MORBS-SYSTEM/MORB<sn>/...
   std::string login;  // user ":" password
-  // Upload: the file sent. Download: the file written; empty: curl's
+  // Upload: the file sent; empty: curl's standard input, which the engine
+  // feeds from a range of a file. Download: the file written; empty: curl's
   // standard output, which the engine points into a region of a file.
   std::string local;
   bool progress = true;  // curl's progress bar; otherwise quiet, errors still shown

@@ -19,8 +19,10 @@ class Workers {
   };
   virtual ~Workers() = default;
   // Starts argv (argv[0] found on PATH), its standard output to
-  // `output_fd` when that is a descriptor. False when it cannot be started.
-  virtual bool start(int tag, const std::vector<std::string>& argv, int output_fd) = 0;
+  // `output_fd` when that is a descriptor, its standard input the range
+  // `input` when given. False when it cannot be started.
+  virtual bool start(int tag, const std::vector<std::string>& argv, int output_fd,
+                     const platform::InputRange* input = nullptr) = 0;
   // The next one to end; nothing when none is running or none ended within
   // `timeout_ms` (below 0: no limit).
   virtual std::optional<Ended> wait_any(int timeout_ms = -1) = 0;
@@ -31,8 +33,9 @@ class Workers {
 // goes are killed.
 class ChildWorkers final : public Workers {
  public:
-  bool start(int tag, const std::vector<std::string>& argv, int output_fd) override {
-    return children_.start(tag, argv, output_fd);
+  bool start(int tag, const std::vector<std::string>& argv, int output_fd,
+             const platform::InputRange* input = nullptr) override {
+    return children_.start(tag, argv, output_fd, input);
   }
   std::optional<Ended> wait_any(int timeout_ms = -1) override {
     auto ended = children_.wait_any(timeout_ms);

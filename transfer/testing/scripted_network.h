@@ -9,6 +9,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -17,6 +18,7 @@
 #include "core/wire/node_exchange.h"
 #include "core/wire/query_string.h"
 #include "platform/file_region.h"
+#include <unistd.h>
 #include "transfer/workers.h"
 
 namespace morbs::testing {
@@ -76,8 +78,10 @@ class ScriptedNetwork final : public NodeExchange {
 // text in `failing` fails that many times first.
 class PlayedTransfers final : public Workers {
  public:
-  bool start(int tag, const std::vector<std::string>& argv, int output_fd) override {
+  bool start(int tag, const std::vector<std::string>& argv, int output_fd,
+             const platform::InputRange* input = nullptr) override {
     started.push_back(argv);
+    input_ = input ? std::optional<platform::InputRange>(*input) : std::nullopt;
     const bool grouped = std::find(argv.begin(), argv.end(), "-w") != argv.end();
     // Alone, the URL and its -T or -o anywhere; carried with others, each
     // URL with the -T before it (upload) or the -o after it (download).
@@ -122,7 +126,12 @@ class PlayedTransfers final : public Workers {
     auto bytes = served.find(url.substr(url.rfind('/') + 1));
     if (output_fd >= 0 && bytes != served.end()) platform::write_all(output_fd, bytes->second);
     if (!download.empty() && bytes != served.end()) std::ofstream(download, std::ios::binary) << bytes->second;
-    if (!upload.empty()) {
+    if (upload == "-" && input_) {
+      std::string sent(static_cast<size_t>(input_->length), '\0');
+      const ssize_t got = ::pread(input_->fd, sent.data(), sent.size(), input_->offset);
+      sent.resize(got < 0 ? 0 : static_cast<size_t>(got));
+      stored[url] = sent;
+    } else if (!upload.empty()) {
       std::ifstream in(upload, std::ios::binary);
       std::stringstream sent;
       sent << in.rdbuf();
@@ -132,6 +141,7 @@ class PlayedTransfers final : public Workers {
   }
 
   std::deque<Ended> queue_;
+  std::optional<platform::InputRange> input_;
 };
 
 }  // namespace morbs::testing
