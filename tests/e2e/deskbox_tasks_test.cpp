@@ -1,6 +1,8 @@
 // deskbox, the real binary, doing its tasks against running nodes with the
 // real pushbox, pullbox and erasebox: write, listing, read, delete, lock and
 // unlock, and the choices of files.
+#include <unistd.h>
+
 #include <algorithm>
 #include <set>
 #include <sstream>
@@ -347,6 +349,42 @@ TEST_F(DeskboxTasks, DeleteRunsEraseboxOncePerChosenFile) {
             (std::set<std::string>{"erasebox\t-dtest\t" + file + "\t(list.q)", "erasebox\t-dtest\t" + other + "\t(list.q)"}));
   EXPECT_EQ(runs.size(), 2u);
   for (const std::string& name : {file, other}) EXPECT_EQ(flag(0, name), "delete") << name;
+}
+
+// More chosen files than one command line holds: several pushbox runs, each
+// within the system's limit, every file once and in the order chosen.
+TEST_F(DeskboxTasks, AChoiceTooLongForOneCommandLineIsSplit) {
+  shim("pushbox", "exit 0");  // only the command lines matter here
+  const long limit = sysconf(_SC_ARG_MAX);
+  ASSERT_GT(limit, 0);
+  const std::string folder = "/" + std::string(1000, 'd') + "/";  // never opened
+  std::vector<std::string> chosen;
+  std::string open = "open ";
+  for (size_t i = 0; chosen.size() * (folder.size() + 32) < static_cast<size_t>(limit) * 3 / 2; ++i) {
+    chosen.push_back(folder + "f" + std::to_string(i));
+    open += (i ? "\t" : "") + chosen.back();
+  }
+  Outcome outcome = cycle("write", open + "\n");
+
+  std::vector<std::string> handed;
+  size_t runs = 0;
+  for (const std::string& run : children_named("pushbox")) {
+    std::vector<std::string> argv = fields_after(run, 0);
+    if (argv.size() == 2 && argv[1] == "-clear_disaster") continue;
+    ++runs;
+    size_t bytes = sizeof(char*);
+    for (const std::string& argument : argv) bytes += argument.size() + 1 + sizeof(char*);
+    EXPECT_LE(bytes, static_cast<size_t>(limit));
+    ASSERT_GE(argv.size(), 4u);
+    EXPECT_EQ(argv[1], id);
+    for (size_t i = 2; i + 1 < argv.size(); i += 2) {
+      EXPECT_EQ(argv[i + 1], argv[i].substr(folder.size()));
+      handed.push_back(argv[i]);
+    }
+  }
+  EXPECT_GE(runs, 2u) << outcome.output.substr(0, 2000);
+  EXPECT_EQ(handed.size(), chosen.size());
+  EXPECT_TRUE(handed == chosen) << "the files were handed over in another order";
 }
 
 }  // namespace
