@@ -1,5 +1,6 @@
 #include <cstdio>
 
+#include "deskbox/child_runs.h"
 #include "deskbox/children.h"
 #include "deskbox/tasks.h"
 #include "deskbox/upload_name.h"
@@ -35,12 +36,18 @@ void task_write(const std::string& id) {
     return;
   }
   remove_file(upload_errors_file);
-  // The console stays visible on this platform: nothing to restore.
+  // The console stays visible on this platform: nothing to restore. It is
+  // cleared once, so that the refusals stay in sight above pushbox's lines.
+  platform::clear_terminal();
+  ChildRuns uploads{{"pushbox", id}, {}};
   for (const std::string& path : *chosen) {
     const UploadName upload = upload_name(path);
     if (refused(path, upload)) continue;
-    platform::clear_terminal();
-    run_child({"pushbox", id, path, upload.name});
+    uploads.files.push_back({path, upload.name});
+  }
+  // One pushbox run asks the nodes once for all the files it stores.
+  for (const std::vector<std::string>& argv : plan_child_runs(uploads, argument_space())) {
+    run_child(argv);
     pause_milliseconds(100);
   }
   remove_file(scratch_file);

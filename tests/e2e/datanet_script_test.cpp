@@ -193,5 +193,46 @@ TEST(DatanetScript, RefusesPortsThatAreInUse) {
   }
 }
 
+// Without MORBS_BIN_DIR datanet builds a missing node in build-release, and
+// only ever an optimised one, whatever tree it finds there. Seen through
+// stand-ins for cmake and ninja in a copy of the script.
+TEST(DatanetScript, BuildsAMissingNodeOptimised) {
+  struct Case {
+    std::string cache;  // "" for no tree yet
+    bool configured;
+  } cases[] = {
+      {"", true},
+      {"CMAKE_BUILD_TYPE:STRING=\n", true},
+      {"CMAKE_BUILD_TYPE:STRING=Debug\n", true},
+      {"CMAKE_BUILD_TYPE:STRING=Release\n", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.cache);
+    TempDir top("datanet-top");
+    fs::create_directories(top / "scripts");
+    fs::create_directories(top / "tools");
+    fs::copy_file(std::string(MORBS_SOURCE_DIR) + "/scripts/datanet", top / "scripts" / "datanet");
+    fs::create_directories(top / "build-release");
+    if (!c.cache.empty()) top.write("build-release/CMakeCache.txt", c.cache);
+    for (const char* tool : {"cmake", "ninja"}) {
+      top.write(std::string("tools/") + tool,
+                "#!/bin/sh\necho \"$*\" >> '" + (top / tool).string() + ".log'\n");
+      fs::permissions(top / "tools" / tool, fs::perms::owner_all);
+    }
+    platform::RunOptions options;
+    options.merge_standard_error = true;
+    options.timeout_ms = 60000;
+    auto run = platform::run_process({"env", "-u", "MORBS_BIN_DIR", "PATH=" + (top / "tools").string() + ":/usr/bin:/bin",
+                                      (top / "scripts" / "datanet").string(), "up", (top / "net").string(), "--nodes",
+                                      "1", "--base-port", std::to_string(free_base_port())},
+                                     options);
+    ASSERT_TRUE(run);
+    EXPECT_NE(run->output.find("no morbnode in"), std::string::npos) << run->output;  // the stand-ins build nothing
+    const std::string configured = fs::exists(top / "cmake.log") ? read_file(top / "cmake.log") : "";
+    EXPECT_EQ(configured.find("-DCMAKE_BUILD_TYPE=Release") != std::string::npos, c.configured) << configured;
+    EXPECT_NE(read_file(top / "ninja.log").find("build-release morbnode"), std::string::npos);
+  }
+}
+
 }  // namespace
 }  // namespace morbs::e2e

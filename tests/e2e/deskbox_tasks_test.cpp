@@ -1,6 +1,13 @@
 // deskbox, the real binary, doing its tasks against running nodes with the
 // real pushbox, pullbox and erasebox: write, listing, read, delete, lock and
 // unlock, and the choices of files.
+#include <unistd.h>
+
+#include <algorithm>
+#include <set>
+#include <sstream>
+#include <utility>
+
 #include "core/wire/query_string.h"
 #include "tests/e2e/deskbox_fixture_test.h"
 #include "tests/e2e/support/datanet.h"
@@ -181,42 +188,68 @@ std::vector<std::filesystem::path> stored_as(const std::filesystem::path& dir, c
   return found;
 }
 
-TEST_F(DeskboxTasks, WriteUploadsEveryChosenFileUnderItsBaseName) {
+// The contents of every stored copy of NAME on nodes 0 and 1, both areas.
+std::vector<std::string> stored_contents(const DataNet& net, const std::string& name) {
+  std::vector<std::string> contents;
+  for (int i = 0; i < 2; ++i)
+    for (const char* area : {"accounts", "accounts1"})
+      for (const auto& p : stored_as(net.account_dir(i, id, area), name)) contents.push_back(read_file(p));
+  return contents;
+}
+
+TEST_F(DeskboxTasks, WriteOfOneFileKeepsTheFourArgumentForm) {
   start_nodes(2);
   TempDir source("deskbox-source");
-  const std::string blanks = (source / "my file.txt").string();
   const std::string tricky = (source / "a&b #|$`q` \"x\".txt").string();
   const std::string too_long = (source / (std::string(116, 'n') + ".txt")).string();  // 120 characters
-  write_file(blanks, "file with blanks in its name\n");
   write_file(tricky, "file with & # | $ ` and quotes\n");
   write_file(too_long, "never uploaded\n");
   dir_.write("zz-test.txt", "left from before\n");
 
-  Outcome outcome = cycle("write", "open " + blanks + "\t" + too_long + "\t" + tricky + "\n");
+  Outcome outcome = cycle("write", "open " + too_long + "\t" + tricky + "\n");
   EXPECT_EQ(children_named("pushbox"),
-            (std::vector<std::string>{"pushbox\t-clear_disaster", "pushbox\t" + id + "\t" + blanks + "\tmy_file.txt",
-                                      "pushbox\t" + id + "\t" + tricky + "\ta&b_#|$`q`_\"x\".txt",
+            (std::vector<std::string>{"pushbox\t-clear_disaster", "pushbox\t" + id + "\t" + tricky + "\ta&b_#|$`q`_\"x\".txt",
                                       "pushbox\t-clear_disaster"}));
   EXPECT_NE(outcome.output.find(" Too long name of file !"), std::string::npos);
   EXPECT_FALSE(exists("zz-test.txt"));
   EXPECT_FALSE(exists("tmp"));
   EXPECT_EQ(calls(), (std::vector<std::string>{"--account", "--task", "--open", "--account"}));
+  EXPECT_EQ(stored_contents(*net_, "a_b_____q___x_.txt"),
+            (std::vector<std::string>(2, "file with & # | $ ` and quotes\n")))
+      << outcome.output;
+}
 
-  // Both copies of each arrived, byte for byte.
-  std::vector<std::filesystem::path> all;
-  for (int i = 0; i < 2; ++i)
-    for (const char* area : {"accounts", "accounts1"})
-      for (const auto& p : stored_as(net_->account_dir(i, id, area), "my_file.txt")) all.push_back(p);
-  ASSERT_GE(all.size(), 2u) << outcome.output;
-  for (const auto& p : all) EXPECT_EQ(read_file(p), "file with blanks in its name\n");
-  size_t tricky_copies = 0;
-  for (int i = 0; i < 2; ++i)
-    for (const char* area : {"accounts", "accounts1"})
-      for (const auto& p : stored_as(net_->account_dir(i, id, area), "a_b_____q___x_.txt")) {
-        EXPECT_EQ(read_file(p), "file with & # | $ ` and quotes\n");
-        ++tricky_copies;
-      }
-  EXPECT_EQ(tricky_copies, 2u) << outcome.output;
+// Needs a pushbox that stores several files in one run.
+TEST_F(DeskboxTasks, WriteHandsTheChosenFilesToOnePushboxRun) {
+  if (!takes_many_files("pushbox")) GTEST_SKIP() << "pushbox takes one file per run here";
+  start_nodes(2);
+  TempDir source("deskbox-source");
+  const std::string blanks = (source / "my file.txt").string();
+  const std::string tricky = (source / "a&b #|$`q` \"x\".txt").string();
+  const std::string too_long = (source / (std::string(116, 'n') + ".txt")).string();  // 120 characters
+  const std::string missing = (source / "gone.txt").string();
+  const std::string plain = (source / "plain.txt").string();
+  write_file(blanks, "file with blanks in its name\n");
+  write_file(tricky, "file with & # | $ ` and quotes\n");
+  write_file(too_long, "never uploaded\n");
+  write_file(plain, "plain\n");
+
+  Outcome outcome =
+      cycle("write", "open " + blanks + "\t" + too_long + "\t" + missing + "\t" + tricky + "\t" + plain + "\n");
+  EXPECT_EQ(children_named("pushbox"),
+            (std::vector<std::string>{"pushbox\t-clear_disaster",
+                                      "pushbox\t" + id + "\t" + blanks + "\tmy_file.txt\t" + missing + "\tgone.txt\t" +
+                                          tricky + "\ta&b_#|$`q`_\"x\".txt\t" + plain + "\tplain.txt",
+                                      "pushbox\t-clear_disaster"}));
+  EXPECT_NE(outcome.output.find(" Too long name of file !"), std::string::npos);
+  EXPECT_FALSE(exists("tmp"));
+  // The missing file fails alone: every other one arrived, both copies, byte for byte.
+  EXPECT_EQ(stored_contents(*net_, "my_file.txt"), (std::vector<std::string>(2, "file with blanks in its name\n")))
+      << outcome.output;
+  EXPECT_EQ(stored_contents(*net_, "a_b_____q___x_.txt"),
+            (std::vector<std::string>(2, "file with & # | $ ` and quotes\n")));
+  EXPECT_EQ(stored_contents(*net_, "plain.txt"), (std::vector<std::string>(2, "plain\n")));
+  EXPECT_TRUE(stored_contents(*net_, "gone.txt").empty());
 }
 
 TEST_F(DeskboxTasks, WriteWithNothingChosen) {
@@ -245,6 +278,113 @@ TEST_F(DeskboxTasks, ReadBringsTheFileIntoTemp) {
   EXPECT_FALSE(exists("list.q"));
   EXPECT_FALSE(exists("tmp_list.q"));
   EXPECT_FALSE(exists("tmp"));
+}
+
+// The fields of a recorded child line past its first `skip`.
+std::vector<std::string> fields_after(const std::string& line, size_t skip) {
+  std::vector<std::string> fields;
+  std::stringstream in(line);
+  for (std::string field; std::getline(in, field, '\t');) fields.push_back(field);
+  fields.erase(fields.begin(), fields.begin() + static_cast<long>(std::min(skip, fields.size())));
+  return fields;
+}
+
+// Needs a pullbox that fetches several files in one run.
+TEST_F(DeskboxTasks, ReadHandsTheChosenFilesToOnePullboxRun) {
+  if (!takes_many_files("pullbox")) GTEST_SKIP() << "pullbox takes one file per run here";
+  start_nodes(2);
+  const std::string other = "1514764800000000009:other.txt", lost = "1514764800000000008:lost.txt";
+  store(file, "report\n");
+  store(other, "other\n");
+  store(lost, "lost\n");
+  // Both copies of lost.txt are gone from the nodes: only that file fails.
+  std::filesystem::remove(net_->account_dir(0, id, "accounts") / lost);
+  std::filesystem::remove(net_->account_dir(1, id, "accounts1") / lost);
+
+  Outcome outcome = cycle("read", "list ~report ~other ~lost\n");
+  const std::vector<std::string> runs = children_named("pullbox");
+  ASSERT_EQ(runs.size(), 2u) << outcome.output;
+  EXPECT_EQ(runs[0], "pullbox\t-list\t" + id);
+  // One run for the three files, in the order shown.
+  std::vector<std::string> pairs = fields_after(runs[1], 3);
+  ASSERT_EQ(pairs.size(), 6u) << runs[1];
+  EXPECT_EQ(fields_after(runs[1], 0)[1], "-rd");
+  std::vector<std::pair<std::string, std::string>> handed;
+  for (size_t i = 0; i < pairs.size(); i += 2) handed.push_back({pairs[i], pairs[i + 1]});
+  std::sort(handed.begin(), handed.end());
+  EXPECT_EQ(handed, (std::vector<std::pair<std::string, std::string>>{
+                        {file, "TEMP/report.pdf"}, {lost, "TEMP/lost.txt"}, {other, "TEMP/other.txt"}}));
+  EXPECT_EQ(dir_.read("TEMP/report.pdf"), "report\n") << outcome.output;
+  EXPECT_EQ(dir_.read("TEMP/other.txt"), "other\n");
+  EXPECT_FALSE(exists("TEMP/lost.txt"));
+}
+
+TEST_F(DeskboxTasks, TwoDownloadsToOneNameGoOneAfterTheOther) {
+  start_nodes(2);
+  const std::string newer = "1514764800000000007:report.pdf";
+  store(file, "older\n");
+  store(newer, "newer\n");
+
+  Outcome outcome = cycle("read", "list ~report\n");
+  const std::vector<std::string> runs = children_named("pullbox");
+  ASSERT_EQ(runs.size(), 3u) << outcome.output;
+  const std::vector<std::string> first = fields_after(runs[1], 3), second = fields_after(runs[2], 3);
+  ASSERT_EQ(first.size(), 2u);
+  ASSERT_EQ(second.size(), 2u);
+  EXPECT_EQ(first[1], "TEMP/report.pdf");
+  EXPECT_EQ(second[1], "TEMP/report.pdf");
+  EXPECT_EQ((std::set<std::string>{first[0], second[0]}), (std::set<std::string>{file, newer}));
+  // The later chosen wins, as with one run per file.
+  EXPECT_EQ(dir_.read("TEMP/report.pdf"), second[0] == newer ? "newer\n" : "older\n") << outcome.output;
+}
+
+TEST_F(DeskboxTasks, DeleteRunsEraseboxOncePerChosenFile) {
+  start_nodes(2);
+  const std::string other = "1514764800000000009:other.txt";
+  store(file);
+  store(other);
+  cycle("delete", "list ~report ~other\n");
+  const std::vector<std::string> runs = children_named("erasebox");
+  EXPECT_EQ((std::set<std::string>(runs.begin(), runs.end())),
+            (std::set<std::string>{"erasebox\t-dtest\t" + file + "\t(list.q)", "erasebox\t-dtest\t" + other + "\t(list.q)"}));
+  EXPECT_EQ(runs.size(), 2u);
+  for (const std::string& name : {file, other}) EXPECT_EQ(flag(0, name), "delete") << name;
+}
+
+// More chosen files than one command line holds: several pushbox runs, each
+// within the system's limit, every file once and in the order chosen.
+TEST_F(DeskboxTasks, AChoiceTooLongForOneCommandLineIsSplit) {
+  shim("pushbox", "exit 0");  // only the command lines matter here
+  const long limit = sysconf(_SC_ARG_MAX);
+  ASSERT_GT(limit, 0);
+  const std::string folder = "/" + std::string(1000, 'd') + "/";  // never opened
+  std::vector<std::string> chosen;
+  std::string open = "open ";
+  for (size_t i = 0; chosen.size() * (folder.size() + 32) < static_cast<size_t>(limit) * 3 / 2; ++i) {
+    chosen.push_back(folder + "f" + std::to_string(i));
+    open += (i ? "\t" : "") + chosen.back();
+  }
+  Outcome outcome = cycle("write", open + "\n");
+
+  std::vector<std::string> handed;
+  size_t runs = 0;
+  for (const std::string& run : children_named("pushbox")) {
+    std::vector<std::string> argv = fields_after(run, 0);
+    if (argv.size() == 2 && argv[1] == "-clear_disaster") continue;
+    ++runs;
+    size_t bytes = sizeof(char*);
+    for (const std::string& argument : argv) bytes += argument.size() + 1 + sizeof(char*);
+    EXPECT_LE(bytes, static_cast<size_t>(limit));
+    ASSERT_GE(argv.size(), 4u);
+    EXPECT_EQ(argv[1], id);
+    for (size_t i = 2; i + 1 < argv.size(); i += 2) {
+      EXPECT_EQ(argv[i + 1], argv[i].substr(folder.size()));
+      handed.push_back(argv[i]);
+    }
+  }
+  EXPECT_GE(runs, 2u) << outcome.output.substr(0, 2000);
+  EXPECT_EQ(handed.size(), chosen.size());
+  EXPECT_TRUE(handed == chosen) << "the files were handed over in another order";
 }
 
 }  // namespace
