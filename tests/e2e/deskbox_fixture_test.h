@@ -108,27 +108,6 @@ class DeskboxRun : public ::testing::Test {
   TempDir tools_{"deskbox-tools"};
 };
 
-// Whether the built pushbox or pullbox takes several files in one run
-// ("pushbox ID PATH NAME [PATH NAME]...", "pullbox -rd ID STORED OUT
-// [STORED OUT]..."). Tests of that form are skipped until it does. The probe
-// names missing files and a closed loopback port: nothing is stored.
-inline bool takes_many_files(const std::string& name) {
-  TempDir probe("many-files-probe");
-  copy_certificate_to(probe.path());
-  probe.write("client.config", "IP_ADDR=127.0.0.1&\nINIT_PORT_Q=9&\nTEST=1&\n");
-  const bool push = name == "pushbox";
-  std::vector<std::string> argv = {program(name)};
-  if (push) argv.insert(argv.end(), {"12345678903", "missing-1", "a", "missing-2", "b"});
-  else argv.insert(argv.end(), {"-rd", "12345678903", "1514764800000000001:a", "a", "1514764800000000002:b", "b"});
-  platform::RunOptions options;
-  options.working_directory = probe.str();
-  options.merge_standard_error = true;
-  options.timeout_ms = 60000;
-  auto r = platform::run_process(argv, options);
-  const std::string refusal = push ? "Incorrect number of arguments" : "USE: pullbox -h";
-  return r && r->output.find(refusal) == std::string::npos;
-}
-
 inline const std::string info_prefix = "--info\t";
 inline std::string info(const std::string& text) { return info_prefix + "'" + text + "'"; }
 
