@@ -10,6 +10,7 @@
 #include "transfer/disaster_journal.h"
 #include "transfer/engine.h"
 #include "transfer/exchange_tasks.h"
+#include "lists/time_prefix.h"
 #include "transfer/write_planning.h"
 
 namespace morbs::pushbox {
@@ -77,14 +78,26 @@ void place_files(std::vector<FileRun>& files, NodeTable& nconf) {
   }
 }
 
-UploadOrder order_of(const FileRun& f, const Settings& settings, const std::string& uid32, NodeExchange& exchange) {
+UploadOrder order_of(const FileRun& f, const Settings& settings, const std::string& uid32, NodeExchange& exchange,
+                     const std::string& prefix) {
   const UploadRequest& r = *f.request;
-  return UploadOrder{uid32, r.id, r.fname_input, r.name, r.size, settings.ip_addr, settings.init_port, &exchange};
+  return UploadOrder{uid32, r.id,          r.fname_input, r.name, r.size, settings.ip_addr, settings.init_port,
+                     &exchange, prefix};
+}
+
+// The one time prefix of the run's stored names, from the first node that
+// gives one; empty when none does (each file then asks for its own).
+std::string prefix_of_run(const NodeTable& nconf, const Settings& settings, NodeExchange& exchange) {
+  for (const node_conf& node : nconf) {
+    if (node.port <= 0) continue;
+    if (Result<std::string> prefix = get_prefix(exchange, settings.ip_addr, node.port)) return *prefix;
+  }
+  return "";
 }
 
 // The file's reservations; a planning that failed gives back what it reserved.
 void reserve_file(FileRun& f, const NodeTable& nconf, const Settings& settings, const std::string& uid32,
-                  NodeExchange& exchange, Reporter& reporter) {
+                  const std::string& prefix, NodeExchange& exchange, Reporter& reporter) {
   const UploadRequest& r = *f.request;
   reporter.say(format_text("\nFile REPO:  %s\n", r.name.c_str()));
   reporter.say(format_text("File size:\t\t%lld\n", static_cast<long long>(r.size)));
@@ -93,7 +106,7 @@ void reserve_file(FileRun& f, const NodeTable& nconf, const Settings& settings, 
     reporter.say(" " + f.verdict.why() + "\n");
     return;
   }
-  const UploadOrder order = order_of(f, settings, uid32, exchange);
+  const UploadOrder order = order_of(f, settings, uid32, exchange, prefix);
   f.verdict = f.matrix ? reserve_matrix(f.table, nconf, f.permut, f.journal, order, reporter)
                        : reserve_singular(f.table, nconf, f.places, f.journal, order, reporter);
   if (f.verdict) return;
@@ -156,9 +169,10 @@ std::vector<Status> upload_many(const std::vector<UploadRequest>& requests, cons
   NodeTable nconf;
   test_nodes_for_write(nconf, settings.ip_addr, settings.init_port, env.exchange);
   place_files(files, nconf);
+  const std::string prefix = prefix_of_run(nconf, settings, env.exchange);
   run_exchange_tasks(files.size(), files_asking_at_once, env.exchange, reporter,
                      [&](size_t i, NodeExchange& exchange, Reporter& told) {
-                       reserve_file(files[i], nconf, settings, uid32, exchange, told);
+                       reserve_file(files[i], nconf, settings, uid32, prefix, exchange, told);
                      });
 
   std::vector<TransferJob> jobs;

@@ -96,6 +96,11 @@ Status start_table(TransferTable& curl_table, const UploadOrder& order, Mode mod
   return Status::success();
 }
 
+Result<std::string> prefix_for(const UploadOrder& order, int port) {
+  if (!order.prefix.empty()) return std::string(order.prefix);
+  return get_prefix(*order.exchange, order.address, port);
+}
+
 }  // namespace
 
 std::string stored_file_name_of(std::string_view name_in_archive) {
@@ -120,7 +125,7 @@ Status reserve_singular(TransferTable& curl_table, const NodeTable& nconf, const
   const std::string fname = stored_file_name_of(order.name);
   if (places.basic_node < 0 || places.second_node < 0)
     return Status::failure("no free space in nodes or nodes are closed");
-  const Result<std::string> prefix = get_prefix(*order.exchange, order.address, nconf[places.basic_node].port);
+  const Result<std::string> prefix = prefix_for(order, nconf[places.basic_node].port);
   if (!prefix) return Status::failure("connection to data-network is interrupted");
   const std::string fn = *prefix + fname;
   journal.emplace(fname, false);
@@ -159,7 +164,7 @@ Status reserve_matrix(TransferTable& curl_table, const NodeTable& nconf, const p
     reporter.detail_line("ERROR: permut struct has no defined port");
     return Status::failure("Data network is not ready for write in matrix-mode");
   }
-  const Result<std::string> prefix = get_prefix(*order.exchange, order.address, first_port);
+  const Result<std::string> prefix = prefix_for(order, first_port);
   if (!prefix) return Status::failure("connection to data-network is interrupted");
   journal.emplace(fname, true);
   journal->start_fresh(*order.exchange, reporter);

@@ -35,6 +35,10 @@ struct UploadOrder {
   std::string_view address;
   int port = 0;
   NodeExchange* exchange = nullptr;
+  // The time prefix of the stored names, asked once for a run of many files
+  // (their names differ, so one prefix keeps every stored name its own);
+  // empty: asked of the first node for this upload.
+  std::string_view prefix;
 };
 
 // A whole file as a basic and a second copy on the two places the node
