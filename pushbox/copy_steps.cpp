@@ -1,8 +1,10 @@
 #include "pushbox/copy_steps.h"
 #include "pushbox/upload.h"
 
+#include <array>
 #include <fstream>
 
+#include "transfer/exchange_tasks.h"
 #include "transfer/registration_lines.h"
 
 namespace morbs::pushbox {
@@ -29,26 +31,61 @@ Status transfers_failed(const std::vector<morbs::TransferJob>& jobs, const std::
   return Status::failure("the transfer of the " + failed->transfer.label + " failed");
 }
 
-Status register_part(const morbs::TransferTable& t, int k, morbs::NodeExchange& exchange,
-                     const Settings& settings, Reporter& reporter, const char*& failure) {
-  struct Registration {
-    const std::string& line;
-    const char* failure;
-  };
-  const Registration lines[] = {
-      {t.basic[k]->list_line, "Error: basic write to listfiles %d\n"},
-      {t.second[k]->list_line, "Error: second write to listfiles %d\n"},
-      {t.basic[k]->archive_line, "Error: basic write to listARCHI %d\n"},
-      {t.second[k]->archive_line, "Error: second write to listARCHI %d\n"},
-  };
-  for (const Registration& r : lines) {
-    Status s = morbs::register_line(exchange, settings.ip_addr, r.line, reporter);
+namespace {
+
+struct Registration {
+  const std::string& line;
+  const char* failure;
+  int order;  // in the order of one after another
+};
+
+// The four lines of part k: per copy, its list line then its archive line.
+std::array<std::array<Registration, 2>, 2> chains_of(const TransferTable& t, int k) {
+  return {{{{{t.basic[k]->list_line, "Error: basic write to listfiles %d\n", 0},
+             {t.basic[k]->archive_line, "Error: basic write to listARCHI %d\n", 2}}},
+           {{{t.second[k]->list_line, "Error: second write to listfiles %d\n", 1},
+             {t.second[k]->archive_line, "Error: second write to listARCHI %d\n", 3}}}}};
+}
+
+}  // namespace
+
+Status register_part(const TransferTable& t, int k, NodeExchange& exchange, const Settings& settings,
+                     Reporter& reporter, const char*& failure) {
+  const auto chains = chains_of(t, k);
+  const Registration in_order[] = {chains[0][0], chains[1][0], chains[0][1], chains[1][1]};
+  for (const Registration& r : in_order) {
+    Status s = register_line(exchange, settings.ip_addr, r.line, reporter);
     if (!s) {
       failure = r.failure;
       return s;
     }
   }
   return Status::success();
+}
+
+Status register_part_together(const TransferTable& t, int k, NodeExchange& exchange, const Settings& settings,
+                              Reporter& reporter, const char*& failure) {
+  const auto chains = chains_of(t, k);
+  struct Failed {
+    Status why = Status::success();
+    const Registration* at = nullptr;
+  } failed[2];
+  run_exchange_tasks(2, 2, exchange, reporter, [&](size_t c, NodeExchange& asked, Reporter& told) {
+    for (const Registration& r : chains[c]) {
+      Status s = register_line(asked, settings.ip_addr, r.line, told);
+      if (!s) {
+        failed[c] = {s, &r};
+        return;
+      }
+    }
+  });
+  // The failure told is the one that would have come first one after another.
+  const Failed* first = nullptr;
+  for (const Failed& f : failed)
+    if (f.at && (!first || f.at->order < first->at->order)) first = &f;
+  if (!first) return Status::success();
+  failure = first->at->failure;
+  return first->why;
 }
 
 std::vector<TransferJob> part_jobs(const TransferTable& table, int source, const std::string& label_end,

@@ -30,6 +30,12 @@ Status transfers_failed(const std::vector<TransferJob>& jobs, const std::string&
 Status register_part(const TransferTable& t, int k, NodeExchange& exchange, const Settings& settings,
                      Reporter& reporter, const char*& failure);
 
+// The same lines with each copy's two going to its node beside the other
+// copy's: each node still gets its list line before its archive line. A
+// failure is the one that would have come first one after another.
+Status register_part_together(const TransferTable& t, int k, NodeExchange& exchange, const Settings& settings,
+                              Reporter& reporter, const char*& failure);
+
 // The copies of a split file's parts as engine jobs, in the order basic 0,
 // second 0, basic 1, ...: each sends its range of the file of `source`
 // straight from there (no part is cut into a file of its own), and the basic

@@ -145,7 +145,7 @@ void register_file(FileRun& f, const Settings& settings, NodeExchange& exchange,
   const int parts = f.matrix ? f.table.part_count : 1;
   for (int k = 0; k < parts; ++k) {
     const char* failure = nullptr;
-    if (Status s = register_part(f.table, k, exchange, settings, reporter, failure); !s) {
+    if (Status s = register_part_together(f.table, k, exchange, settings, reporter, failure); !s) {
       f.verdict = s;
       if (Status kept = f.journal->release(exchange, reporter); kept && f.matrix)
         reporter.detail(format_text(failure, k));

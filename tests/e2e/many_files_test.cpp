@@ -118,6 +118,24 @@ TEST_F(ManyFiles, AFailingFileAmongGoodOnesCostsOnlyItself) {
   EXPECT_NE(dir_.read("zz-errors.txt").find("bad.bin"), std::string::npos);
 }
 
+// A node that refuses archive lines fails the files with a copy there:
+// their registered lines are marked deleted and their room given back,
+// while the files elsewhere are stored.
+TEST_F(ManyFiles, ARefusedRegistrationFailsOnlyTheFilesOnThatNode) {
+  start_nodes(4, {{"--refuse-op", "listARCHI"}, {}, {}, {}});  // node 0 has least room
+  config("MIN_SIZE=100000&\nTRANSFERS=4&\nANSWER_WAIT_MS=5000&\n");
+  const std::string out = run(files({{"a.txt", 3000}, {"split.bin", 200000}}));
+  EXPECT_EQ(last_exit(), 1) << out;
+  EXPECT_NE(out.find("pushbox: split.bin: not stored: "), std::string::npos) << out;
+  EXPECT_NE(out.find(" Stored 1 of 2 files\n"), std::string::npos) << out;
+  for (int i = 0; i < nodes(); ++i)
+    for (const std::string area : {"accounts", "accounts1"})
+      for (const auto& line : list_lines(i, area))
+        if (line.find("split.bin") != std::string::npos) EXPECT_EQ(field(line, "CURR"), "delete") << line;
+  EXPECT_EQ(data_files(), 2u) << out;  // a.txt's two copies, on the nodes with most room
+  EXPECT_TRUE(files_named(".disater").empty()) << out;
+}
+
 // Arguments a run cannot take cost only their own file.
 TEST_F(ManyFiles, UnreadableFilesAndRepeatedNamesAreRefusedAlone) {
   start();
