@@ -11,6 +11,7 @@
 #include "core/nodes/node_table.h"
 #include "platform/process.h"
 #include "platform/regular_file.h"
+#include "transfer/copy_check.h"
 #include "transfer/disaster_journal.h"
 #include "transfer/engine.h"
 #include "transfer/registration_lines.h"
@@ -147,6 +148,9 @@ Status upload_singular(Flow& f) {
   jobs[0].transfer.label = "basic copy";
   jobs[1].transfer = f.curl_table.second[0]->transfer;
   jobs[1].transfer.label = "second copy";
+  morbs::UploadChecks checks(f.exchange, f.settings.ip_addr, f.reporter);
+  jobs[0].verify = checks.hook(f.curl_table.basic[0]->list_line);
+  jobs[1].verify = checks.hook(f.curl_table.second[0]->list_line);
   if (!morbs::run_transfers(jobs, {f.settings.transfers, true, {}, f.settings.stall_seconds}, f.reporter, f.workers)) {
     Status why = transfers_failed(jobs, f.upload.fname_input, f.reporter);
     (void)release(f);
@@ -171,12 +175,14 @@ Status send_parts(Flow& f, std::ifstream& input) {
   std::vector<std::string> parts;
   for (int k = 0; k < n; ++k) parts.push_back(part_file_name(k));
   std::vector<morbs::TransferJob> jobs;
+  morbs::UploadChecks checks(f.exchange, f.settings.ip_addr, f.reporter);
   for (int k = 0; k < n; ++k) {
     for (morbs::Copy copy : {morbs::Copy::basic, morbs::Copy::second}) {
       morbs::TransferJob job;
       job.transfer = table.of(copy, k)->transfer;
       job.transfer.local = parts[static_cast<size_t>(k)];
       job.transfer.label = std::string(morbs::copy_text(copy)) + " copy of part " + std::to_string(k);
+      job.verify = checks.hook(table.of(copy, k)->list_line);
       if (copy == morbs::Copy::basic) {
         job.prepare = [&f, &input, &parts, k, size = table.size_of_part(k)](morbs::TransferJob&) {
           f.reporter.say(" File part: " + std::to_string(k) + " size: " + std::to_string(size) + "\n");

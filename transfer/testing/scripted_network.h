@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "core/digest/sha256.h"
 #include "core/wire/node_exchange.h"
 #include "core/wire/query_string.h"
 #include "platform/file_region.h"
@@ -47,6 +48,13 @@ class ScriptedNetwork final : public NodeExchange {
   std::vector<Asked> asked;
   std::set<int> down;
   std::map<std::string, size_t> sizes;  // stored name -> FSIZE of chkfile
+  // stored name -> SHA256 of chkfile; without one, the digest of what
+  // `uploads` holds for it on that node, or none.
+  std::map<std::string, std::string> digests;
+  // What played uploads left, by URL (PlayedTransfers::stored): chkfile
+  // answers for it as a node that keeps digests, unless `no_digest`.
+  const std::map<std::string, std::string>* uploads = nullptr;
+  bool no_digest = false;
 
  private:
   std::string reply(int node, const std::string& request) const {
@@ -58,11 +66,27 @@ class ScriptedNetwork final : public NodeExchange {
     if (request.rfind("OP=chkfile&", 0) == 0) {
       std::string name;
       select_value(request, "PFN", name);
+      const std::string* uploaded = uploaded_to(node, name);
       auto size = sizes.find(name);
-      if (size == sizes.end()) return "STATUS=refused&CP=no_file&";
-      return "STATUS=done&FSIZE=" + std::to_string(size->second) + "&CP=ok&";
+      if (size == sizes.end() && !uploaded) return "STATUS=refused&CP=no_file&";
+      std::string reply = "STATUS=done&FSIZE=" +
+                          std::to_string(size != sizes.end() ? size->second : uploaded->size()) + "&CP=ok&";
+      auto digest = digests.find(name);
+      if (no_digest) return reply;
+      if (digest != digests.end()) return reply + "SHA256=" + digest->second + "&";
+      if (uploaded) return reply + "SHA256=" + digest::to_hex(digest::sha256_of(*uploaded)) + "&";
+      return reply;
     }
     return "STATUS=done&";
+  }
+  const std::string* uploaded_to(int node, const std::string& name) const {
+    if (!uploads) return nullptr;
+    const std::string place = "/MORB" + std::to_string(node + 1) + "/";
+    for (const auto& [url, bytes] : *uploads)
+      if (url.find(place) != std::string::npos && url.size() > name.size() &&
+          url.compare(url.size() - name.size() - 1, std::string::npos, "/" + name) == 0)
+        return &bytes;
+    return nullptr;
   }
   int base_;
   int nodes_;
@@ -71,7 +95,9 @@ class ScriptedNetwork final : public NodeExchange {
 // Plays every transfer at once: an upload "arrives" with the bytes of its
 // local file, kept by URL; a download to a descriptor gets the bytes
 // `served` under the last piece of its URL; a transfer whose URL holds a
-// text in `failing` fails that many times first.
+// text in `failing` fails that many times first; one whose URL holds a text
+// in `altering` arrives with its first byte changed that many times; a
+// download whose URL holds a text in `rotten` gets those bytes instead.
 class PlayedTransfers final : public Workers {
  public:
   bool start(int tag, const std::vector<std::string>& argv, int output_fd) override {
@@ -88,14 +114,22 @@ class PlayedTransfers final : public Workers {
         code = 7;
       }
     if (code == 0 && output_fd >= 0) {
-      auto bytes = served.find(url.substr(url.rfind('/') + 1));
-      if (bytes != served.end()) platform::write_all(output_fd, bytes->second);
+      auto found = served.find(url.substr(url.rfind('/') + 1));
+      const std::string* bytes = found != served.end() ? &found->second : nullptr;
+      for (const auto& [text, other] : rotten)
+        if (url.find(text) != std::string::npos) bytes = &other;
+      if (bytes) platform::write_all(output_fd, *bytes);
     }
     if (code == 0 && !local.empty()) {
       std::ifstream in(local, std::ios::binary);
       std::stringstream bytes;
       bytes << in.rdbuf();
       stored[url] = bytes.str();
+      for (auto& [text, times] : altering)
+        if (url.find(text) != std::string::npos && times > 0 && !stored[url].empty()) {
+          --times;
+          stored[url][0] = static_cast<char>(stored[url][0] ^ 0x20);
+        }
     }
     queue_.push_back({tag, code});
     return true;
@@ -109,6 +143,8 @@ class PlayedTransfers final : public Workers {
   size_t running() const override { return queue_.size(); }
 
   std::map<std::string, int> failing;
+  std::map<std::string, int> altering;
+  std::map<std::string, std::string> rotten;
   std::vector<std::vector<std::string>> started;
   std::map<std::string, std::string> stored;
   std::map<std::string, std::string> served;
