@@ -134,7 +134,7 @@ TEST_F(ReadFlow, APieceThatDiffersFromItsDigestComesFromItsTwin) {
     std::ofstream("out.bin") << "the user's own";
     played_ = PlayedTransfers();
     played_.served = {{fn + ":0", "first part "}, {fn + ":1", "second part"}};
-    played_.rotten[c.rotten_at] = "first pxrt ";
+    played_.served_at[c.rotten_at] = "first pxrt ";
     net_.no_digest = c.no_digest;
     reporter_ = RecordingReporter(true);
     EXPECT_EQ(download(4).ok(), c.ok) << reporter_.said;

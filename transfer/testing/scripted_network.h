@@ -63,6 +63,7 @@ class ScriptedNetwork final : public NodeExchange {
     if (request == "OP=currentspace&") return "ACCOUNTS=1000000000&ACCOUNTS1=1000000000&";
     if (request == "OP=sshpasswd&") return "PA=node" + sn + ":pass" + sn + "&PORT_SFTP=" + std::to_string(2200 + node) + "&";
     if (request == "OP=timeprec&") return "TIME=1514764800&NANO=5&";
+    if (request.rfind("OP=chkaccount&", 0) == 0) return "ACCOUNTS=ready&ACCOUNTS1=ready&";
     if (request.rfind("OP=chkfile&", 0) == 0) {
       std::string name;
       select_value(request, "PFN", name);
@@ -93,20 +94,23 @@ class ScriptedNetwork final : public NodeExchange {
 };
 
 // Plays every transfer at once: an upload "arrives" with the bytes of its
-// local file, kept by URL; a download to a descriptor gets the bytes
-// `served` under the last piece of its URL; a transfer whose URL holds a
+// local file, kept by URL; a download (to a descriptor or a local file) gets
+// the bytes `served` under the last piece of its URL; a transfer whose URL holds a
 // text in `failing` fails that many times first; one whose URL holds a text
 // in `altering` arrives with its first byte changed that many times; a
-// download whose URL holds a text in `rotten` gets those bytes instead.
+// download whose URL holds a text in `served_at` gets those bytes instead.
+// `on_start` sees each transfer's URL as it starts.
 class PlayedTransfers final : public Workers {
  public:
   bool start(int tag, const std::vector<std::string>& argv, int output_fd) override {
     started.push_back(argv);
-    std::string url, local;
+    std::string url, local, output;
     for (size_t i = 0; i + 1 < argv.size(); ++i) {
       if (argv[i].rfind("sftp://", 0) == 0) url = argv[i];
       if (argv[i] == "-T") local = argv[i + 1];
+      if (argv[i] == "-o" && argv[i + 1] != "-") output = argv[i + 1];
     }
+    if (on_start) on_start(url);
     int code = 0;
     for (auto& [text, times] : failing)
       if (url.find(text) != std::string::npos && times > 0) {
@@ -116,9 +120,16 @@ class PlayedTransfers final : public Workers {
     if (code == 0 && output_fd >= 0) {
       auto found = served.find(url.substr(url.rfind('/') + 1));
       const std::string* bytes = found != served.end() ? &found->second : nullptr;
-      for (const auto& [text, other] : rotten)
+      for (const auto& [text, other] : served_at)
         if (url.find(text) != std::string::npos) bytes = &other;
       if (bytes) platform::write_all(output_fd, *bytes);
+    }
+    if (code == 0 && !output.empty()) {
+      auto found = served.find(url.substr(url.rfind('/') + 1));
+      const std::string* bytes = found != served.end() ? &found->second : nullptr;
+      for (const auto& [text, other] : served_at)
+        if (url.find(text) != std::string::npos) bytes = &other;
+      std::ofstream(output, std::ios::binary | std::ios::trunc) << (bytes ? *bytes : std::string());
     }
     if (code == 0 && !local.empty()) {
       std::ifstream in(local, std::ios::binary);
@@ -144,7 +155,8 @@ class PlayedTransfers final : public Workers {
 
   std::map<std::string, int> failing;
   std::map<std::string, int> altering;
-  std::map<std::string, std::string> rotten;
+  std::map<std::string, std::string> served_at;
+  std::function<void(const std::string&)> on_start;
   std::vector<std::vector<std::string>> started;
   std::map<std::string, std::string> stored;
   std::map<std::string, std::string> served;
