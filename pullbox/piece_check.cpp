@@ -14,7 +14,8 @@ Status PieceChecks::check(const TransferJob& job, size_t k, int64_t size) {
   const std::string part = "pullbox: part " + std::to_string(k + 1) + ": the " +
                            std::string(copy_text(job.transfer.copy)) + " copy ";
   if (!recorded_.at(k)) {
-    if (!told_no_digest_) reporter_.detail_line("a node keeps no digests: its pieces are checked by size only");
+    // Beside the system's texts, never among them.
+    if (!told_no_digest_) reporter_.error_detail("a node keeps no digests: its pieces are checked by size only\n");
     told_no_digest_ = true;
     return Status::success();
   }

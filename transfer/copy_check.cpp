@@ -70,8 +70,9 @@ Result<Digest> digest_of_file(const std::string& path) {
 void DigestNotice::no_digest_from(int port) {
   if (told_) return;
   told_ = true;
-  reporter_.detail_line("the node at port " + std::to_string(port) +
-                        " keeps no digests: its copies are checked by size only");
+  // Beside the system's texts, never among them.
+  reporter_.error_detail("the node at port " + std::to_string(port) +
+                         " keeps no digests: its copies are checked by size only\n");
 }
 
 Status matches(const CopyState& state, const Digest& meant, int port, DigestNotice& notice) {

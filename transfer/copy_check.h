@@ -49,7 +49,8 @@ struct Digest {
 // Of a whole local file; fails when it cannot be read.
 Result<Digest> digest_of_file(const std::string& path);
 
-// Says once per run, as a detail, that some node keeps no digests.
+// Says once per run, on standard error when details are on, that some
+// node keeps no digests.
 class DigestNotice {
  public:
   explicit DigestNotice(Reporter& reporter) : reporter_(reporter) {}
