@@ -55,7 +55,9 @@ class AccountRepair : public PullboxTest {
   }
 };
 
-const std::string repair_config = "MIN_SIZE=1000&TRANSFERS=2&TEST=1&\n";
+// A loaded machine may keep a node from answering within the fixture's 3 s;
+// a node missed so would look like a lost one.
+const std::string repair_config = "MIN_SIZE=1000&TRANSFERS=2&TMIMEOUT_SEC=10&TEST=1&\n";
 
 TEST_F(AccountRepair, AWipedNodeIsNamedRestoredAndEveryFileSurvivesAnyOneNode) {
   start_nodes(4, repair_config);
@@ -134,7 +136,7 @@ TEST_F(AccountRepair, ARottenCopyIsPassedOverFoundAndReplaced) {
 // check on it fails every attempt, so nothing is registered, the space is
 // given back, and the run fails.
 TEST_F(AccountRepair, ACopyChangedOnTheWayUpIsNeverRegistered) {
-  start_nodes(2, "", {{"--capacity", "100000"}, {"--capacity", "100000", "--corrupt-uploads"}});
+  start_nodes(2, "TMIMEOUT_SEC=10&TEST=1&\n", {{"--capacity", "100000"}, {"--capacity", "100000", "--corrupt-uploads"}});
   std::string out;
   const std::string space[] = {net_->request(0, "OP=currentspace&"), net_->request(1, "OP=currentspace&")};
   dir_.write("local.txt", pattern(300, 5));
