@@ -41,6 +41,8 @@ TEST(GetQStringForRead, EachPieceFromItsBasicCopyElseItsSecond) {
       {"a whole file without its basic line", {s}, fn, 0, {s}},
       {"three parts in part order", {q2, p2, q1, p0, q0, p1}, fn, 0, {p0, p1, p2}},
       {"a missing basic part comes from its second copy", {p0, q0, q1, p2, q2}, fn, 0, {p0, q1, p2}},
+      {"four parts, half from basic lines, half from second ones",
+       {p1, piece(fn + ":3", "0", 9204), q0, q2}, fn, 0, {q0, p1, q2, piece(fn + ":3", "0", 9204)}},
       {"four parts of second copies only", {q0, q1, q2, piece(fn + ":3", "1", 9204)}, fn, 0,
        {q0, q1, q2, piece(fn + ":3", "1", 9204)}},
       {"a name without prefix: the first basic line in list order", {other1, s, other, b}, "report.pdf", 0,

@@ -24,7 +24,8 @@ FileDescriptor open_for_reading(const std::string& path) {
 }
 
 FileDescriptor open_for_writing_at(const std::string& path, int64_t offset) {
-  FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW));
+  // Readable too: what a child wrote through it is read back and checked.
+  FileDescriptor fd(::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
   if (fd && !seek_to(fd.get(), offset)) fd.close();
   return fd;
 }

@@ -23,7 +23,7 @@ bool seek_to(int fd, int64_t offset);
 FileDescriptor create_new_file(const std::string& path);
 // An existing file opened for reading.
 FileDescriptor open_for_reading(const std::string& path);
-// An existing file opened for writing, positioned at `offset`.
+// An existing file opened for writing (and reading), positioned at `offset`.
 FileDescriptor open_for_writing_at(const std::string& path, int64_t offset);
 
 // Writes all of `bytes` at the position of `fd`; false when it cannot.

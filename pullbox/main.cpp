@@ -7,6 +7,7 @@
 #include "core/session/certificate.h"
 #include "core/session/config.h"
 #include "core/version.h"
+#include "pullbox/check.h"
 #include "pullbox/help.h"
 #include "pullbox/list_commands.h"
 #include "pullbox/read_command.h"
@@ -82,6 +83,8 @@ int main(int argc, char** argv) {
     return ending(list_command(run, env, argv[2]), reporter);
   } else if (argc == 6 && option == "-ls") {
     return ending(ls_command(reporter, argv[2], argv[3], argv[4], argv[5]), reporter);
+  } else if ((argc == 3 || (argc == 4 && std::string_view(argv[3]) == "-deep")) && option == "-check") {
+    return ending(check_command(run, env, argv[2], argc == 4), reporter);
   } else if (argc == 5 && option == "-rd") {
     return ending(read_command(run, env, argv[2], argv[3], argv[4]), reporter);
   } else if (argc >= 7 && argc % 2 == 1 && option == "-rd") {

@@ -16,6 +16,7 @@
 #include "pullbox/get_list.h"
 #include "pullbox/joined_file.h"
 #include "pullbox/read_steps.h"
+#include "pullbox/piece_check.h"
 #include "transfer/engine.h"
 #include "transfer/read_planning.h"
 
@@ -49,6 +50,7 @@ Status download_pieces(Run& run, RunEnv& env, const std::vector<std::string>& li
   std::vector<TransferJob> jobs(pieces);
   std::vector<int64_t> ends(pieces, 0);
   int64_t offset = 0;  // where the next piece starts: pieces are made in order
+  PieceChecks checks(reporter, pieces);
   for (size_t k = 0; k < pieces; ++k) {
     jobs[k].transfer.direction = Direction::download;
     jobs[k].prepare = [&, k](TransferJob& job) -> Status {
@@ -69,6 +71,7 @@ Status download_pieces(Run& run, RunEnv& env, const std::vector<std::string>& li
       job.transfer.label = "part " + std::to_string(k + 1);
       job.output_fd = region;
       job.output_offset = offset;
+      checks.expect(k, piece->sha256);
       offset += piece->size;
       ends[k] = offset;
       return Status::success();
@@ -85,11 +88,13 @@ Status download_pieces(Run& run, RunEnv& env, const std::vector<std::string>& li
       reporter.warn_line("pullbox: part " + std::to_string(k + 1) + ": the " + failed_copy +
                          " copy failed; the " + copy_name(sources[k][source[k]]) + " copy is taken");
       const std::string label = job.transfer.label;
+      checks.expect(k, piece->sha256);
       job.transfer = std::move(piece->transfer);
       job.transfer.local.clear();
       job.transfer.label = label;
       return Status::success();
     };
+    checks.attach(jobs[k], k, ends);
   }
   run_transfers(jobs, {run.settings.transfers, true, {}, run.settings.stall_seconds}, reporter, env.workers);
   for (size_t k = 0; k < jobs.size(); ++k) {

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "pullbox/read_command.h"
+#include "core/digest/sha256.h"
 #include "transfer/testing/scripted_network.h"
 
 namespace morbs::pullbox {
@@ -41,6 +42,7 @@ class ReadFlow : public ::testing::Test {
     for (const auto& [name, bytes] : {std::pair{fn + ":0", std::string("first part ")},
                                       std::pair{fn + ":1", std::string("second part")}}) {
       net_.sizes[name] = bytes.size();
+      net_.digests[name] = digest::to_hex(digest::sha256_of(bytes));
       played_.served[name] = bytes;
     }
   }
@@ -99,6 +101,57 @@ TEST_F(ReadFlow, NoGoodCopyLeavesTheUsersFile) {
   EXPECT_FALSE(download(4).ok());
   EXPECT_EQ(read("out.bin"), "the user's own");
   EXPECT_NE(reporter_.said.find("download error\n"), std::string::npos) << reporter_.said;
+}
+
+// Every piece is checked against its node's digest as it arrives: a copy
+// that differs goes straight to its twin, each such event on its own line;
+// no good copy fails the download and keeps the user's file; a node that
+// keeps no digests is taken on sizes.
+TEST_F(ReadFlow, APieceThatDiffersFromItsDigestComesFromItsTwin) {
+  const std::string basic_of_part_1 = "MORB1/ACCOUNTS/12/34/56/78/90/3/" + fn + ":0";
+  struct Case {
+    const char* name;
+    std::string rotten_at;  // URL text of the copies that serve changed bytes
+    bool no_digest;
+    bool ok;
+    std::string errors;  // the lines on standard error
+    size_t started;
+  } cases[] = {
+      {"one copy rotten", basic_of_part_1, false, true,
+       "pullbox: part 1: the basic copy is not what its node recorded (its digest differs)\n"
+       "pullbox: part 1: the basic copy failed; the second copy is taken\n",
+       3},
+      {"both copies rotten", fn + ":0", false, false,
+       "pullbox: part 1: the basic copy is not what its node recorded (its digest differs)\n"
+       "pullbox: part 1: the basic copy failed; the second copy is taken\n"
+       "pullbox: part 1: the second copy is not what its node recorded (its digest differs)\n",
+       3},
+      {"no digests: sizes only", basic_of_part_1, true, true,
+       "a node keeps no digests: its pieces are checked by size only\n", 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::ofstream("list.q.keep") << read("list.q");
+    std::ofstream("out.bin") << "the user's own";
+    played_ = PlayedTransfers();
+    played_.served = {{fn + ":0", "first part "}, {fn + ":1", "second part"}};
+    played_.served_at[c.rotten_at] = "first pxrt ";
+    net_.no_digest = c.no_digest;
+    reporter_ = RecordingReporter(true);
+    EXPECT_EQ(download(4).ok(), c.ok) << reporter_.said;
+    EXPECT_EQ(reporter_.errors, c.errors);
+    EXPECT_EQ(played_.started.size(), c.started);
+    if (c.ok && !c.no_digest) {
+      EXPECT_EQ(read("out.bin"), "first part second part");
+    }
+    if (!c.ok) {
+      EXPECT_EQ(read("out.bin"), "the user's own");
+    }
+    if (c.no_digest) {
+      EXPECT_EQ(reporter_.said.find("checked by size only"), std::string::npos);  // beside the system's texts
+    }
+    fs::rename("list.q.keep", "list.q");
+  }
 }
 
 }  // namespace

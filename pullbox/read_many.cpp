@@ -11,6 +11,7 @@
 #include "platform/regular_file.h"
 #include "pullbox/get_list.h"
 #include "pullbox/joined_file.h"
+#include "pullbox/piece_check.h"
 #include "pullbox/read_command.h"
 #include "pullbox/read_steps.h"
 #include "transfer/engine.h"
@@ -38,6 +39,8 @@ struct FileRun {
   std::vector<Piece> pieces;
   std::unique_ptr<JoinedFile> joined;
   size_t first_job = 0;
+  std::vector<int64_t> ends;  // where each piece ends in the file
+  std::unique_ptr<PieceChecks> checks;
 };
 
 // Asks a known node when the line's port is one the run asked about itself,
@@ -102,8 +105,10 @@ void plan_file(FileRun& f, Run& run, const std::string& id, NodeExchange& exchan
 
 // The file's pieces as engine jobs, into a hidden file beside OUT: a whole
 // file by name (so that it can share a connection), a part into its region.
-Status add_jobs(FileRun& f, std::vector<TransferJob>& jobs) {
+Status add_jobs(FileRun& f, std::vector<TransferJob>& jobs, Reporter& reporter) {
   f.joined = std::make_unique<JoinedFile>();
+  f.checks = std::make_unique<PieceChecks>(reporter, f.pieces.size());
+  for (const Piece& piece : f.pieces) f.ends.push_back(piece.end);
   if (!f.joined->create(f.wanted->out)) return Status::failure("can't open file for write");
   f.first_job = jobs.size();
   const bool whole = f.pieces.size() == 1;
@@ -121,6 +126,8 @@ Status add_jobs(FileRun& f, std::vector<TransferJob>& jobs) {
       job.output_offset = piece.offset;
       if (job.output_fd < 0) return Status::failure("can't open file for write");
     }
+    f.checks->expect(k, piece.planned->sha256);
+    f.checks->attach(job, k, f.ends);
     jobs.push_back(std::move(job));
   }
   return Status::success();
@@ -154,7 +161,7 @@ std::vector<Status> read_many(Run& run, RunEnv& env, const std::string& id, cons
 
   std::vector<TransferJob> jobs;
   for (FileRun& f : files)
-    if (f.verdict) f.verdict = add_jobs(f, jobs);
+    if (f.verdict) f.verdict = add_jobs(f, jobs, reporter);
   // A copy that fails every attempt hands the piece to its twin, which must
   // hold as many bytes.
   std::vector<std::pair<FileRun*, size_t>> piece_of_job;
@@ -175,6 +182,7 @@ std::vector<Status> read_many(Run& run, RunEnv& env, const std::string& id, cons
       reporter.warn_line("pullbox: " + f->wanted->out + ": part " + std::to_string(k + 1) + ": the " +
                          failed_copy + " copy failed; the " + copy_name(piece.sources[piece.source]) +
                          " copy is taken");
+      f->checks->expect(k, other->sha256);
       Transfer next = std::move(other->transfer);
       next.local = job.transfer.local;
       next.label = job.transfer.label;

@@ -12,6 +12,7 @@
 #include "core/version.h"
 #include "transfer/disaster_journal.h"
 #include "transfer/write_planning.h"
+#include "pushbox/repair.h"
 #include "pushbox/upload.h"
 #include "pushbox/upload_many.h"
 
@@ -127,6 +128,21 @@ int main(int argc, char** argv) {
     const Status released = release_all_disaster_files(exchange, reporter);
     reporter.flush();
     return released ? 0 : tell_failure(released.why());
+  }
+  if (argc == 3 && std::string_view(argv[1]) == "-repair") {
+    const std::string_view id = argv[2];
+    if (id.size() != account_id_length || !check_PESEL(id)) {
+      reporter.say_line("Incorrect ID (pesel form)");
+      return failed;
+    }
+    if (!configure()) return refused_config;
+    pushbox::remove_parts_of_ended_runs();
+    NetworkExchange exchange(settings.connection_wait(), reporter);
+    ChildWorkers workers;
+    RunEnv env{reporter, exchange, workers};
+    const Status repaired = pushbox::repair_account(std::string(id), settings, *uid32, env);
+    reporter.flush();
+    return repaired ? 0 : tell_failure(repaired.why());
   }
   // ID PATH NAME, or ID and several PATH NAME pairs.
   if (argc < 4 || argc % 2 != 0) {

@@ -13,6 +13,7 @@
 #include "platform/process.h"
 #include "platform/regular_file.h"
 #include "pushbox/copy_steps.h"
+#include "transfer/copy_check.h"
 #include "transfer/disaster_journal.h"
 #include "transfer/engine.h"
 #include "transfer/registration_lines.h"
@@ -55,6 +56,9 @@ Status upload_singular(Flow& f) {
   jobs[0].transfer.label = "basic copy";
   jobs[1].transfer = f.curl_table.second[0]->transfer;
   jobs[1].transfer.label = "second copy";
+  morbs::UploadChecks checks(f.exchange, f.settings.ip_addr, f.reporter);
+  jobs[0].verify = checks.hook(f.curl_table.basic[0]->list_line);
+  jobs[1].verify = checks.hook(f.curl_table.second[0]->list_line);
   if (!morbs::run_transfers(jobs, {f.settings.transfers, true, {}, f.settings.stall_seconds}, f.reporter, f.workers)) {
     Status why = transfers_failed(jobs, f.upload.fname_input, f.reporter);
     (void)release(f);
@@ -70,9 +74,15 @@ Status upload_singular(Flow& f) {
   return Status::success();
 }
 
-// Every part goes straight from the user's file, as both copies.
+// Every part goes straight from the user's file, as both copies, each
+// checked on its node before it counts as up.
 Status send_parts(Flow& f, int source) {
   std::vector<morbs::TransferJob> jobs = part_jobs(f.curl_table, source, "", f.reporter);
+  morbs::UploadChecks checks(f.exchange, f.settings.ip_addr, f.reporter);
+  for (size_t j = 0; j < jobs.size(); ++j) {
+    const morbs::Copy copy = j % 2 == 0 ? morbs::Copy::basic : morbs::Copy::second;
+    jobs[j].verify = checks.hook(f.curl_table.of(copy, static_cast<int>(j / 2))->list_line);
+  }
   const morbs::EngineOptions options{f.settings.transfers, true, {}, f.settings.stall_seconds};
   if (morbs::run_transfers(jobs, options, f.reporter, f.workers)) return Status::success();
   return transfers_failed(jobs, f.upload.fname_input, f.reporter);

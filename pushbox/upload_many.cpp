@@ -7,6 +7,7 @@
 #include "core/nodes/node_table.h"
 #include "platform/file_region.h"
 #include "pushbox/copy_steps.h"
+#include "transfer/copy_check.h"
 #include "transfer/disaster_journal.h"
 #include "transfer/engine.h"
 #include "transfer/exchange_tasks.h"
@@ -178,6 +179,15 @@ std::vector<Status> upload_many(const std::vector<UploadRequest>& requests, cons
   std::vector<TransferJob> jobs;
   for (size_t i = 0; i < files.size(); ++i)
     if (files[i].verdict) add_jobs(files[i], jobs, reporter);
+  // Each copy is checked on its node before it counts as up.
+  UploadChecks checks(env.exchange, settings.ip_addr, reporter);
+  for (FileRun& f : files) {
+    if (!f.verdict) continue;
+    for (size_t j = 0; j < f.job_count; ++j) {
+      const Copy copy = j % 2 == 0 ? Copy::basic : Copy::second;
+      jobs[f.first_job + j].verify = checks.hook(f.table.of(copy, static_cast<int>(j / 2))->list_line);
+    }
+  }
   EngineOptions options{settings.transfers, false, {}, settings.stall_seconds};
   options.group_limit = copies_per_connection;
   if (!jobs.empty()) reporter.say(format_text("\n Sending %zu copies\n", jobs.size()));

@@ -31,6 +31,7 @@ class UploadFlow : public ::testing::Test {
     settings_.ip_addr = "127.0.0.1";
     settings_.init_port = base;
     settings_.min_fsize = 1000;
+    net_.uploads = &played_.stored;
   }
   void TearDown() override {
     fs::current_path(old_);
@@ -68,6 +69,7 @@ TEST_F(UploadFlow, AWholeFileIsSentTwiceThenRegisteredInOrder) {
   EXPECT_EQ(net_.sent_to(3, "OP="), (std::vector<std::string>{
                                         "OP=currentspace&", "OP=sshpasswd&", "OP=timeprec&",
                                         "OP=resv&ID=" + id + "&DISK=accounts&FN=" + fn + "&FSZ=5&",
+                                        "OP=chkfile&ID=" + id + "&DISK=accounts&PFN=" + fn + "&",
                                         "OP=listfiles&SUB=add&FN=" + fn + "&ID=" + id +
                                             "&UID32=user01&ORG=0&PORT=9204&DISK=accounts&",
                                         "OP=listARCHI&SUB=add&ID=" + id + "&DISK=accounts&FN=" + fn +
@@ -112,6 +114,56 @@ TEST_F(UploadFlow, PartsGoWholeAndTheirFilesGo) {
     for (const auto& [name, bytes] : parts) joined += bytes;
     EXPECT_EQ(joined, content);
     EXPECT_EQ(files(), std::vector<std::string>{"my file.bin"});
+  }
+}
+
+// Each copy is checked on its node before anything is registered: bytes
+// changed on the way are a failed attempt, retried; a node that keeps no
+// digests is taken on sizes, and the run says so once.
+TEST_F(UploadFlow, EveryCopyIsCheckedOnItsNodeBeforeItIsRegistered) {
+  std::string big(2500, 'x');
+  struct Case {
+    const char* name;
+    std::string content;
+    bool matrix;
+    const char* altered;  // URL text of the copies changed on the way
+    int times;
+    bool no_digest;
+    bool stored;
+    const char* said;  // a line the run must have said
+  } cases[] = {
+      {"altered once, retried", "hello", false, "MORB3", 1, false, true,
+       "second copy: the node holds other bytes than were sent\nError: upload file, attmpt[1] from 3\n"},
+      {"a part altered once", big, true, "bin:1", 1, false, true, "the node holds other bytes than were sent\n"},
+      {"altered every time", "hello", false, "MORB4", 3, false, false, "Error: upload file, attmpt[3] from 3\n"},
+      {"no digests, sizes only", "hello", false, "", 0, true, true,
+       "keeps no digests: its copies are checked by size only\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    played_ = PlayedTransfers();
+    net_.asked.clear();
+    net_.no_digest = c.no_digest;
+    reporter_.said.clear();
+    reporter_.errors.clear();
+    if (c.times > 0) played_.altering[c.altered] = c.times;
+    EXPECT_EQ(run(c.content, c.matrix).ok(), c.stored) << reporter_.said;
+    EXPECT_NE((reporter_.said + reporter_.errors).find(c.said), std::string::npos) << reporter_.said;
+    size_t registered = 0, released = 0;
+    for (const auto& a : net_.asked) {
+      registered += a.request.rfind("OP=listfiles&SUB=add", 0) == 0;
+      released += a.request.rfind("OP=listfiles&SUB=chg", 0) == 0;
+    }
+    const size_t copies = c.matrix ? 8 : 2;
+    EXPECT_EQ(registered, c.stored ? copies : 0u);
+    EXPECT_EQ(released, c.stored ? 0u : copies);
+    if (c.stored && !c.no_digest) {
+      for (const auto& [url, bytes] : played_.stored) EXPECT_EQ(bytes[0], c.content[0]) << url;
+    }
+    if (c.no_digest) {  // said once, not per copy
+      EXPECT_EQ(reporter_.errors.find("keeps no digests"), reporter_.errors.rfind("keeps no digests"));
+      EXPECT_EQ(reporter_.said.find("keeps no digests"), std::string::npos);  // beside the system's texts
+    }
   }
 }
 

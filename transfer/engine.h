@@ -53,6 +53,9 @@ struct TransferJob {
   // other bytes than were sent or than it reports) makes it a failed attempt,
   // retried as any other, its `why` told as a detail.
   std::function<Status(TransferJob&)> verify;
+  // A failed check ends this source's attempts at once, the fallback next:
+  // for a download whose node would send the same bytes again.
+  bool check_failure_is_final = false;
 
   Outcome outcome = Outcome::waiting;
   Status why = Status::success();

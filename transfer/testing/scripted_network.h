@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "core/digest/sha256.h"
 #include "core/wire/node_exchange.h"
 #include "core/wire/query_string.h"
 #include "platform/file_region.h"
@@ -51,6 +52,13 @@ class ScriptedNetwork final : public NodeExchange {
   std::vector<Asked> asked;
   std::set<int> down;
   std::map<std::string, size_t> sizes;  // stored name -> FSIZE of chkfile
+  // stored name -> SHA256 of chkfile; without one, the digest of what
+  // `uploads` holds for it on that node, or none.
+  std::map<std::string, std::string> digests;
+  // What played uploads left, by URL (PlayedTransfers::stored): chkfile
+  // answers for it as a node that keeps digests, unless `no_digest`.
+  const std::map<std::string, std::string>* uploads = nullptr;
+  bool no_digest = false;
 
  private:
   std::string reply(int node, const std::string& request) const {
@@ -59,23 +67,44 @@ class ScriptedNetwork final : public NodeExchange {
     if (request == "OP=currentspace&") return "ACCOUNTS=1000000000&ACCOUNTS1=1000000000&";
     if (request == "OP=sshpasswd&") return "PA=node" + sn + ":pass" + sn + "&PORT_SFTP=" + std::to_string(2200 + node) + "&";
     if (request == "OP=timeprec&") return "TIME=1514764800&NANO=5&";
+    if (request.rfind("OP=chkaccount&", 0) == 0) return "ACCOUNTS=ready&ACCOUNTS1=ready&";
     if (request.rfind("OP=chkfile&", 0) == 0) {
       std::string name;
       select_value(request, "PFN", name);
+      const std::string* uploaded = uploaded_to(node, name);
       auto size = sizes.find(name);
-      if (size == sizes.end()) return "STATUS=refused&CP=no_file&";
-      return "STATUS=done&FSIZE=" + std::to_string(size->second) + "&CP=ok&";
+      if (size == sizes.end() && !uploaded) return "STATUS=refused&CP=no_file&";
+      std::string reply = "STATUS=done&FSIZE=" +
+                          std::to_string(size != sizes.end() ? size->second : uploaded->size()) + "&CP=ok&";
+      auto digest = digests.find(name);
+      if (no_digest) return reply;
+      if (digest != digests.end()) return reply + "SHA256=" + digest->second + "&";
+      if (uploaded) return reply + "SHA256=" + digest::to_hex(digest::sha256_of(*uploaded)) + "&";
+      return reply;
     }
     return "STATUS=done&";
+  }
+  const std::string* uploaded_to(int node, const std::string& name) const {
+    if (!uploads) return nullptr;
+    const std::string place = "/MORB" + std::to_string(node + 1) + "/";
+    for (const auto& [url, bytes] : *uploads)
+      if (url.find(place) != std::string::npos && url.size() > name.size() &&
+          url.compare(url.size() - name.size() - 1, std::string::npos, "/" + name) == 0)
+        return &bytes;
+    return nullptr;
   }
   int base_;
   int nodes_;
 };
 
 // Plays every transfer at once: an upload "arrives" with the bytes of its
-// local file, kept by URL; a download to a descriptor gets the bytes
-// `served` under the last piece of its URL; a transfer whose URL holds a
-// text in `failing` fails that many times first.
+// local file (or of its input range), kept by URL; a download (to a
+// descriptor or a local file) gets the bytes `served` under the last piece of
+// its URL; a transfer whose URL holds a text in `failing` fails that many
+// times first; one whose URL holds a text in `altering` arrives with its
+// first byte changed that many times; a download whose URL holds a text in
+// `served_at` gets those bytes instead. `on_start` sees each transfer's URL
+// as it starts. A child carrying several transfers writes each one's outcome.
 class PlayedTransfers final : public Workers {
  public:
   bool start(int tag, const std::vector<std::string>& argv, int output_fd,
@@ -112,31 +141,44 @@ class PlayedTransfers final : public Workers {
   size_t running() const override { return queue_.size(); }
 
   std::map<std::string, int> failing;
+  std::map<std::string, int> altering;
+  std::map<std::string, std::string> served_at;
+  std::function<void(const std::string&)> on_start;
   std::vector<std::vector<std::string>> started;
   std::map<std::string, std::string> stored;
   std::map<std::string, std::string> served;
 
  private:
   int play(const std::string& url, const std::string& upload, const std::string& download, int output_fd) {
+    if (on_start) on_start(url);
     for (auto& [text, times] : failing)
       if (url.find(text) != std::string::npos && times > 0) {
         --times;
         return 7;
       }
-    auto bytes = served.find(url.substr(url.rfind('/') + 1));
-    if (output_fd >= 0 && bytes != served.end()) platform::write_all(output_fd, bytes->second);
-    if (!download.empty() && bytes != served.end()) std::ofstream(download, std::ios::binary) << bytes->second;
+    auto found = served.find(url.substr(url.rfind('/') + 1));
+    const std::string* bytes = found != served.end() ? &found->second : nullptr;
+    for (const auto& [text, other] : served_at)
+      if (url.find(text) != std::string::npos) bytes = &other;
+    if (output_fd >= 0 && bytes) platform::write_all(output_fd, *bytes);
+    if (!download.empty()) std::ofstream(download, std::ios::binary | std::ios::trunc) << (bytes ? *bytes : std::string());
+    if (upload.empty()) return 0;
     if (upload == "-" && input_) {
       std::string sent(static_cast<size_t>(input_->length), '\0');
       const ssize_t got = ::pread(input_->fd, sent.data(), sent.size(), input_->offset);
       sent.resize(got < 0 ? 0 : static_cast<size_t>(got));
       stored[url] = sent;
-    } else if (!upload.empty()) {
+    } else {
       std::ifstream in(upload, std::ios::binary);
       std::stringstream sent;
       sent << in.rdbuf();
       stored[url] = sent.str();
     }
+    for (auto& [text, times] : altering)
+      if (url.find(text) != std::string::npos && times > 0 && !stored[url].empty()) {
+        --times;
+        stored[url][0] = static_cast<char>(stored[url][0] ^ 0x20);
+      }
     return 0;
   }
 

@@ -1,0 +1,211 @@
+#include "transfer/account_survey.h"
+
+#include <algorithm>
+#include <map>
+
+#include "core/digest/sha256.h"
+#include "core/wire/number_text.h"
+#include "core/wire/query_string.h"
+#include "lists/stored_name.h"
+#include "platform/file_region.h"
+#include "platform/region_reader.h"
+#include "transfer/account_lists.h"
+#include "transfer/engine.h"
+#include "transfer/sftp_place.h"
+
+namespace morbs {
+
+namespace {
+
+std::string value_of(const std::string& line, std::string_view key) {
+  std::string v;
+  select_value(line, key, v);
+  return v;
+}
+
+bool is_held_record(const std::string& curr) { return curr != "delete" && curr != "archiv"; }
+
+// The part number of a part's name; nothing when it is no number we can use.
+std::optional<int> part_number(std::string_view name) {
+  const std::string_view postfix = postfix_of(name);
+  if (postfix.empty() || postfix.size() > 3 || postfix.find_first_not_of("0123456789") != std::string_view::npos)
+    return std::nullopt;
+  return static_cast<int>(to_int(postfix));
+}
+
+void mark_twins(Piece& piece) {
+  CopyOf& a = piece.copies[0];
+  CopyOf& b = piece.copies[1];
+  if (!a.good() || !b.good()) return;
+  if (a.state.size != b.state.size) {
+    a.fault = b.fault = CopyFault::sizes_differ;
+  } else if (a.state.sha256 && b.state.sha256 && *a.state.sha256 != *b.state.sha256) {
+    a.fault = b.fault = CopyFault::digests_differ;
+  }
+}
+
+}  // namespace
+
+StoredFile::Verdict StoredFile::verdict() const {
+  Verdict verdict = Verdict::redundant;
+  for (const Piece& p : pieces) {
+    if (!p.copies[0].usable() && !p.copies[1].usable()) return Verdict::lost;
+    if (p.good_copies() < 2) verdict = Verdict::one_copy;
+  }
+  return verdict;
+}
+
+std::vector<StoredFile> files_of(const std::vector<std::string>& lines, const Settings& settings) {
+  // name -> part -> copy -> line; a held record wins over a deleted one.
+  std::map<std::string, std::map<int, std::array<std::string, 2>>> found;
+  std::map<std::string, bool> held;
+  for (const std::string& line : lines) {
+    if (line.size() > list_line_limit) continue;
+    const std::string fn = value_of(line, "FN");
+    const std::string org = value_of(line, "ORG");
+    if (org != "0" && org != "1") continue;
+    std::string name = fn;
+    int part = -1;
+    if (is_part(fn)) {
+      const std::optional<int> k = part_number(fn);
+      if (!k) continue;
+      part = *k;
+      name = fn.substr(0, fn.rfind(':'));
+    } else if (!is_whole_file(fn)) {
+      continue;
+    }
+    const bool record_held = is_held_record(value_of(line, "CURR"));
+    held[name] = held[name] || record_held;
+    std::string& slot = found[name][part][org == "0" ? 0 : 1];
+    if (slot.empty() || (record_held && !is_held_record(value_of(slot, "CURR")))) slot = line;
+  }
+  std::vector<StoredFile> files;
+  for (auto& [name, parts] : found) {
+    if (!held[name]) continue;
+    StoredFile file{name, {}};
+    // A whole file and parts under one name cannot both be; parts win.
+    const bool split = parts.rbegin()->first >= 0;
+    const int last = split ? parts.rbegin()->first : -1;
+    for (int k = split ? 0 : -1; k <= last; ++k) {
+      Piece piece;
+      piece.part = k;
+      piece.name = k < 0 ? name : name + ":" + std::to_string(k);
+      for (int c = 0; c < 2; ++c) {
+        CopyOf& copy = piece.copies[static_cast<size_t>(c)];
+        copy.copy = c == 0 ? Copy::basic : Copy::second;
+        auto listed = parts.find(k);
+        if (listed == parts.end() || listed->second[static_cast<size_t>(c)].empty()) continue;
+        copy.line = listed->second[static_cast<size_t>(c)];
+        copy.node = node_of_port(settings, value_of(copy.line, "PORT"));
+        copy.where = stored_copy_in(copy.line);
+        copy.fault = is_held_record(value_of(copy.line, "CURR")) ? CopyFault::none : CopyFault::record_deleted;
+      }
+      file.pieces.push_back(std::move(piece));
+    }
+    files.push_back(std::move(file));
+  }
+  return files;
+}
+
+void ask_nodes(Survey& survey, const NodeTable& nconf, const Settings& settings, NodeExchange& exchange) {
+  for (StoredFile& file : survey.files) {
+    for (Piece& piece : file.pieces) {
+      for (CopyOf& copy : piece.copies) {
+        if (!copy.good()) continue;
+        if (copy.node < 0 || !copy.where || nconf[static_cast<size_t>(copy.node)].port <= 0) {
+          copy.fault = CopyFault::node_silent;
+          continue;
+        }
+        const int port = nconf[static_cast<size_t>(copy.node)].port;
+        Result<CopyState> state = ask_copy_state(exchange, settings.ip_addr, port, *copy.where);
+        if (!state) {
+          copy.fault = CopyFault::node_silent;
+          continue;
+        }
+        copy.state = std::move(*state);
+        if (!copy.state.held) copy.fault = CopyFault::missing;
+        if (copy.state.held && !copy.state.sha256) survey.no_digests.insert(copy.node);
+      }
+      mark_twins(piece);
+    }
+  }
+}
+
+void read_every_copy(Survey& survey, const NodeTable& nconf, std::string_view id, const Settings& settings,
+                     RunEnv& env) {
+  std::vector<CopyOf*> copies;
+  std::vector<TransferJob> jobs;
+  for (StoredFile& file : survey.files)
+    for (Piece& piece : file.pieces)
+      for (CopyOf& copy : piece.copies) {
+        if (!copy.usable() || !copy.state.held || !copy.where || copy.node < 0) continue;
+        const node_conf& node = nconf[static_cast<size_t>(copy.node)];
+        Result<Transfer> t = sftp_transfer(node, to_int(node.sn), settings.ip_addr, id, copy.where->area,
+                                           copy.where->name, env.reporter);
+        if (!t) {
+          copy.fault = CopyFault::unreadable;
+          continue;
+        }
+        TransferJob job;
+        job.transfer = std::move(*t);
+        job.transfer.direction = Direction::download;
+        job.transfer.copy = copy.copy;
+        job.transfer.progress = false;
+        job.transfer.label = std::string(copy_text(copy.copy)) + " copy of " + piece.name;
+        copies.push_back(&copy);
+        jobs.push_back(std::move(job));
+      }
+  // Each copy into a scratch file of its own, made when its turn comes and
+  // gone once it is read: the account never needs to fit on this disk.
+  std::vector<platform::FileDescriptor> scratch(jobs.size());
+  std::vector<std::string> computed(jobs.size());
+  for (size_t j = 0; j < jobs.size(); ++j) {
+    jobs[j].prepare = [&, j](TransferJob& job) -> Status {
+      scratch[j] = platform::create_nameless_file(".");
+      if (!scratch[j]) return Status::failure("no scratch file");
+      job.output_fd = scratch[j].get();
+      return Status::success();
+    };
+    // The same bytes would come again: a copy that differs is rotten at once.
+    jobs[j].check_failure_is_final = true;
+    jobs[j].verify = [&, j](TransferJob& job) -> Status {
+      digest::Sha256 sha;
+      if (!platform::read_region(job.output_fd, 0, copies[j]->state.size,
+                                 [&](std::string_view bytes) { sha.update(bytes); }))
+        return Status::failure("the copy arrived short");
+      computed[j] = digest::to_hex(sha.finish());
+      const std::optional<std::string>& recorded = copies[j]->state.sha256;
+      if (recorded && *recorded != computed[j]) return Status::failure("the copy differs from its digest");
+      return Status::success();
+    };
+  }
+  EngineOptions options{settings.transfers, false, [&](size_t j) { scratch[j].close(); }, settings.stall_seconds};
+  run_transfers(jobs, options, env.reporter, env.workers);
+  for (size_t j = 0; j < jobs.size(); ++j) {
+    if (jobs[j].done()) {
+      if (!copies[j]->state.sha256) copies[j]->state.sha256 = computed[j];  // to compare with its twin
+      continue;
+    }
+    const bool differs = !computed[j].empty() && copies[j]->state.sha256 && *copies[j]->state.sha256 != computed[j];
+    copies[j]->fault = differs ? CopyFault::rotten : CopyFault::unreadable;
+  }
+  for (StoredFile& file : survey.files)
+    for (Piece& piece : file.pieces) mark_twins(piece);
+}
+
+std::string fault_text(const CopyOf& copy) {
+  switch (copy.fault) {
+    case CopyFault::none: return "good";
+    case CopyFault::not_listed: return "in no list that came";
+    case CopyFault::record_deleted: return "its record is deleted";
+    case CopyFault::node_silent: return "its node does not answer";
+    case CopyFault::missing: return "not on its node (" + copy.state.cp + ")";
+    case CopyFault::sizes_differ: return "its size differs from its twin's";
+    case CopyFault::digests_differ: return "its digest differs from its twin's";
+    case CopyFault::rotten: return "its bytes differ from its node's digest";
+    case CopyFault::unreadable: return "it could not be downloaded";
+  }
+  return "";
+}
+
+}  // namespace morbs

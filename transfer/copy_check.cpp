@@ -1,0 +1,123 @@
+#include "transfer/copy_check.h"
+
+#include "platform/region_reader.h"
+
+#include <fstream>
+#include <vector>
+
+#include "core/digest/sha256.h"
+#include "core/wire/number_text.h"
+#include "core/wire/query_string.h"
+#include "core/wire/wire.h"
+
+namespace morbs {
+
+namespace {
+
+std::string value_of(std::string_view line, std::string_view key) {
+  std::string v;
+  select_value(std::string(line), key, v);
+  return v;
+}
+
+bool is_sha256(const std::string& text) {
+  return text.size() == 64 && text.find_first_not_of("0123456789abcdef") == std::string::npos;
+}
+
+}  // namespace
+
+std::optional<StoredCopy> stored_copy_in(std::string_view line) {
+  StoredCopy copy;
+  copy.id = value_of(line, "ID");
+  copy.name = value_of(line, "FN");
+  const std::optional<Area> area = area_of(value_of(line, "DISK"));
+  const std::optional<int64_t> port = to_int64(value_of(line, "PORT"));
+  if (copy.id == "NULL" || copy.name == "NULL" || !area || !port || *port < 1 || *port > 65535) return std::nullopt;
+  copy.area = *area;
+  copy.port = static_cast<int>(*port);
+  return copy;
+}
+
+Result<CopyState> ask_copy_state(NodeExchange& exchange, std::string_view address, int port,
+                                 const StoredCopy& copy) {
+  std::string message = "OP=chkfile&ID=" + copy.id + "&DISK=" + std::string(area_text(copy.area)) +
+                        "&PFN=" + copy.name + "&";
+  // A longer request would reach the node cut, asking about another name.
+  if (message.size() >= wire::message_plain_size) return Status::failure("the stored name is too long to ask for");
+  if (!exchange.ask(address, port, message)) return Status::failure("the node does not answer");
+  CopyState state;
+  state.held = value_of(message, "STATUS") == "done";
+  state.cp = value_of(message, "CP");
+  if (const std::optional<int64_t> size = to_int64(value_of(message, "FSIZE")); size && *size >= 0)
+    state.size = *size;
+  if (std::string sha = value_of(message, "SHA256"); is_sha256(sha)) state.sha256 = std::move(sha);
+  return state;
+}
+
+Result<Digest> digest_of_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return Status::failure("cannot read " + path);
+  digest::Sha256 sha;
+  Digest d;
+  std::vector<char> block(1 << 20);
+  while (in.read(block.data(), static_cast<std::streamsize>(block.size())) || in.gcount() > 0) {
+    sha.update(block.data(), static_cast<size_t>(in.gcount()));
+    d.size += in.gcount();
+  }
+  if (in.bad()) return Status::failure("cannot read " + path);
+  d.sha256 = digest::to_hex(sha.finish());
+  return d;
+}
+
+Result<Digest> digest_of_range(int fd, int64_t offset, int64_t size) {
+  digest::Sha256 sha;
+  if (!platform::read_region(fd, offset, size, [&](std::string_view bytes) { sha.update(bytes); }))
+    return Status::failure("the file to send is shorter than it was");
+  return Digest{size, digest::to_hex(sha.finish())};
+}
+
+void DigestNotice::no_digest_from(int port) {
+  if (told_) return;
+  told_ = true;
+  // Beside the system's texts, never among them.
+  reporter_.error_detail("the node at port " + std::to_string(port) +
+                         " keeps no digests: its copies are checked by size only\n");
+}
+
+Status matches(const CopyState& state, const Digest& meant, int port, DigestNotice& notice) {
+  if (!state.held) return Status::failure("the node does not hold the copy (" + state.cp + ")");
+  if (state.size != meant.size)
+    return Status::failure("the node holds " + std::to_string(state.size) + " bytes, not " +
+                           std::to_string(meant.size));
+  if (!state.sha256) {
+    notice.no_digest_from(port);
+    return Status::success();
+  }
+  if (*state.sha256 != meant.sha256) return Status::failure("the node holds other bytes than were sent");
+  return Status::success();
+}
+
+std::function<Status(TransferJob&)> UploadChecks::hook(const std::string& registration_line) {
+  return [this, copy = stored_copy_in(registration_line)](TransferJob& job) { return check(job, copy); };
+}
+
+Status UploadChecks::check(const TransferJob& job, const std::optional<StoredCopy>& copy) {
+  if (!copy) return Status::failure("the copy's registration line names no place");
+  // A copy sent from a range of a file is known by its range.
+  const bool ranged = job.transfer.local.empty() && job.input.fd >= 0;
+  const std::string key = ranged ? "range " + std::to_string(job.input.fd) + " " + std::to_string(job.input.offset) +
+                                       " " + std::to_string(job.input.length)
+                                 : job.transfer.local;
+  auto sent = sent_.find(key);
+  if (sent == sent_.end()) {
+    Result<Digest> d = ranged ? digest_of_range(job.input.fd, job.input.offset, job.input.length)
+                              : digest_of_file(job.transfer.local);
+    if (!d) return d.status();
+    sent = sent_.emplace(key, std::move(*d)).first;
+  }
+  Result<CopyState> state = ask_copy_state(exchange_, address_, copy->port, *copy);
+  if (!state) return state.status();
+  return matches(*state, sent->second, copy->port, notice_);
+}
+
+}  // namespace morbs

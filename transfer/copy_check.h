@@ -1,0 +1,90 @@
+// Whether a stored copy holds what it should. A node's chkfile gives the
+// size of what it holds and, where it keeps them, the SHA-256 it recorded
+// when the copy was written; a copy is good when both are those of the bytes
+// meant for it. A node that keeps no digests is taken on its size alone, and
+// the run says so once.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/report/reporter.h"
+#include "core/status.h"
+#include "core/wire/node_exchange.h"
+#include "transfer/engine.h"
+#include "transfer/transfer.h"
+
+namespace morbs {
+
+// Where a copy is stored, as its list line or registration line names it.
+struct StoredCopy {
+  std::string id;
+  Area area = Area::accounts;
+  std::string name;  // FN
+  int port = 0;      // the node's query port, as the line gives it
+};
+// Nothing when the line lacks ID, FN or PORT, or names no area.
+std::optional<StoredCopy> stored_copy_in(std::string_view line);
+
+// What a node says of one copy it should hold.
+struct CopyState {
+  bool held = false;  // STATUS=done
+  int64_t size = -1;
+  std::optional<std::string> sha256;  // 64 lowercase hex digits, when it keeps one
+  std::string cp;                     // the node's word when it holds none
+};
+// Fails when the node does not answer, or the request would not fit.
+Result<CopyState> ask_copy_state(NodeExchange& exchange, std::string_view address, int port,
+                                 const StoredCopy& copy);
+
+// A SHA-256 (hex) and the number of bytes it was taken of.
+struct Digest {
+  int64_t size = 0;
+  std::string sha256;
+};
+// Of a whole local file; fails when it cannot be read.
+Result<Digest> digest_of_file(const std::string& path);
+// Of `size` bytes of the file of `fd` from `offset`; fails when it is shorter.
+Result<Digest> digest_of_range(int fd, int64_t offset, int64_t size);
+
+// Says once per run, on standard error when details are on, that some
+// node keeps no digests.
+class DigestNotice {
+ public:
+  explicit DigestNotice(Reporter& reporter) : reporter_(reporter) {}
+  void no_digest_from(int port);
+  bool told() const { return told_; }
+
+ private:
+  Reporter& reporter_;
+  bool told_ = false;
+};
+
+// Ok when `state` is that of the bytes `meant`: held, of their size, and of
+// their digest where the node gave one.
+Status matches(const CopyState& state, const Digest& meant, int port, DigestNotice& notice);
+
+// The check of every copy an upload sends: after curl, the digest of the
+// local file the transfer sent (each file read once per run) against what
+// the node that took it says.
+class UploadChecks {
+ public:
+  UploadChecks(NodeExchange& exchange, std::string address, Reporter& reporter)
+      : exchange_(exchange), address_(std::move(address)), notice_(reporter) {}
+  // The engine's verify hook for the copy that `registration_line` registers.
+  std::function<Status(TransferJob&)> hook(const std::string& registration_line);
+
+ private:
+  Status check(const TransferJob& job, const std::optional<StoredCopy>& copy);
+
+  NodeExchange& exchange_;
+  std::string address_;
+  DigestNotice notice_;
+  std::map<std::string, Digest> sent_;
+};
+
+}  // namespace morbs
