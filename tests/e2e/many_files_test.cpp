@@ -136,6 +136,26 @@ TEST_F(ManyFiles, ARefusedRegistrationFailsOnlyTheFilesOnThatNode) {
   EXPECT_TRUE(files_named(".disater").empty()) << out;
 }
 
+// Copies altered on the way up are never registered: the files with a copy
+// on that node are given back, the others are stored, and every stored file
+// comes back byte for byte.
+TEST_F(ManyFiles, CopiesAlteredOnTheWayUpAreNotRegistered) {
+  start_nodes(4, {{"--corrupt-uploads"}, {}, {}, {}});  // node 0 has least room
+  config("MIN_SIZE=100000&\nTRANSFERS=4&\nANSWER_WAIT_MS=5000&\n");
+  const std::string out = run(files({{"a.txt", 3000}, {"split.bin", 200000}, {"c.txt", 10}}));
+  EXPECT_EQ(last_exit(), 1) << out;
+  EXPECT_NE(out.find("pushbox: split.bin: not stored: "), std::string::npos) << out;
+  EXPECT_NE(out.find(" Stored 2 of 3 files\n"), std::string::npos) << out;
+  for (int i = 0; i < nodes(); ++i)
+    for (const std::string area : {"accounts", "accounts1"})
+      for (const auto& line : list_lines(i, area)) EXPECT_EQ(line.find("split.bin"), std::string::npos) << line;
+  EXPECT_TRUE(files_named(".disater").empty()) << out;
+  const std::string fetched = pull({"-rd", push_id, "a.txt", "back-a", "c.txt", "back-c"});
+  EXPECT_EQ(pull_exit_, 0) << fetched;
+  EXPECT_TRUE(dir_.read("back-a") == dir_.read("a.txt"));
+  EXPECT_TRUE(dir_.read("back-c") == dir_.read("c.txt"));
+}
+
 // Arguments a run cannot take cost only their own file.
 TEST_F(ManyFiles, UnreadableFilesAndRepeatedNamesAreRefusedAlone) {
   start();
