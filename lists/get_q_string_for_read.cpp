@@ -61,13 +61,13 @@ Result<Lines> read_selection(const std::string& list, const std::string& wanted,
     if (upload_of(fn) != upload) continue;
     const std::string number = fn.substr(upload.size() + 1);
     if (number.empty() || number.size() > 2 || number.find_first_not_of("0123456789") != std::string::npos) continue;
-    // Every part that is listed at all has a line of one copy or the other,
-    // so no part number reaches the two counts together. A bound on either
-    // count alone would drop the last parts when the lines that came are
-    // half basic, half second (a node down after copies were moved), and
-    // the file would come back short with no word of it.
+    // Every part that is listed has a line of one copy or the other, so no
+    // complete upload has a part number beyond the two counts together. A
+    // bound on either count alone drops the last parts when the lines that
+    // came are half basic, half second (a node down after copies were
+    // moved), and the file would come back short with no word of it.
     const size_t part = static_cast<size_t>(std::stoul(number));
-    if (part < basic.size() + second.size()) holder.try_emplace(part, c);
+    if (part <= last_part_listed(basic.size(), second.size())) holder.try_emplace(part, c);
   }
   Lines pieces;
   for (const auto& [part, c] : holder) pieces.push_back(candidates[c]);

@@ -2,6 +2,7 @@
 // piece, each from its basic copy when the list has it.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "core/report/reporter.h"
@@ -27,5 +28,13 @@ Result<Lines> read_selection(const std::string& list, const std::string& wanted,
 // selection only): 0, or -1 when there is none or it cannot be written. The
 // refusal of a too long line is printed; the other details are not.
 int get_q_string_for_read(const std::string& list, const std::string& wanted);
+
+// The highest part number a selection takes, from the counts of basic and
+// second candidates: the larger count, or their sum less one when that is
+// more (every listed part of a complete upload stays).
+inline size_t last_part_listed(size_t basic, size_t second) {
+  const size_t larger = basic > second ? basic : second;
+  return basic > 0 && second > 0 && basic + second - 1 > larger ? basic + second - 1 : larger;
+}
 
 }  // namespace morbs

@@ -179,7 +179,8 @@ int written_read_selection(const std::string& list, const std::string& wanted) {
   if (colons == 1) {
     save_file(tmp_list, line);
   } else {
-    size_t last = std::max(counts[0], counts[1]);
+    // As written but for the bound, which keeps every listed part.
+    size_t last = last_part_listed(counts[0], counts[1]);
     const std::string upload = upload_named(field_of(line, "FN"));
     for (size_t i = 0; i <= last; ++i) {
       const std::string key = upload + ":" + std::to_string(i);
