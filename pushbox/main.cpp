@@ -131,10 +131,7 @@ int main(int argc, char** argv) {
   }
   if (argc == 3 && std::string_view(argv[1]) == "-repair") {
     const std::string_view id = argv[2];
-    if (id.size() != account_id_length || !check_PESEL(id)) {
-      reporter.say_line("Incorrect ID (pesel form)");
-      return failed;
-    }
+    if (!account_id_accepted(id, reporter)) return failed;
     if (!configure()) return refused_config;
     pushbox::remove_parts_of_ended_runs();
     NetworkExchange exchange(settings.connection_wait(), reporter);
