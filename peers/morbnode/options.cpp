@@ -35,6 +35,9 @@ const char* const usage_text =
     "                          digest taken of what is stored, as a bad link would\n"
     "  --sftp-stall-after B    an SFTP session stops answering once B bytes were read or\n"
     "                          written in it, as a stalled link would\n"
+    "  --sftp-ciphers LIST     offer only these ciphers (comma-separated; secure ones only),\n"
+    "                          to measure what another costs\n"
+    "  --sftp-macs LIST        offer only these MACs, likewise\n"
     "usage: morbnode --ask PORT REQUEST\n"
     "  Sends one request to the node on 127.0.0.1:PORT and prints the reply.\n";
 
@@ -89,6 +92,11 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
       int64_t b = 0;
       ok = value(v) && to_number(v, b) && b >= 0;
       if (ok) o.sftp_stall_after = b;
+    }
+    else if (a == "--sftp-ciphers" || a == "--sftp-macs") {
+      std::optional<std::string> list;
+      ok = value(v) && (list = a == "--sftp-ciphers" ? secure_ciphers(v) : secure_macs(v));
+      if (ok) (a == "--sftp-ciphers" ? o.ssh_algorithms.ciphers : o.ssh_algorithms.macs) = *list;
     }
     else if (a == "--refuse-op") {
       ok = value(v) && is_known_op(v);

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "peers/morbnode/ssh_algorithms.h"
+
 namespace morbs::node {
 
 struct Options {
@@ -34,6 +36,7 @@ struct Options {
   std::optional<int64_t> sftp_stall_after;  // a session stops answering after this many bytes
   int sftp_sessions = 32;         // SFTP sessions served at once
   int64_t sftp_queue_wait_s = 120;  // how long a login beyond them waits for a free one
+  SshAlgorithms ssh_algorithms;   // offered by the SFTP service
 };
 
 // The SFTP port clients are told to use.

@@ -70,9 +70,30 @@ bool SftpService::listen(std::string& error) {
   ssh_bind_options_set(bind_, SSH_BIND_OPTIONS_BINDADDR, "127.0.0.1");
   ssh_bind_options_set(bind_, SSH_BIND_OPTIONS_BINDPORT, &port);
   ssh_bind_options_set(bind_, SSH_BIND_OPTIONS_IMPORT_KEY, key);
+  if (!offer(options_.ssh_algorithms, error)) return false;
   if (ssh_bind_listen(bind_) != SSH_OK) {
     error = "cannot listen on 127.0.0.1:" + std::to_string(port) + ": " + ssh_get_error(bind_);
     return false;
+  }
+  return true;
+}
+
+bool SftpService::offer(const SshAlgorithms& algorithms, std::string& error) {
+  const struct {
+    ssh_bind_options_e option;
+    const std::string& list;
+  } offers[] = {
+      {SSH_BIND_OPTIONS_KEY_EXCHANGE, algorithms.key_exchange},
+      {SSH_BIND_OPTIONS_CIPHERS_C_S, algorithms.ciphers},
+      {SSH_BIND_OPTIONS_CIPHERS_S_C, algorithms.ciphers},
+      {SSH_BIND_OPTIONS_HMAC_C_S, algorithms.macs},
+      {SSH_BIND_OPTIONS_HMAC_S_C, algorithms.macs},
+  };
+  for (const auto& o : offers) {
+    if (ssh_bind_options_set(bind_, o.option, o.list.c_str()) != SSH_OK) {
+      error = "cannot offer " + o.list + ": " + ssh_get_error(bind_);
+      return false;
+    }
   }
   return true;
 }

@@ -47,6 +47,8 @@ class SftpService {
     ssh_session_struct* session;
     int64_t since_ms;  // steady clock
   };
+  // Sets what the listening bind offers every session.
+  bool offer(const SshAlgorithms& algorithms, std::string& error);
   void reap(bool all);
   void send_away_idle();
   void accept_one();

@@ -105,6 +105,7 @@ class Handles {
     std::string path;
     bool writable = false;  // opened for writing under a reservation
     std::optional<UploadDigest> upload;  // with writable
+    bool appending = false;  // every write goes to the end, whatever its offset
   };
   ~Handles() {
     for (auto& [id, e] : entries_) close(e);
@@ -117,7 +118,7 @@ class Handles {
       return nullptr;
     }
     uint32_t id = next_++;
-    entries_[id] = e;
+    entries_[id] = std::move(e);
     ssh_string s = ssh_string_new(sizeof id);
     ssh_string_fill(s, &id, sizeof id);
     return s;
@@ -357,6 +358,7 @@ class SftpServer {
     }
     Handles::Entry entry{fd, nullptr, local->string(), writing, std::nullopt};
     if (writing) entry.upload.emplace(grant->writes);
+    entry.appending = flags & O_APPEND;
     reply_handle(msg, handles_.add(std::move(entry)));
   }
 
@@ -406,7 +408,7 @@ class SftpServer {
     // The data is binary: taken from the string itself, never as a C text.
     std::string_view data(static_cast<const char*>(ssh_string_data(msg->data)), ssh_string_len(msg->data));
     uint64_t at = msg->offset;
-    if (fcntl(e->fd, F_GETFL) & O_APPEND) {
+    if (e->appending) {
       struct stat st {};
       if (fstat(e->fd, &st) != 0) return reply_errno(msg);
       at = static_cast<uint64_t>(st.st_size);

@@ -28,13 +28,13 @@ std::optional<std::string> UploadDigest::of_whole(uint64_t size, uint64_t writes
 std::optional<std::string> digest_of_file(const std::filesystem::path& path) {
   platform::FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
   if (!file) return std::nullopt;
-  digest::Sha256 sha;
+  Sha256Stream sha;
   std::vector<char> buffer(1 << 20);
   for (;;) {
     const ssize_t got = ::read(file.get(), buffer.data(), buffer.size());
     if (got < 0) return std::nullopt;
     if (got == 0) break;
-    sha.update(buffer.data(), static_cast<size_t>(got));
+    sha.update({buffer.data(), static_cast<size_t>(got)});
   }
   return digest::to_hex(sha.finish());
 }

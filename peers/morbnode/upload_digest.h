@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/digest/sha256.h"
+#include "peers/morbnode/sha256_stream.h"
 
 namespace morbs::node {
 
@@ -24,7 +24,7 @@ class UploadDigest {
   std::optional<std::string> of_whole(uint64_t size, uint64_t writes);
 
  private:
-  digest::Sha256 sha_;
+  Sha256Stream sha_;
   uint64_t next_offset_ = 0;
   uint64_t writes_seen_;
   bool in_order_ = true;
