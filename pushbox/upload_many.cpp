@@ -156,6 +156,55 @@ void register_file(FileRun& f, const Settings& settings, NodeExchange& exchange,
   f.journal->remove();
 }
 
+// Every copy that is up is checked on its node (size and digest of what was
+// sent), files side by side. A copy that differs is sent again (alone, with
+// attempts of its own) and checked again, as often as a transfer is tried; a
+// file with a copy still not good is not stored.
+void check_copies(std::vector<FileRun>& files, std::vector<TransferJob>& jobs, const Settings& settings,
+                  RunEnv& env) {
+  std::vector<bool> good(jobs.size(), false);
+  std::vector<Status> why(files.size(), Status::success());
+  for (int round = 1; round <= transfer_attempts; ++round) {
+    std::vector<std::vector<size_t>> bad(files.size());
+    run_exchange_tasks(files.size(), files_asking_at_once, env.exchange, env.reporter,
+                       [&](size_t i, NodeExchange& exchange, Reporter& told) {
+                         FileRun& f = files[i];
+                         if (!f.verdict) return;  // its copies did not all go up
+                         UploadChecks checks(exchange, settings.ip_addr, told);
+                         for (size_t j = f.first_job; j < f.first_job + f.job_count; ++j) {
+                           if (good[j] || !jobs[j].done()) continue;
+                           const size_t k = j - f.first_job;
+                           const Copy copy = k % 2 == 0 ? Copy::basic : Copy::second;
+                           const Status checked =
+                               checks.hook(f.table.of(copy, static_cast<int>(k / 2))->list_line)(jobs[j]);
+                           good[j] = checked.ok();
+                           if (checked) continue;
+                           told.detail_line(jobs[j].transfer.label + ": " + checked.why());
+                           bad[i].push_back(j);
+                           why[i] = checked;
+                         }
+                       });
+    std::vector<TransferJob> again;
+    std::vector<size_t> which;
+    for (const std::vector<size_t>& of_file : bad)
+      for (size_t j : of_file) {
+        again.push_back(jobs[j]);
+        again.back().prepare = nullptr;  // made already
+        which.push_back(j);
+      }
+    if (again.empty() || round == transfer_attempts) break;
+    EngineOptions options{settings.transfers, false, {}, settings.stall_seconds};
+    run_transfers(again, options, env.reporter, env.workers);
+    for (size_t a = 0; a < again.size(); ++a) jobs[which[a]].outcome = again[a].outcome;
+  }
+  for (size_t i = 0; i < files.size(); ++i) {
+    FileRun& f = files[i];
+    if (!f.verdict) continue;
+    for (size_t j = f.first_job; j < f.first_job + f.job_count; ++j)
+      if (!good[j]) f.verdict = why[i].ok() ? Status::failure("a copy could not be sent again") : why[i];
+  }
+}
+
 }  // namespace
 
 std::vector<Status> upload_many(const std::vector<UploadRequest>& requests, const Settings& settings,
@@ -179,26 +228,18 @@ std::vector<Status> upload_many(const std::vector<UploadRequest>& requests, cons
   std::vector<TransferJob> jobs;
   for (size_t i = 0; i < files.size(); ++i)
     if (files[i].verdict) add_jobs(files[i], jobs, reporter);
-  // Each copy is checked on its node before it counts as up.
-  UploadChecks checks(env.exchange, settings.ip_addr, reporter);
-  for (FileRun& f : files) {
-    if (!f.verdict) continue;
-    for (size_t j = 0; j < f.job_count; ++j) {
-      const Copy copy = j % 2 == 0 ? Copy::basic : Copy::second;
-      jobs[f.first_job + j].verify = checks.hook(f.table.of(copy, static_cast<int>(j / 2))->list_line);
-    }
-  }
   EngineOptions options{settings.transfers, false, {}, settings.stall_seconds};
   options.group_limit = copies_per_connection;
   if (!jobs.empty()) reporter.say(format_text("\n Sending %zu copies\n", jobs.size()));
   run_transfers(jobs, options, reporter, env.workers);
-
   for (FileRun& f : files) {
     if (!f.verdict) continue;
     const std::vector<TransferJob> own(jobs.begin() + static_cast<std::ptrdiff_t>(f.first_job),
                                        jobs.begin() + static_cast<std::ptrdiff_t>(f.first_job + f.job_count));
     if (first_failure(own) != nullptr) f.verdict = transfers_failed(own, f.request->fname_input, reporter);
   }
+  check_copies(files, jobs, settings, env);
+
   run_exchange_tasks(files.size(), files_asking_at_once, env.exchange, reporter,
                      [&](size_t i, NodeExchange& exchange, Reporter& told) {
                        FileRun& f = files[i];
