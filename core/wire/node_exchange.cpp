@@ -1,11 +1,59 @@
 #include "core/wire/node_exchange.h"
 
+#include <chrono>
+#include <thread>
+
+#include "core/wire/busy_retry.h"
 #include "core/wire/op_message.h"
 
 namespace morbs {
 
+NetworkExchange::NetworkExchange(ConnectionWait wait, Reporter& reporter)
+    : wait_(wait), reporter_(reporter), jitter_(std::random_device{}()) {}
+
+long NetworkExchange::retry_window_ms(ExchangeFailure failure) const {
+  // Nothing listening is a node starting again more often than a busy one,
+  // which keeps new connections waiting in its backlog: a short while only.
+  constexpr long refused_window_ms = 1000;
+  if (failure == ExchangeFailure::connection_refused && wait_.busy_retry_ms > refused_window_ms)
+    return refused_window_ms;
+  return wait_.busy_retry_ms;
+}
+
 bool NetworkExchange::ask(std::string_view address, int port, std::string& message) {
-  return op_message(address, port, message, &reporter_, wait_) == 0;
+  using Clock = std::chrono::steady_clock;
+  const std::string request = message;
+  const std::pair<std::string, int> node{std::string(address), port};
+  const bool once = wait_.busy_retry_ms <= 0 || given_up_.count(node) > 0;
+  const bool changes = changes_a_list(request);
+  ConnectionWait wait = wait_;
+  if (changes && !once && wait.answer_ms < wait.busy_retry_ms) wait.answer_ms = wait.busy_retry_ms;
+  const auto started = Clock::now();
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  for (int attempt = 1;; ++attempt) {
+    message = request;
+    // Held back: the texts of a failed attempt are told only when it is the last.
+    RecordingReporter held(reporter_.details_shown());
+    ExchangeFailure failure = ExchangeFailure::none;
+    const int result = op_message(address, port, message, &held, wait, &failure);
+    const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count();
+    const int pause = busy_pause_ms(attempt + 1, unit(jitter_));
+    const bool again = !once && worth_retrying(failure) && !(changes && maybe_delivered(failure)) &&
+                       spent + pause < retry_window_ms(failure);
+    if (again) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(pause));
+      continue;
+    }
+    if (!held.said.empty()) reporter_.detail(held.said);
+    if (failure == ExchangeFailure::none) given_up_.erase(node);
+    if (!once && worth_retrying(failure)) {
+      given_up_.insert(node);
+      reporter_.error_detail(format_text("node %s:%d busy or down: gave up after %d attempts in %.1f s (%s)\n",
+                                   node.first.c_str(), port, attempt, static_cast<double>(spent) / 1000.0,
+                                   failure_text(failure).c_str()));
+    }
+    return result == 0;
+  }
 }
 
 }  // namespace morbs

@@ -3,11 +3,15 @@
 // tried against a scripted data network without sockets.
 #pragma once
 
+#include <random>
+#include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "core/report/reporter.h"
 #include "core/session/settings.h"
+#include "core/wire/op_message.h"
 
 namespace morbs {
 
@@ -21,14 +25,27 @@ class NodeExchange {
 
 // Over the network, with the run's connection wait; what goes wrong on
 // the way is told to the reporter.
+//
+// A busy node is tried again (see busy_retry.h) for up to
+// `wait.busy_retry_ms` (a refused connection for a second at most); only
+// the last attempt's details are told, then a line on standard error (when
+// details are shown) saying that the exchange gave up and why. A request
+// that changes a list is sent again only when it never reached the node;
+// its answer is awaited for that whole time instead. A node given up on
+// is tried once per question for the rest of the run, so a node that is
+// down costs the wait once, not at every question.
 class NetworkExchange final : public NodeExchange {
  public:
-  NetworkExchange(ConnectionWait wait, Reporter& reporter) : wait_(wait), reporter_(reporter) {}
+  NetworkExchange(ConnectionWait wait, Reporter& reporter);
   bool ask(std::string_view address, int port, std::string& message) override;
 
  private:
+  long retry_window_ms(ExchangeFailure failure) const;
+
   ConnectionWait wait_;
   Reporter& reporter_;
+  std::minstd_rand jitter_;
+  std::set<std::pair<std::string, int>> given_up_;
 };
 
 }  // namespace morbs
