@@ -46,12 +46,13 @@ struct Settings {
   // client.config STALL_SEC: a transfer that moves nothing for this long is
   // given up as a failed attempt; logging in may take twice as long.
   int stall_seconds = 30;
-  // Ten answer waits, at least 3 s, but never beyond the stall limit: a
+  // Ten answer waits, at least 10 s, but never beyond the stall limit: a
   // node that lets the client wait longer counts as gone, as a stalled
-  // transfer does.
+  // transfer does. A loaded machine serving many clients keeps a node
+  // silent for seconds; 3 s was measured too short at 32 clients.
   long busy_retry_ms() const {
     const long answer = answer_wait_ms > 0 ? answer_wait_ms : 300;
-    const long wanted = 10 * answer < 3000 ? 3000 : 10 * answer;
+    const long wanted = 10 * answer < 10000 ? 10000 : 10 * answer;
     const long stall = 1000L * stall_seconds;
     return wanted < stall ? wanted : stall;
   }

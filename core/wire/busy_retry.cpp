@@ -29,6 +29,10 @@ bool maybe_delivered(ExchangeFailure failure) {
          failure == ExchangeFailure::closed;
 }
 
+bool not_connected(ExchangeFailure failure) {
+  return failure == ExchangeFailure::connection_refused || failure == ExchangeFailure::no_connection;
+}
+
 bool changes_a_list(std::string_view request) {
   std::string op;
   if (select_value(request, "OP", op) != 0) return false;

@@ -21,6 +21,10 @@ bool worth_retrying(ExchangeFailure failure);
 // no answer came.
 bool maybe_delivered(ExchangeFailure failure);
 
+// True when nothing took the connection: a node down rather than a busy one,
+// which accepts and answers late.
+bool not_connected(ExchangeFailure failure);
+
 // True for a request that changes a list: sent twice, the second meets what
 // the first did (a line already added, a reservation already used) and is
 // refused, so it is sent again only when it never reached the node; its

@@ -24,17 +24,25 @@ TEST(BusyRetry, PausesGrowAreJitteredAndCapped) {
 TEST(BusyRetry, OnlyWhatABusyNodeCausesIsTriedAgain) {
   struct Case {
     ExchangeFailure failure;
-    bool retried;
+    bool retried, maybe_delivered, not_connected;
   };
   const Case cases[] = {
-      {ExchangeFailure::none, false},          {ExchangeFailure::local, false},
-      {ExchangeFailure::unreachable, false},   {ExchangeFailure::refusal, false},
-      {ExchangeFailure::connection_refused, true}, {ExchangeFailure::no_connection, true},
-      {ExchangeFailure::not_sent, true},       {ExchangeFailure::lost, true},
-      {ExchangeFailure::no_answer, true},
-      {ExchangeFailure::closed, true},
+      {ExchangeFailure::none, false, false, false},
+      {ExchangeFailure::local, false, false, false},
+      {ExchangeFailure::unreachable, false, false, false},
+      {ExchangeFailure::refusal, false, false, false},
+      {ExchangeFailure::connection_refused, true, false, true},
+      {ExchangeFailure::no_connection, true, false, true},
+      {ExchangeFailure::not_sent, true, false, false},
+      {ExchangeFailure::lost, true, true, false},
+      {ExchangeFailure::no_answer, true, true, false},
+      {ExchangeFailure::closed, true, true, false},
   };
-  for (const auto& c : cases) EXPECT_EQ(worth_retrying(c.failure), c.retried) << failure_text(c.failure);
+  for (const auto& c : cases) {
+    EXPECT_EQ(worth_retrying(c.failure), c.retried) << failure_text(c.failure);
+    EXPECT_EQ(maybe_delivered(c.failure), c.maybe_delivered) << failure_text(c.failure);
+    EXPECT_EQ(not_connected(c.failure), c.not_connected) << failure_text(c.failure);
+  }
 }
 
 TEST(BusyRetry, OnlyRequestsThatChangeAListAreNeverSentTwice) {
@@ -57,7 +65,7 @@ TEST(BusyRetry, TheRetryWaitFollowsTheAnswerWaitWithinTheStallLimit) {
     long retry_ms;
   };
   const Case cases[] = {
-      {0, 30, 3000}, {300, 30, 3000}, {1500, 30, 15000}, {60000, 30, 30000}, {0, 1, 1000}, {0, 2, 2000},
+      {0, 30, 10000}, {300, 30, 10000}, {1500, 30, 15000}, {60000, 30, 30000}, {0, 1, 1000}, {0, 5, 5000},
   };
   for (const auto& c : cases) {
     Settings s;

@@ -1,5 +1,6 @@
 #include "core/wire/node_exchange.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -42,12 +43,21 @@ bool NetworkExchange::ask(std::string_view address, int port, std::string& messa
                        spent + pause < retry_window_ms(failure);
     if (again) {
       std::this_thread::sleep_for(std::chrono::milliseconds(pause));
+      // A node that took the request and answered late is working through
+      // a queue: each attempt waits twice as long for its answer, so that
+      // asking again adds little to that queue, never past the retry time.
+      if (maybe_delivered(failure)) {
+        const long floor_ms = wait_.answer_ms > 0 ? wait_.answer_ms : 300;
+        const long left_ms = wait_.busy_retry_ms - (spent + pause);
+        const long grown_ms = floor_ms << std::min(attempt, 6);
+        wait.answer_ms = std::max(floor_ms, std::min(grown_ms, left_ms));
+      }
       continue;
     }
     if (!held.said.empty()) reporter_.detail(held.said);
     if (failure == ExchangeFailure::none) given_up_.erase(node);
     if (!once && worth_retrying(failure)) {
-      given_up_.insert(node);
+      if (not_connected(failure)) given_up_.insert(node);
       reporter_.error_detail(format_text("node %s:%d busy or down: gave up after %d attempts in %.1f s (%s)\n",
                                    node.first.c_str(), port, attempt, static_cast<double>(spent) / 1000.0,
                                    failure_text(failure).c_str()));

@@ -32,8 +32,10 @@ class NodeExchange {
 // details are shown) saying that the exchange gave up and why. A request
 // that changes a list is sent again only when it never reached the node;
 // its answer is awaited for that whole time instead. A node given up on
-// is tried once per question for the rest of the run, so a node that is
-// down costs the wait once, not at every question.
+// because nothing took the connection is tried once per question for the
+// rest of the run, so a node that is down costs the wait once, not at every
+// question; one that took it and did not answer is busy, and keeps its
+// retries.
 class NetworkExchange final : public NodeExchange {
  public:
   NetworkExchange(ConnectionWait wait, Reporter& reporter);

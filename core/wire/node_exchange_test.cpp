@@ -44,9 +44,10 @@ TEST(NetworkExchange, ABusyNodeIsTriedAgainWithinTheWait) {
   const BusyCase cases[] = {
       {"answers", test, Behaviour::answer, 0, -1, busy_wait, true, 1, "", false},
       {"closes twice", test, Behaviour::close_silently, 0, 2, busy_wait, true, 3, "", false},
-      {"late twice", test, Behaviour::answer_late, 400, 2, busy_wait, true, 3, "", false},
+      // The second attempt waits twice as long and takes the answer.
+      {"late twice", test, Behaviour::answer_late, 400, 2, busy_wait, true, 2, "", false},
       {"refuses", test, Behaviour::refuse, 0, -1, busy_wait, false, 1, "", false},
-      {"always late", test, Behaviour::answer_late, 400, -1, busy_wait, false, 0, late, true},
+      {"always late", test, Behaviour::answer_late, 1000, -1, busy_wait, false, 0, late, true},
       {"late, one attempt", test, Behaviour::answer_late, 400, -1, {1, 0, 0, 0}, false, 1, late, false},
       // A list change is never sent twice once it may have arrived: its
       // answer is awaited for the whole retry time instead.
@@ -100,6 +101,19 @@ TEST(NetworkExchange, ANodeGivenUpOnIsAskedOnceAfterwards) {
   EXPECT_FALSE(exchange.ask("127.0.0.1", port, message));
   EXPECT_LT(ms_since(start), 250);
   EXPECT_EQ(reporter.said + reporter.errors, "");
+}
+
+// It took the connection: busy, not down, so the next question is tried
+// again as the first was.
+TEST(NetworkExchange, ANodeThatAnswersLateKeepsItsRetries) {
+  RecordingReporter reporter;
+  ScriptedNode node(echo, Behaviour::answer_late, 1000);
+  NetworkExchange exchange(busy_wait, reporter);
+  for (int question = 0; question < 2; ++question) {
+    std::string message = test;
+    EXPECT_FALSE(exchange.ask("127.0.0.1", node.port(), message)) << question;
+  }
+  EXPECT_GE(node.requests().size(), 3u);
 }
 
 TEST(NetworkExchange, AnAddressThatCannotBeReachedIsNotTriedAgain) {
