@@ -17,7 +17,8 @@ class Reporter {
   virtual void say(std::string_view text) = 0;
   // Shown only when TEST is on: what went wrong on the way, and where.
   virtual void detail(std::string_view text) = 0;
-  // Shown on standard error only when TEST is on: a failing system call.
+  // Shown on standard error only when TEST is on: a failing system call,
+  // or what gave up on the way.
   virtual void error_detail(std::string_view text) = 0;
   // A line shown always, on standard error: what a run could not do though
   // it went on (a node that did not answer), beside the system's own texts.

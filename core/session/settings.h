@@ -15,6 +15,9 @@ struct ConnectionWait {
   // How long the answer is awaited once connected; 0: derived from the time
   // the connection took (never below 300 ms).
   long answer_ms = 0;
+  // How long a node that turned the exchange away or did not answer (a busy
+  // one) is tried again, pauses included; 0: one attempt.
+  long busy_retry_ms = 0;
 };
 
 inline constexpr size_t ip_addr_limit = 19;
@@ -43,7 +46,19 @@ struct Settings {
   // client.config STALL_SEC: a transfer that moves nothing for this long is
   // given up as a failed attempt; logging in may take twice as long.
   int stall_seconds = 30;
-  ConnectionWait connection_wait() const { return {timeout_seconds, timeout_microsec, answer_wait_ms}; }
+  // Ten answer waits, at least 10 s, but never beyond the stall limit: a
+  // node that lets the client wait longer counts as gone, as a stalled
+  // transfer does. A loaded machine serving many clients keeps a node
+  // silent for seconds; 3 s was measured too short at 32 clients.
+  long busy_retry_ms() const {
+    const long answer = answer_wait_ms > 0 ? answer_wait_ms : 300;
+    const long wanted = 10 * answer < 10000 ? 10000 : 10 * answer;
+    const long stall = 1000L * stall_seconds;
+    return wanted < stall ? wanted : stall;
+  }
+  ConnectionWait connection_wait() const {
+    return {timeout_seconds, timeout_microsec, answer_wait_ms, busy_retry_ms()};
+  }
 };
 
 }  // namespace morbs

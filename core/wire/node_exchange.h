@@ -4,11 +4,15 @@
 #pragma once
 
 #include <memory>
+#include <random>
+#include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "core/report/reporter.h"
 #include "core/session/settings.h"
+#include "core/wire/op_message.h"
 
 namespace morbs {
 
@@ -32,8 +36,19 @@ class NodeExchange {
 inline constexpr int questions_per_node = 3;
 
 // Over the network, with the run's connection wait; what goes wrong on
-// the way is told to the reporter. The exchanges made for other threads
-// share one gate that holds each node to questions_per_node at once.
+// the way is told to the reporter.
+//
+// A busy node is tried again (see busy_retry.h) for up to
+// `wait.busy_retry_ms` (a refused connection for a second at most); only
+// the last attempt's details are told, then a line on standard error (when
+// details are shown) saying that the exchange gave up and why. A request
+// that changes a list is sent again only when it never reached the node;
+// its answer is awaited for that whole time instead. A node given up on
+// because nothing took the connection is tried once per question for the
+// rest of the run, so a node that is down costs the wait once, not at every
+// question; one that took it and did not answer is busy, and keeps its
+// retries. The exchanges made for other threads share one gate that holds
+// each node to questions_per_node attempts at once.
 class NetworkExchange final : public NodeExchange {
  public:
   NetworkExchange(ConnectionWait wait, Reporter& reporter);
@@ -45,8 +60,12 @@ class NetworkExchange final : public NodeExchange {
 
  private:
   NetworkExchange(ConnectionWait wait, Reporter& reporter, std::shared_ptr<NodeGate> gate);
+  long retry_window_ms(ExchangeFailure failure) const;
+
   ConnectionWait wait_;
   Reporter& reporter_;
+  std::minstd_rand jitter_;
+  std::set<std::pair<std::string, int>> given_up_;
   std::shared_ptr<NodeGate> gate_;
 };
 

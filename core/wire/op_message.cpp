@@ -25,10 +25,18 @@ bool is_refusal(const MessageBlock& block) {
   return until_nul(text) == wire::refusal;
 }
 
+ExchangeFailure connect_failure(int error) {
+  if (error == EHOSTUNREACH || error == ENETUNREACH || error == EINVAL) return ExchangeFailure::unreachable;
+  return error == ECONNREFUSED ? ExchangeFailure::connection_refused : ExchangeFailure::no_connection;
+}
+
 }  // namespace
 
 int op_message(std::string_view address, int port, std::string& message, Reporter* reporter,
-               ConnectionWait wait) {
+               ConnectionWait wait, ExchangeFailure* failure) {
+  ExchangeFailure ignored;
+  ExchangeFailure& why = failure ? *failure : ignored;
+  why = ExchangeFailure::local;
   auto tell = [reporter](const std::string& text) {
     if (reporter) reporter->detail(text);
   };
@@ -49,7 +57,10 @@ int op_message(std::string_view address, int port, std::string& message, Reporte
   const auto connecting = std::chrono::steady_clock::now();
   socket.start_connect(address, port);
   if (!socket.set_nonblocking(false)) tell(format_text("[test_nodes] ioctlsocket failed with error: %d\n", errno));
-  if (!socket.wait_writable(wait.seconds, wait.microseconds)) return -1;
+  if (!socket.wait_writable(wait.seconds, wait.microseconds)) {
+    why = connect_failure(errno);
+    return -1;
+  }
   // A distant node answers later: the wait fits the path the connection
   // showed, never below the written 300 ms and never without end.
   const long connect_us = static_cast<long>(
@@ -63,18 +74,23 @@ int op_message(std::string_view address, int port, std::string& message, Reporte
   MessageBlock block{};
   codeV1(until_nul(message), 0, block);
   if (socket.send_once(block.data(), block.size()) < 0) {
+    why = ExchangeFailure::not_sent;
     tell("Error writing to socket[test_nodes]\n");
     return -1;
   }
   block.fill(0);
-  if (socket.receive_all(block.data(), block.size()) < 0) {
+  const long received = socket.receive_all(block.data(), block.size());
+  if (received < 0) {
+    why = errno == EAGAIN || errno == EWOULDBLOCK ? ExchangeFailure::no_answer : ExchangeFailure::lost;
     tell("Error reading from socket[test_nodes]\n");
     return -1;
   }
   if (is_refusal(block)) {
+    why = ExchangeFailure::refusal;
     message = empty_slot;
     return -1;
   }
+  why = received < static_cast<long>(block.size()) ? ExchangeFailure::closed : ExchangeFailure::none;
   PlainBlock plain{};
   decodeV1(block, 0, plain);
   message.assign(until_nul(std::string_view(plain.data(), plain.size())));

@@ -27,9 +27,12 @@ class ScriptedNode {
 
   // `reply` maps the decoded request to the reply text.
   // On `port` (0: any free port); listening() tells whether it got it.
+  // `misbehaving`: how many connections, the first ones, meet `behaviour`
+  // before the node answers as it should (-1: all), as a busy node does.
   explicit ScriptedNode(std::function<std::string(const std::string&)> reply,
-                        Behaviour behaviour = Behaviour::answer, long delay_ms = 0, int port = 0)
-      : reply_(std::move(reply)), behaviour_(behaviour), delay_ms_(delay_ms) {
+                        Behaviour behaviour = Behaviour::answer, long delay_ms = 0, int port = 0,
+                        int misbehaving = -1)
+      : reply_(std::move(reply)), behaviour_(behaviour), delay_ms_(delay_ms), misbehaving_(misbehaving) {
     listener_.listen(port);
     thread_ = std::thread([this] { serve(); });
   }
@@ -60,12 +63,13 @@ class ScriptedNode {
         std::lock_guard<std::mutex> lock(mutex_);
         requests_.push_back(request);
       }
-      if (behaviour_ == Behaviour::close_silently) continue;
-      if (behaviour_ == Behaviour::answer_late)
+      const Behaviour behaviour = misbehaving_ < 0 || misbehaving_-- > 0 ? behaviour_ : Behaviour::answer;
+      if (behaviour == Behaviour::close_silently) continue;
+      if (behaviour == Behaviour::answer_late)
         std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms_));
       MessageBlock answer{};
       // A reply of the refusal text itself goes out raw, as a node refuses.
-      std::string text = behaviour_ == Behaviour::refuse ? std::string(wire::refusal) : reply_(request);
+      std::string text = behaviour == Behaviour::refuse ? std::string(wire::refusal) : reply_(request);
       if (text == wire::refusal) {
         std::copy(wire::refusal.begin(), wire::refusal.end(), answer.begin());
       } else {
@@ -78,6 +82,7 @@ class ScriptedNode {
   std::function<std::string(const std::string&)> reply_;
   Behaviour behaviour_;
   long delay_ms_;
+  int misbehaving_;
   platform::LoopbackListener listener_;
   std::atomic<bool> stop_{false};
   std::mutex mutex_;
