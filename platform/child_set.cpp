@@ -21,6 +21,19 @@ int decode_status(int status) {
   return -1;
 }
 
+// fork(), the child killed with us however we end (even by SIGKILL), so no
+// transfer or feeder outlives its run; a child whose parent is already gone
+// ends at once with `orphan_exit`.
+pid_t fork_bound_to_us(int orphan_exit) {
+  const pid_t parent = ::getpid();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) ::_exit(orphan_exit);
+  }
+  return pid;
+}
+
 }  // namespace
 
 ChildSet::~ChildSet() {
@@ -48,13 +61,10 @@ bool ChildSet::start_feeder(const InputRange& input, FileDescriptor& read_end) {
   int ends[2];
   if (::pipe2(ends, O_CLOEXEC) != 0) return false;
   FileDescriptor pipe_read(ends[0]), pipe_write(ends[1]);
-  const pid_t parent = ::getpid();
-  const pid_t pid = ::fork();
+  const pid_t pid = fork_bound_to_us(1);
   if (pid < 0) return false;
   if (pid == 0) {
     // Feeds the range and ends; a reader that went away ends it too.
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (::getppid() != parent) ::_exit(1);
     ::signal(SIGPIPE, SIG_DFL);
     pipe_read.close();  // else a reader that went away would leave us blocked
     char block[1 << 16];
@@ -91,13 +101,9 @@ bool ChildSet::start(int tag, const std::vector<std::string>& args, int output, 
   int ends[2];
   if (::pipe2(ends, O_CLOEXEC) != 0) return false;
   FileDescriptor report_read(ends[0]), report_write(ends[1]);
-  const pid_t parent = ::getpid();
-  const pid_t pid = ::fork();
+  const pid_t pid = fork_bound_to_us(127);
   if (pid < 0) return false;
   if (pid == 0) {
-    // A transfer never outlives its run: killed with its parent, even by SIGKILL.
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (::getppid() != parent) ::_exit(127);
     const int null_fd = input_end ? -1 : ::open("/dev/null", O_RDONLY);
     if (input_end) ::dup2(input_end.get(), 0);
     else if (null_fd >= 0) ::dup2(null_fd, 0);

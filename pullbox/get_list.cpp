@@ -4,8 +4,7 @@
 #include <vector>
 
 #include "lists/scratch_files.h"
-#include "platform/file_region.h"
-#include "transfer/engine.h"
+#include "transfer/list_texts.h"
 #include "transfer/read_planning.h"
 
 namespace morbs::pullbox {
@@ -20,24 +19,13 @@ struct Fetched {
 };
 
 Result<Fetched> fetch_lists(const std::vector<Transfer>& lists, const Settings& settings, RunEnv& env) {
-  std::vector<platform::FileDescriptor> files;
-  std::vector<TransferJob> jobs;
-  for (const Transfer& list : lists) {
-    files.push_back(platform::create_nameless_file("."));
-    if (!files.back()) return Status::failure("no scratch file for a list");
-    TransferJob job;
-    job.transfer = list;
-    job.output_fd = files.back().get();
-    jobs.push_back(std::move(job));
-  }
-  run_transfers(jobs, {settings.transfers, false, {}, settings.stall_seconds}, env.reporter, env.workers);
+  Result<std::vector<ListText>> texts = fetch_list_texts(lists, settings, env);
+  if (!texts) return texts.status();
   Fetched fetched;
-  for (size_t n = 0; n < jobs.size(); ++n) {
-    std::optional<std::string> text;
-    if (jobs[n].done()) text = platform::read_from_start(files[n].get());
+  for (size_t n = 0; n < texts->size(); ++n) {
+    std::optional<std::string>& text = (*texts)[n].text;
     if (!text) {
-      env.reporter.warn_line("pullbox: the " + jobs[n].transfer.label + " could not be fetched: " +
-                             download_failure(jobs[n]));
+      env.reporter.warn_line("pullbox: the " + lists[n].label + " could not be fetched: " + (*texts)[n].failure);
       ++fetched.missing;
       continue;
     }

@@ -1,8 +1,7 @@
 #include "transfer/account_lists.h"
 
 #include "core/wire/number_text.h"
-#include "platform/file_region.h"
-#include "transfer/engine.h"
+#include "transfer/list_texts.h"
 #include "transfer/read_planning.h"
 
 namespace morbs {
@@ -15,20 +14,10 @@ Result<AccountLists> fetch_account_lists(NodeTable& nconf, std::string_view id, 
   AccountLists account;
   for (int i = 0; i < settings.curr_nr_serv && i < node_count; ++i)
     if (nconf[i].port <= 0) account.silent.push_back(i);
-  std::vector<platform::FileDescriptor> files;
-  std::vector<TransferJob> jobs;
-  for (const Transfer& list : *lists) {
-    files.push_back(platform::create_nameless_file("."));
-    if (!files.back()) return Status::failure("no scratch file for a list");
-    TransferJob job;
-    job.transfer = list;
-    job.output_fd = files.back().get();
-    jobs.push_back(std::move(job));
-  }
-  run_transfers(jobs, {settings.transfers, false, {}, settings.stall_seconds}, env.reporter, env.workers);
-  for (size_t n = 0; n < jobs.size(); ++n) {
-    std::optional<std::string> text;
-    if (jobs[n].done()) text = platform::read_from_start(files[n].get());
+  Result<std::vector<ListText>> texts = fetch_list_texts(*lists, settings, env);
+  if (!texts) return texts.status();
+  for (const ListText& got : *texts) {
+    const std::optional<std::string>& text = got.text;
     if (!text) {
       ++account.unfetched;
       continue;
