@@ -10,6 +10,7 @@
 #include "pullbox/read_command.h"
 #include "core/digest/sha256.h"
 #include "transfer/testing/scripted_network.h"
+#include "transfer/testing/working_directory.h"
 
 namespace morbs::pullbox {
 namespace {
@@ -30,11 +31,6 @@ std::string line(const std::string& name, int org, int node) {
 class ReadFlow : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("read_flow_" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    old_ = fs::current_path();
-    fs::current_path(dir_);
     run_.settings.ip_addr = "127.0.0.1";
     // Two parts, basic copies on nodes 0 and 1, second copies on 1 and 0.
     std::ofstream("list.q") << line(fn + ":0", 0, 0) << "\n" << line(fn + ":1", 0, 1) << "\n"
@@ -45,10 +41,6 @@ class ReadFlow : public ::testing::Test {
       net_.digests[name] = digest::to_hex(digest::sha256_of(bytes));
       played_.served[name] = bytes;
     }
-  }
-  void TearDown() override {
-    fs::current_path(old_);
-    fs::remove_all(dir_);
   }
   std::string read(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -62,7 +54,7 @@ class ReadFlow : public ::testing::Test {
     return read_command(run_, env, id, fn, "out.bin");
   }
 
-  fs::path dir_, old_;
+  morbs::testing::WorkingDirectory dir_{"read_flow"};
   pullbox::Run run_;
   ScriptedNetwork net_{base, 2};
   PlayedTransfers played_;

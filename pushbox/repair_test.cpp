@@ -12,6 +12,7 @@
 
 #include "core/digest/sha256.h"
 #include "transfer/testing/scripted_network.h"
+#include "transfer/testing/working_directory.h"
 
 namespace morbs::pushbox {
 namespace {
@@ -42,11 +43,6 @@ std::string read(const std::string& path) {
 class RepairFlow : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("repair_flow_" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    old_ = fs::current_path();
-    fs::current_path(dir_);
     settings_.ip_addr = "127.0.0.1";
     settings_.init_port = base;
     net_.sizes[fn] = bytes.size();
@@ -59,16 +55,12 @@ class RepairFlow : public ::testing::Test {
         journal_seen_ += read(journal);
     };
   }
-  void TearDown() override {
-    fs::current_path(old_);
-    fs::remove_all(dir_);
-  }
   // Node i's list of the "accounts" area holds `lines`.
   void list_on(int node, const std::string& lines) {
     played_.served_at["MORB" + std::to_string(node + 1) + account + "files_list.q"] = lines;
   }
 
-  fs::path dir_, old_;
+  morbs::testing::WorkingDirectory dir_{"repair_flow"};
   Settings settings_ = Settings::defaults(Program::pushbox);
   ScriptedNetwork net_{base, 4};
   PlayedTransfers played_;

@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "transfer/testing/scripted_network.h"
+#include "transfer/testing/working_directory.h"
 
 namespace morbs::pushbox {
 namespace {
@@ -23,19 +24,10 @@ const std::string id = "12345678903";
 class UploadFlow : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("upload_flow_" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    old_ = fs::current_path();
-    fs::current_path(dir_);
     settings_.ip_addr = "127.0.0.1";
     settings_.init_port = base;
     settings_.min_fsize = 1000;
     net_.uploads = &played_.stored;
-  }
-  void TearDown() override {
-    fs::current_path(old_);
-    fs::remove_all(dir_);
   }
   morbs::Status run(const std::string& content, bool matrix, int transfers = 1) {
     std::ofstream("my file.bin", std::ios::binary) << content;
@@ -46,12 +38,12 @@ class UploadFlow : public ::testing::Test {
   }
   std::vector<std::string> files() const {
     std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
+    for (const auto& e : fs::directory_iterator(dir_.path())) names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
   }
 
-  fs::path dir_, old_;
+  morbs::testing::WorkingDirectory dir_{"upload_flow"};
   morbs::Settings settings_ = morbs::Settings::defaults(morbs::Program::pushbox);
   ScriptedNetwork net_{base, 4};
   PlayedTransfers played_;
