@@ -2,17 +2,17 @@
 // temporary directory and entered; left and removed when the test ends.
 #pragma once
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <string>
+
+#include "platform/process.h"
 
 namespace morbs::testing {
 
 class WorkingDirectory {
  public:
   explicit WorkingDirectory(const std::string& stem)
-      : path_(std::filesystem::temp_directory_path() / (stem + "_" + std::to_string(::getpid()))),
+      : path_(std::filesystem::temp_directory_path() / (stem + "_" + std::to_string(platform::own_process_id()))),
         old_(std::filesystem::current_path()) {
     std::filesystem::remove_all(path_);
     std::filesystem::create_directories(path_);
