@@ -90,16 +90,14 @@ bool code_certificate(std::string_view text, uint32_t /*seed*/, CertificateBlock
   uint32_t key = 0;
   key_certificate(key);
   noise_gen1(noise.data(), noise.size());
-  GeneratorState state;
-  interleave(plain.data(), noise.data(), key, plain.size(), state, block.data());
+  interleave(plain.data(), noise.data(), key, plain.size(), block.data());
   return true;
 }
 
 void decode_certificate(CertificateBlock& block, uint32_t /*seed*/, CertificatePlain& plain) {
   uint32_t key = 0;
   key_certificate(key);
-  GeneratorState state;
-  deinterleave(block.data(), key, plain.size(), state, reinterpret_cast<uint8_t*>(plain.data()));
+  deinterleave(block.data(), key, plain.size(), reinterpret_cast<uint8_t*>(plain.data()));
 }
 
 Status write_certificate(std::string_view local_id, std::string_view second_id,

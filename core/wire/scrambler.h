@@ -16,8 +16,7 @@ using PlainBlock = std::array<char, wire::message_plain_size>;
 using MessageNoise = std::array<uint8_t, wire::message_plain_size>;
 
 // Codes at most 255 characters of `text` under today's message key; `seed`
-// is replaced by that key, as the nodes do. The generator state lives in the
-// call, so threads may code at once.
+// is replaced by that key, as the nodes do. Threads may code at once.
 void codeV1(std::string_view text, uint32_t seed, MessageBlock& block);
 
 // Decodes under today's message key. The odd bytes of `block` end up holding
@@ -28,13 +27,12 @@ void decodeV1(MessageBlock& block, uint32_t seed, PlainBlock& plain);
 // plain block after the text's NUL, `mask` masks every pair. codeV1 draws
 // both fresh; a fixed pair of noises gives a fixed block.
 void code_message_block(std::string_view text, uint32_t key, const MessageNoise& fill,
-                        const MessageNoise& mask, GeneratorState& state, MessageBlock& block);
+                        const MessageNoise& mask, MessageBlock& block);
 
 // The pair layout with an explicit key, shared by the message block and the
-// session certificate. `state` is reseeded with the key.
+// session certificate.
 void interleave(const uint8_t* plain, const uint8_t* noise, uint32_t key, size_t pairs,
-                GeneratorState& state, uint8_t* block);
-void deinterleave(uint8_t* block, uint32_t key, size_t pairs, GeneratorState& state,
-                  uint8_t* plain);
+                uint8_t* block);
+void deinterleave(uint8_t* block, uint32_t key, size_t pairs, uint8_t* plain);
 
 }  // namespace morbs
