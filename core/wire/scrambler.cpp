@@ -11,17 +11,17 @@ namespace morbs {
 
 void interleave(const uint8_t* plain, const uint8_t* noise, uint32_t key, size_t pairs,
                 uint8_t* block) {
-  const uint8_t* stream = key_stream(key, pairs);
+  const auto stream = key_stream(key, pairs);
   for (size_t i = 0; i < pairs; ++i) {
     block[2 * i] = plain[i] ^ noise[i];
-    block[2 * i + 1] = stream[i] ^ noise[i];
+    block[2 * i + 1] = (*stream)[i] ^ noise[i];
   }
 }
 
 void deinterleave(uint8_t* block, uint32_t key, size_t pairs, uint8_t* plain) {
-  const uint8_t* stream = key_stream(key, pairs);
+  const auto stream = key_stream(key, pairs);
   for (size_t i = 0; i < pairs; ++i) {
-    block[2 * i + 1] ^= stream[i];
+    block[2 * i + 1] ^= (*stream)[i];
     plain[i] = block[2 * i + 1] ^ block[2 * i];
   }
 }
