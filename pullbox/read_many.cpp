@@ -24,7 +24,7 @@ namespace {
 // How many files' pieces are checked on their nodes at once.
 constexpr int files_asking_at_once = 8;
 // How many whole files from one node one curl child fetches over one connection.
-constexpr int files_per_connection = 16;
+constexpr int files_per_connection = 64;
 
 struct Piece {
   Sources sources;

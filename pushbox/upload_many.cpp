@@ -19,7 +19,7 @@ namespace morbs::pushbox {
 namespace {
 
 // How many copies to one node one curl child carries over one connection.
-constexpr int copies_per_connection = 16;
+constexpr int copies_per_connection = 64;
 
 // One file of the run, from its placing to its verdict.
 struct FileRun {
