@@ -99,7 +99,9 @@ TEST_F(UploadFlow, PartsGoWholeAndTheirFilesGo) {
     std::map<std::string, std::string> parts;  // stored name -> bytes, both copies alike
     for (const auto& [url, bytes] : played_.stored) {
       const std::string name = url.substr(url.rfind('/') + 1);
-      if (parts.count(name)) EXPECT_EQ(parts[name], bytes) << name;
+      if (parts.count(name)) {
+        EXPECT_EQ(parts[name], bytes) << name;
+      }
       parts[name] = bytes;
     }
     std::string joined;

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/digest/sha256_blocks.h"
+
 namespace morbs::digest {
 
 using Sha256Digest = std::array<uint8_t, 32>;
@@ -22,9 +24,8 @@ class Sha256 {
 
  private:
   void reset();
-  void compress(const uint8_t* block);
 
-  std::array<uint32_t, 8> state_;
+  Sha256State state_;
   std::array<uint8_t, 64> pending_;
   size_t pending_size_ = 0;
   uint64_t total_bytes_ = 0;

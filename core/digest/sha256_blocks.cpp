@@ -1,0 +1,135 @@
+#include "core/digest/sha256_blocks.h"
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define MORBS_SHA256_X86 1
+#endif
+
+namespace morbs::digest {
+
+namespace {
+
+alignas(16) constexpr std::array<uint32_t, 64> round_constants = {
+    0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
+    0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
+    0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
+    0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
+    0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
+    0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
+    0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
+    0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
+
+constexpr uint32_t rotate_right(uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
+
+uint32_t load_big_endian(const uint8_t* p) {
+  return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | uint32_t{p[3]};
+}
+
+void compress_one(Sha256State& state, const uint8_t* block) {
+  uint32_t w[64];
+  for (int i = 0; i < 16; ++i) w[i] = load_big_endian(block + 4 * i);
+  for (int i = 16; i < 64; ++i) {
+    const uint32_t s0 = rotate_right(w[i - 15], 7) ^ rotate_right(w[i - 15], 18) ^ (w[i - 15] >> 3);
+    const uint32_t s1 = rotate_right(w[i - 2], 17) ^ rotate_right(w[i - 2], 19) ^ (w[i - 2] >> 10);
+    w[i] = w[i - 16] + s0 + w[i - 7] + s1;
+  }
+  uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
+  uint32_t e = state[4], f = state[5], g = state[6], h = state[7];
+  for (int i = 0; i < 64; ++i) {
+    const uint32_t s1 = rotate_right(e, 6) ^ rotate_right(e, 11) ^ rotate_right(e, 25);
+    const uint32_t choice = (e & f) ^ (~e & g);
+    const uint32_t t1 = h + s1 + choice + round_constants[i] + w[i];
+    const uint32_t s0 = rotate_right(a, 2) ^ rotate_right(a, 13) ^ rotate_right(a, 22);
+    const uint32_t majority = (a & b) ^ (a & c) ^ (b & c);
+    const uint32_t t2 = s0 + majority;
+    h = g;
+    g = f;
+    f = e;
+    e = d + t1;
+    d = c;
+    c = b;
+    b = a;
+    a = t1 + t2;
+  }
+  state[0] += a;
+  state[1] += b;
+  state[2] += c;
+  state[3] += d;
+  state[4] += e;
+  state[5] += f;
+  state[6] += g;
+  state[7] += h;
+}
+
+#ifdef MORBS_SHA256_X86
+// The instructions keep the state as the pairs ABEF and CDGH and do two
+// rounds a call; the message words are scheduled four at a time.
+__attribute__((target("sha,sse4.1,ssse3"))) void compress_with_sha_instructions(
+    Sha256State& state, const uint8_t* blocks, size_t count) {
+  const __m128i byte_swap = _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL);
+  __m128i dcba = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&state[0]));
+  __m128i hgfe = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&state[4]));
+  const __m128i cdab = _mm_shuffle_epi32(dcba, 0xB1);
+  const __m128i efgh = _mm_shuffle_epi32(hgfe, 0x1B);
+  __m128i abef = _mm_alignr_epi8(cdab, efgh, 8);
+  __m128i cdgh = _mm_blend_epi16(efgh, cdab, 0xF0);
+
+  for (; count > 0; --count, blocks += 64) {
+    const __m128i abef_before = abef, cdgh_before = cdgh;
+    __m128i words[4];
+    for (int i = 0; i < 4; ++i)
+      words[i] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(blocks + 16 * i)), byte_swap);
+    for (int group = 0; group < 16; ++group) {
+      __m128i sum = _mm_add_epi32(words[group % 4],
+                                  _mm_load_si128(reinterpret_cast<const __m128i*>(&round_constants[4 * group])));
+      cdgh = _mm_sha256rnds2_epu32(cdgh, abef, sum);
+      sum = _mm_shuffle_epi32(sum, 0x0E);
+      abef = _mm_sha256rnds2_epu32(abef, cdgh, sum);
+      if (group < 12) {
+        // The words of group + 4 from those of group .. group + 3.
+        __m128i next = _mm_sha256msg1_epu32(words[group % 4], words[(group + 1) % 4]);
+        next = _mm_add_epi32(next, _mm_alignr_epi8(words[(group + 3) % 4], words[(group + 2) % 4], 4));
+        words[group % 4] = _mm_sha256msg2_epu32(next, words[(group + 3) % 4]);
+      }
+    }
+    abef = _mm_add_epi32(abef, abef_before);
+    cdgh = _mm_add_epi32(cdgh, cdgh_before);
+  }
+
+  const __m128i feba = _mm_shuffle_epi32(abef, 0x1B);
+  const __m128i dchg = _mm_shuffle_epi32(cdgh, 0xB1);
+  dcba = _mm_blend_epi16(feba, dchg, 0xF0);
+  hgfe = _mm_alignr_epi8(dchg, feba, 8);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(&state[0]), dcba);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(&state[4]), hgfe);
+}
+
+bool has_sha_instructions() {
+  static const bool has = __builtin_cpu_supports("sha") && __builtin_cpu_supports("sse4.1") &&
+                          __builtin_cpu_supports("ssse3");
+  return has;
+}
+#endif
+
+}  // namespace
+
+void compress_blocks_portable(Sha256State& state, const uint8_t* blocks, size_t count) {
+  for (; count > 0; --count, blocks += 64) compress_one(state, blocks);
+}
+
+bool compress_blocks_accelerated(Sha256State& state, const uint8_t* blocks, size_t count) {
+#ifdef MORBS_SHA256_X86
+  if (!has_sha_instructions()) return false;
+  compress_with_sha_instructions(state, blocks, count);
+  return true;
+#else
+  (void)state, (void)blocks, (void)count;
+  return false;
+#endif
+}
+
+void compress_blocks(Sha256State& state, const uint8_t* blocks, size_t count) {
+  if (!compress_blocks_accelerated(state, blocks, count)) compress_blocks_portable(state, blocks, count);
+}
+
+}  // namespace morbs::digest
