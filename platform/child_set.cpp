@@ -61,6 +61,9 @@ bool ChildSet::start_feeder(const InputRange& input, FileDescriptor& read_end) {
   int ends[2];
   if (::pipe2(ends, O_CLOEXEC) != 0) return false;
   FileDescriptor pipe_read(ends[0]), pipe_write(ends[1]);
+  // A deeper pipe lets the feeder run ahead of the reader; the default
+  // depth stays where the system allows no more.
+  (void)::fcntl(pipe_write.get(), F_SETPIPE_SZ, 1 << 20);
   const pid_t pid = fork_bound_to_us(1);
   if (pid < 0) return false;
   if (pid == 0) {
@@ -69,6 +72,18 @@ bool ChildSet::start_feeder(const InputRange& input, FileDescriptor& read_end) {
     pipe_read.close();  // else a reader that went away would leave us blocked
     char block[1 << 16];
     int64_t at = input.offset, left = input.length;
+    // Pages go from the file to the pipe without a copy through here; a
+    // file that cannot be spliced is read and written.
+    while (left > 0) {
+      loff_t from = at;
+      const ssize_t moved = ::splice(input.fd, &from, pipe_write.get(), nullptr,
+                                     static_cast<size_t>(std::min<int64_t>(left, 1 << 20)), SPLICE_F_MOVE);
+      if (moved < 0 && errno == EINTR) continue;
+      if (moved == 0) ::_exit(1);  // the file ended early
+      if (moved < 0) break;
+      at += moved;
+      left -= moved;
+    }
     while (left > 0) {
       const ssize_t got = ::pread(input.fd, block, static_cast<size_t>(std::min<int64_t>(left, sizeof block)), at);
       if (got < 0 && errno == EINTR) continue;
