@@ -13,6 +13,7 @@
 #include "transfer/copy_check.h"
 #include "transfer/disaster_journal.h"
 #include "transfer/engine.h"
+#include "transfer/node_survey.h"
 #include "transfer/registration_lines.h"
 #include "transfer/sftp_place.h"
 
@@ -200,7 +201,7 @@ Status repair_account(const std::string& id, const Settings& settings, const std
     select_value(line, "PORT", port);
     if (const int node = node_of_port(settings, port); node >= 0) r.listed_on[fn].insert(node);
   }
-  test_nodes_for_write(r.write_nodes, settings.ip_addr, settings.init_port, env.exchange);
+  survey_nodes_for_write(r.write_nodes, settings.ip_addr, settings.init_port, env.exchange, env.reporter);
 
   int restored = 0, left = 0;
   for (const StoredFile& file : survey.files)

@@ -11,6 +11,7 @@
 #include "transfer/disaster_journal.h"
 #include "transfer/engine.h"
 #include "transfer/exchange_tasks.h"
+#include "transfer/node_survey.h"
 #include "lists/time_prefix.h"
 #include "transfer/write_planning.h"
 
@@ -217,7 +218,7 @@ std::vector<Status> upload_many(const std::vector<UploadRequest>& requests, cons
   }
 
   NodeTable nconf;
-  test_nodes_for_write(nconf, settings.ip_addr, settings.init_port, env.exchange);
+  survey_nodes_for_write(nconf, settings.ip_addr, settings.init_port, env.exchange, reporter);
   place_files(files, nconf);
   const std::string prefix = prefix_of_run(nconf, settings, env.exchange);
   run_exchange_tasks(files.size(), files_asking_at_once, env.exchange, reporter,

@@ -59,63 +59,69 @@ void read_passwd(node_conf& node, const std::string& reply) {
 
 }  // namespace
 
-void get_active_nodes(NodeTable& nconf, std::string_view address, int base_port, int count, NodeExchange& exchange) {
-  for (int i = 0; i < count && i < node_count; ++i) {
-    std::string message = "TEST=H00&";
-    const bool answered = exchange.ask(address, base_port + i, message);
-    read_liveness(nconf[i], base_port + i, answered, message);
+void ask_liveness(node_conf& node, std::string_view address, int port, NodeExchange& exchange) {
+  std::string message = "TEST=H00&";
+  const bool answered = exchange.ask(address, port, message);
+  read_liveness(node, port, answered, message);
+}
+
+void ask_accounts_for_id(node_conf& node, std::string_view address, int port, std::string_view id,
+                         NodeExchange& exchange) {
+  if (!node_present(node)) {
+    node.accounts = node.accounts1 = empty_slot;
+    return;
   }
+  std::string message = "OP=chkaccount&ID=" + std::string(id) + "&";
+  if (!exchange.ask(address, port, message)) {
+    node.accounts = node.accounts1 = empty_slot;
+    return;
+  }
+  std::string value;
+  select_value(message, "ACCOUNTS", value);
+  node.accounts = account_state(value, "accounts", accounts_limit);
+  select_value(message, "ACCOUNTS1", value);
+  node.accounts1 = account_state(value, "accounts1", accounts1_limit);
+}
+
+void ask_free_space(node_conf& node, std::string_view address, int port, NodeExchange& exchange) {
+  if (!node_present(node)) return;
+  std::string message = "OP=currentspace&";
+  if (!exchange.ask(address, port, message)) {
+    node.space = node.space1 = -1;
+    node.accounts = node.accounts1 = empty_slot;
+    return;
+  }
+  read_space(message, "ACCOUNTS", "accounts", node.space, node.accounts);
+  read_space(message, "ACCOUNTS1", "accounts1", node.space1, node.accounts1);
+}
+
+void ask_passwd(node_conf& node, std::string_view address, int port, NodeExchange& exchange) {
+  if (!node_present(node)) return;
+  std::string message = "OP=sshpasswd&";
+  if (!exchange.ask(address, port, message)) return;  // no login: no transfer there
+  read_passwd(node, message);
+}
+
+void get_active_nodes(NodeTable& nconf, std::string_view address, int base_port, int count, NodeExchange& exchange) {
+  for (int i = 0; i < count && i < node_count; ++i) ask_liveness(nconf[i], address, base_port + i, exchange);
 }
 
 void test_one_node(NodeTable& nconf, std::string_view address, int port, NodeExchange& exchange) {
-  std::string message = "TEST=H00&";
-  const bool answered = exchange.ask(address, port, message);
-  read_liveness(nconf[0], port, answered, message);
+  ask_liveness(nconf[0], address, port, exchange);
 }
 
 void get_accounts_for_id(NodeTable& nconf, std::string_view address, int base_port, int count,
                          std::string_view id, NodeExchange& exchange) {
-  for (int i = 0; i < count && i < node_count; ++i) {
-    node_conf& node = nconf[i];
-    if (!node_present(node)) {
-      node.accounts = node.accounts1 = empty_slot;
-      continue;
-    }
-    std::string message = "OP=chkaccount&ID=" + std::string(id) + "&";
-    if (!exchange.ask(address, base_port + i, message)) {
-      node.accounts = node.accounts1 = empty_slot;
-      continue;
-    }
-    std::string value;
-    select_value(message, "ACCOUNTS", value);
-    node.accounts = account_state(value, "accounts", accounts_limit);
-    select_value(message, "ACCOUNTS1", value);
-    node.accounts1 = account_state(value, "accounts1", accounts1_limit);
-  }
+  for (int i = 0; i < count && i < node_count; ++i)
+    ask_accounts_for_id(nconf[i], address, base_port + i, id, exchange);
 }
 
 void get_free_space(NodeTable& nconf, std::string_view address, int base_port, int count, NodeExchange& exchange) {
-  for (int i = 0; i < count && i < node_count; ++i) {
-    node_conf& node = nconf[i];
-    if (!node_present(node)) continue;
-    std::string message = "OP=currentspace&";
-    if (!exchange.ask(address, base_port + i, message)) {
-      node.space = node.space1 = -1;
-      node.accounts = node.accounts1 = empty_slot;
-      continue;
-    }
-    read_space(message, "ACCOUNTS", "accounts", node.space, node.accounts);
-    read_space(message, "ACCOUNTS1", "accounts1", node.space1, node.accounts1);
-  }
+  for (int i = 0; i < count && i < node_count; ++i) ask_free_space(nconf[i], address, base_port + i, exchange);
 }
 
 void get_passwd_node(NodeTable& nconf, std::string_view address, int base_port, int count, NodeExchange& exchange) {
-  for (int i = 0; i < count && i < node_count; ++i) {
-    if (!node_present(nconf[i])) continue;
-    std::string message = "OP=sshpasswd&";
-    if (!exchange.ask(address, base_port + i, message)) continue;  // no login: no transfer there
-    read_passwd(nconf[i], message);
-  }
+  for (int i = 0; i < count && i < node_count; ++i) ask_passwd(nconf[i], address, base_port + i, exchange);
 }
 
 void get_one_passwd(NodeTable& nconf, std::string_view address, int port, NodeExchange& exchange) {

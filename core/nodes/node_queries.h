@@ -11,6 +11,14 @@
 
 namespace morbs {
 
+// One node's questions, at `port`: what each finds lands in `node`.
+void ask_liveness(node_conf& node, std::string_view address, int port, NodeExchange& exchange);
+void ask_accounts_for_id(node_conf& node, std::string_view address, int port, std::string_view id,
+                         NodeExchange& exchange);
+void ask_free_space(node_conf& node, std::string_view address, int port, NodeExchange& exchange);
+void ask_passwd(node_conf& node, std::string_view address, int port, NodeExchange& exchange);
+
+// The same questions of nodes 0 .. count-1, one node after another.
 void get_active_nodes(NodeTable& nconf, std::string_view address, int base_port, int count, NodeExchange& exchange);
 void test_one_node(NodeTable& nconf, std::string_view address, int port, NodeExchange& exchange);
 void get_accounts_for_id(NodeTable& nconf, std::string_view address, int base_port, int count,
