@@ -1,15 +1,12 @@
 #include "core/digest/sha256_blocks.h"
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#include <immintrin.h>
-#define MORBS_SHA256_X86 1
-#endif
+#include "platform/sha_instructions.h"
 
 namespace morbs::digest {
 
 namespace {
 
-alignas(16) constexpr std::array<uint32_t, 64> round_constants = {
+constexpr std::array<uint32_t, 64> round_constants = {
     0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
     0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
     0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
@@ -61,55 +58,6 @@ void compress_one(Sha256State& state, const uint8_t* block) {
   state[7] += h;
 }
 
-#ifdef MORBS_SHA256_X86
-// The instructions keep the state as the pairs ABEF and CDGH and do two
-// rounds a call; the message words are scheduled four at a time.
-__attribute__((target("sha,sse4.1,ssse3"))) void compress_with_sha_instructions(
-    Sha256State& state, const uint8_t* blocks, size_t count) {
-  const __m128i byte_swap = _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL);
-  __m128i dcba = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&state[0]));
-  __m128i hgfe = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&state[4]));
-  const __m128i cdab = _mm_shuffle_epi32(dcba, 0xB1);
-  const __m128i efgh = _mm_shuffle_epi32(hgfe, 0x1B);
-  __m128i abef = _mm_alignr_epi8(cdab, efgh, 8);
-  __m128i cdgh = _mm_blend_epi16(efgh, cdab, 0xF0);
-
-  for (; count > 0; --count, blocks += 64) {
-    const __m128i abef_before = abef, cdgh_before = cdgh;
-    __m128i words[4];
-    for (int i = 0; i < 4; ++i)
-      words[i] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(blocks + 16 * i)), byte_swap);
-    for (int group = 0; group < 16; ++group) {
-      __m128i sum = _mm_add_epi32(words[group % 4],
-                                  _mm_load_si128(reinterpret_cast<const __m128i*>(&round_constants[4 * group])));
-      cdgh = _mm_sha256rnds2_epu32(cdgh, abef, sum);
-      sum = _mm_shuffle_epi32(sum, 0x0E);
-      abef = _mm_sha256rnds2_epu32(abef, cdgh, sum);
-      if (group < 12) {
-        // The words of group + 4 from those of group .. group + 3.
-        __m128i next = _mm_sha256msg1_epu32(words[group % 4], words[(group + 1) % 4]);
-        next = _mm_add_epi32(next, _mm_alignr_epi8(words[(group + 3) % 4], words[(group + 2) % 4], 4));
-        words[group % 4] = _mm_sha256msg2_epu32(next, words[(group + 3) % 4]);
-      }
-    }
-    abef = _mm_add_epi32(abef, abef_before);
-    cdgh = _mm_add_epi32(cdgh, cdgh_before);
-  }
-
-  const __m128i feba = _mm_shuffle_epi32(abef, 0x1B);
-  const __m128i dchg = _mm_shuffle_epi32(cdgh, 0xB1);
-  dcba = _mm_blend_epi16(feba, dchg, 0xF0);
-  hgfe = _mm_alignr_epi8(dchg, feba, 8);
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(&state[0]), dcba);
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(&state[4]), hgfe);
-}
-
-bool has_sha_instructions() {
-  static const bool has = __builtin_cpu_supports("sha") && __builtin_cpu_supports("sse4.1") &&
-                          __builtin_cpu_supports("ssse3");
-  return has;
-}
-#endif
 
 }  // namespace
 
@@ -118,14 +66,7 @@ void compress_blocks_portable(Sha256State& state, const uint8_t* blocks, size_t 
 }
 
 bool compress_blocks_accelerated(Sha256State& state, const uint8_t* blocks, size_t count) {
-#ifdef MORBS_SHA256_X86
-  if (!has_sha_instructions()) return false;
-  compress_with_sha_instructions(state, blocks, count);
-  return true;
-#else
-  (void)state, (void)blocks, (void)count;
-  return false;
-#endif
+  return platform::sha256_blocks_by_instructions(state.data(), blocks, count, round_constants.data());
 }
 
 void compress_blocks(Sha256State& state, const uint8_t* blocks, size_t count) {
