@@ -1,9 +1,11 @@
 #include "peers/morbnode/node_store.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -311,16 +313,35 @@ std::vector<std::string> NodeStore::read_list(const fs::path& list) const {
 }
 
 bool NodeStore::append_line(const fs::path& list, const std::string& line) const {
+  // In place: a list of thousands of lines is not read and written again
+  // for each new one, and no new file is made for it.
   std::error_code ec;
-  std::string content;
-  if (fs::exists(list, ec)) {
-    auto old = read_whole(list);
-    if (!old) return false;
-    content = std::move(*old);
-  }
+  const bool existed = fs::exists(list, ec);
+  FileDescriptor file(::open(list.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0644));
+  struct stat info {};
+  if (!file || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  const off_t old_size = info.st_size;
+  std::string text;
+  char last = '\n';
+  if (old_size > 0 && ::pread(file.get(), &last, 1, old_size - 1) != 1) return false;
   // A line left without its end by some earlier writer is never glued to.
-  if (!content.empty() && content.back() != '\n') content += '\n';
-  return replace_file(list, content + line + "\n");
+  if (last != '\n') text += '\n';
+  text += line + "\n";
+  bool ok = true;
+  for (size_t done = 0; ok && done < text.size();) {
+    const ssize_t put = ::write(file.get(), text.data() + done, text.size() - done);
+    if (put < 0 && errno == EINTR) continue;
+    ok = put > 0;
+    if (ok) done += static_cast<size_t>(put);
+  }
+  // On disk before the node answers, as every change it confirms.
+  ok = ok && ::fdatasync(file.get()) == 0;
+  if (!ok) {
+    // All or nothing: what went in of the line is taken out again.
+    if (::ftruncate(file.get(), old_size) == 0) (void)::fdatasync(file.get());
+    return false;
+  }
+  return existed || sync_directory(list.parent_path());
 }
 
 bool NodeStore::write_list(const fs::path& list, const std::vector<std::string>& lines) const {

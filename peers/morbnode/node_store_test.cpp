@@ -94,3 +94,38 @@ TEST_F(ReservationExpiry, ListedDataIsNeverRemoved) {
 
 }  // namespace
 }  // namespace morbs::node
+
+namespace morbs::node {
+namespace {
+
+// Lines go onto the end of the list as it is: a missing list is made, and a
+// last line some earlier writer left without its end gets one first.
+TEST(ListAppend, AddsWholeLinesToWhatIsThere) {
+  char pattern[] = "/tmp/morbs-list-XXXXXX";
+  const fs::path dir = mkdtemp(pattern);
+  Options options;
+  options.root = dir.string();
+  NodeStore store(options);
+  struct Case {
+    const char* before;  // nullptr: no list yet
+    const char* after;
+  } cases[] = {
+      {nullptr, "FN=new&\n"},
+      {"", "FN=new&\n"},
+      {"FN=a&\n", "FN=a&\nFN=new&\n"},
+      {"FN=a&\nFN=cut", "FN=a&\nFN=cut\nFN=new&\n"},
+  };
+  const fs::path list = dir / "files_list.q";
+  for (const Case& c : cases) {
+    fs::remove(list);
+    if (c.before) std::ofstream(list, std::ios::binary) << c.before;
+    ASSERT_TRUE(store.append_line(list, "FN=new&"));
+    std::ifstream in(list, std::ios::binary);
+    const std::string after((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(after, c.after) << (c.before ? c.before : "(none)");
+  }
+  fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace morbs::node
