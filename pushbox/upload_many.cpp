@@ -163,7 +163,9 @@ void register_file(FileRun& f, const Settings& settings, NodeExchange& exchange,
 // file with a copy still not good is not stored.
 void check_copies(std::vector<FileRun>& files, std::vector<TransferJob>& jobs, const Settings& settings,
                   RunEnv& env) {
-  std::vector<bool> good(jobs.size(), false);
+  // One byte per copy, not a packed bit: the files' threads set theirs at
+  // once, and bits sharing a word would lose each other's writes.
+  std::vector<char> good(jobs.size(), false);
   std::vector<Status> why(files.size(), Status::success());
   for (int round = 1; round <= transfer_attempts; ++round) {
     std::vector<std::vector<size_t>> bad(files.size());

@@ -32,7 +32,11 @@ int ask(const std::vector<std::string>& args) {
     return 2;
   }
   std::string message = args[2];
-  if (morbs::op_message("127.0.0.1", std::atoi(args[1].c_str()), message, 0, {1, 0}) != 0) return 1;
+  // A script asks a node that may be busy with a run: it waits for the
+  // answer far longer than a client's first answer wait.
+  morbs::ConnectionWait wait{1, 0};
+  wait.answer_ms = 10000;
+  if (morbs::op_message("127.0.0.1", std::atoi(args[1].c_str()), message, 0, wait) != 0) return 1;
   std::puts(message.c_str());
   return 0;
 }
