@@ -1,6 +1,7 @@
 #include "platform/sha_instructions.h"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <cpuid.h>
 #include <immintrin.h>
 #define MORBS_SHA_X86 1
 #endif
@@ -52,11 +53,20 @@ __attribute__((target("sha,sse4.1,ssse3"))) void compress_with_sha_instructions(
   _mm_storeu_si128(reinterpret_cast<__m128i*>(&state[4]), hgfe);
 }
 
+// Asked of the processor itself: compilers differ in the feature names
+// their built-in check knows.
 bool has_sha_instructions() {
-  static const bool has = __builtin_cpu_supports("sha") && __builtin_cpu_supports("sse4.1") &&
-                          __builtin_cpu_supports("ssse3");
+  static const bool has = [] {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    if (!__get_cpuid(1, &a, &b, &c, &d)) return false;
+    const bool ssse3 = (c >> 9) & 1, sse41 = (c >> 19) & 1;
+    if (!__get_cpuid_count(7, 0, &a, &b, &c, &d)) return false;
+    const bool sha = (b >> 29) & 1;
+    return ssse3 && sse41 && sha;
+  }();
   return has;
 }
+
 }  // namespace
 
 bool sha256_blocks_by_instructions(uint32_t* state, const uint8_t* blocks, size_t count,
