@@ -6,6 +6,7 @@
 
 #include "core/nodes/node_selection.h"
 #include "core/report/held_reporter.h"
+#include "core/wire/exchange_tasks.h"
 #include "lists/get_q_string_for_read.h"
 #include "lists/work_files.h"
 #include "platform/regular_file.h"
@@ -15,8 +16,6 @@
 #include "pullbox/read_command.h"
 #include "pullbox/read_steps.h"
 #include "transfer/engine.h"
-#include "transfer/exchange_tasks.h"
-#include "transfer/node_survey.h"
 
 namespace morbs::pullbox {
 
@@ -154,7 +153,7 @@ std::vector<Status> read_many(Run& run, RunEnv& env, const std::string& id, cons
   // Fetching the list asks the nodes about themselves; a list already here
   // needs that asked once.
   if (!list_readable()) (void)get_list(run.nconf, id, run.settings, env);
-  else survey_nodes_for_read(run.nconf, run.settings.ip_addr, run.settings.init_port, id, env.exchange, reporter);
+  else test_nodes_for_read(run.nconf, run.settings.ip_addr, run.settings.init_port, id, env.exchange);
   run_exchange_tasks(files.size(), files_asking_at_once, env.exchange, reporter,
                      [&](size_t i, NodeExchange& exchange, Reporter& told) {
                        plan_file(files[i], run, id, exchange, told);

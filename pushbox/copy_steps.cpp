@@ -4,7 +4,7 @@
 #include <array>
 #include <fstream>
 
-#include "transfer/exchange_tasks.h"
+#include "core/wire/exchange_tasks.h"
 #include "transfer/registration_lines.h"
 
 namespace morbs::pushbox {

@@ -13,7 +13,6 @@
 #include "transfer/copy_check.h"
 #include "transfer/disaster_journal.h"
 #include "transfer/engine.h"
-#include "transfer/node_survey.h"
 #include "transfer/registration_lines.h"
 #include "transfer/sftp_place.h"
 
@@ -201,7 +200,7 @@ Status repair_account(const std::string& id, const Settings& settings, const std
     select_value(line, "PORT", port);
     if (const int node = node_of_port(settings, port); node >= 0) r.listed_on[fn].insert(node);
   }
-  survey_nodes_for_write(r.write_nodes, settings.ip_addr, settings.init_port, env.exchange, env.reporter);
+  test_nodes_for_write(r.write_nodes, settings.ip_addr, settings.init_port, env.exchange);
 
   int restored = 0, left = 0;
   for (const StoredFile& file : survey.files)

@@ -5,13 +5,12 @@
 
 #include "core/nodes/node_selection.h"
 #include "core/nodes/node_table.h"
+#include "core/wire/exchange_tasks.h"
 #include "platform/file_region.h"
 #include "pushbox/copy_steps.h"
 #include "transfer/copy_check.h"
 #include "transfer/disaster_journal.h"
 #include "transfer/engine.h"
-#include "transfer/exchange_tasks.h"
-#include "transfer/node_survey.h"
 #include "lists/time_prefix.h"
 #include "transfer/write_planning.h"
 
@@ -220,7 +219,7 @@ std::vector<Status> upload_many(const std::vector<UploadRequest>& requests, cons
   }
 
   NodeTable nconf;
-  survey_nodes_for_write(nconf, settings.ip_addr, settings.init_port, env.exchange, reporter);
+  test_nodes_for_write(nconf, settings.ip_addr, settings.init_port, env.exchange);
   place_files(files, nconf);
   const std::string prefix = prefix_of_run(nconf, settings, env.exchange);
   run_exchange_tasks(files.size(), files_asking_at_once, env.exchange, reporter,

@@ -9,7 +9,6 @@
 #include "core/wire/number_text.h"
 #include "core/wire/query_string.h"
 #include "core/wire/wire.h"
-#include "transfer/node_survey.h"
 #include "transfer/sftp_place.h"
 
 namespace morbs {
@@ -36,7 +35,7 @@ std::optional<std::string> digest_of(const std::string& reply) {
 Result<std::vector<Transfer>> init_list_files_read(NodeTable& nconf, std::string_view id, std::string_view address,
                                                    int base_port, NodeExchange& exchange, Reporter& reporter) {
   if (Status s = id_has_length(id, reporter); !s) return s;
-  survey_nodes_for_read(nconf, address, base_port, id, exchange, reporter);
+  test_nodes_for_read(nconf, address, base_port, id, exchange);
   bool any_node = false;
   for (const node_conf& node : nconf) any_node = any_node || node.port > 0;
   if (!any_node) return Status::failure("no id-account in the data-network");

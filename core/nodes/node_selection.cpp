@@ -1,8 +1,10 @@
 #include "core/nodes/node_selection.h"
 
+#include <functional>
 #include <vector>
 
 #include "core/nodes/node_queries.h"
+#include "core/wire/exchange_tasks.h"
 
 namespace morbs {
 
@@ -28,23 +30,42 @@ bool fits(const NodeTable& nconf, int node, int area, int64_t size) {
   return node != -1 && space_in(nconf[node], area) >= size;
 }
 
+// Every node asked its questions at the same time as the others, where the
+// exchange can be asked from several threads: over a network each question
+// is a round trip, and no node's answers depend on another's. Each node
+// still gets its questions in order, and the table ends as asking one node
+// after another would leave it.
+void ask_each_node(NodeExchange& exchange, const std::function<void(int, NodeExchange&)>& questions) {
+  Reporter* told = exchange.reporter();
+  if (told == nullptr) {
+    for (int i = 0; i < node_count; ++i) questions(i, exchange);
+    return;
+  }
+  run_exchange_tasks(node_count, node_count, exchange, *told,
+                     [&](size_t i, NodeExchange& asker, Reporter&) { questions(static_cast<int>(i), asker); });
+}
+
 }  // namespace
 
 void init_permut(permut_rec& permut) { permut = permut_rec{}; }
 
 void test_nodes_for_write(NodeTable& nconf, std::string_view address, int base_port, NodeExchange& exchange) {
   init_struct_nconf(nconf, node_count);
-  get_active_nodes(nconf, address, base_port, node_count, exchange);
-  get_free_space(nconf, address, base_port, node_count, exchange);
-  get_passwd_node(nconf, address, base_port, node_count, exchange);
+  ask_each_node(exchange, [&](int i, NodeExchange& asker) {
+    ask_liveness(nconf[i], address, base_port + i, asker);
+    ask_free_space(nconf[i], address, base_port + i, asker);
+    ask_passwd(nconf[i], address, base_port + i, asker);
+  });
 }
 
 void test_nodes_for_read(NodeTable& nconf, std::string_view address, int base_port, std::string_view id,
                          NodeExchange& exchange) {
   init_struct_nconf(nconf, node_count);
-  get_active_nodes(nconf, address, base_port, node_count, exchange);
-  get_accounts_for_id(nconf, address, base_port, node_count, id, exchange);
-  get_passwd_node(nconf, address, base_port, node_count, exchange);
+  ask_each_node(exchange, [&](int i, NodeExchange& asker) {
+    ask_liveness(nconf[i], address, base_port + i, asker);
+    ask_accounts_for_id(nconf[i], address, base_port + i, id, asker);
+    ask_passwd(nconf[i], address, base_port + i, asker);
+  });
 }
 
 void select_max_disk_size(const NodeTable& nconf, std::string_view area, int count, int& best, int& second) {

@@ -28,6 +28,9 @@ class NodeExchange {
     (void)reporter;
     return nullptr;
   }
+  // Where this exchange tells what goes wrong on the way; null when it tells
+  // nobody. Questions asked side by side hold their lines and pass them here.
+  virtual Reporter* reporter() { return nullptr; }
 };
 
 // How many questions one run keeps open at one node at once. A node
@@ -55,6 +58,7 @@ class NetworkExchange final : public NodeExchange {
   ~NetworkExchange() override;
   bool ask(std::string_view address, int port, std::string& message) override;
   std::unique_ptr<NodeExchange> for_another_thread(Reporter& reporter) override;
+  Reporter* reporter() override { return &reporter_; }
 
   class NodeGate;
 

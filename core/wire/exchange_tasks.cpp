@@ -1,4 +1,4 @@
-#include "transfer/exchange_tasks.h"
+#include "core/wire/exchange_tasks.h"
 
 #include <atomic>
 #include <condition_variable>

@@ -1,10 +1,10 @@
-#include "transfer/node_survey.h"
-
+// The nodes asked their questions side by side, over loopback.
 #include <gtest/gtest.h>
 
 #include <map>
 #include <tuple>
 
+#include "core/nodes/node_queries.h"
 #include "core/nodes/node_selection.h"
 #include "core/wire/scripted_node.h"
 
@@ -27,7 +27,7 @@ auto fields(const node_conf& n) {
 
 // Asking the nodes side by side must leave the table exactly as asking them
 // one after another does, whatever each node answers or fails to.
-TEST(NodeSurvey, FillsTheTableAsAskingNodeAfterNodeDoes) {
+TEST(NodesSideBySide, FillTheTableAsAskingNodeAfterNodeDoes) {
   Reply good = answers({{"TEST", "SN=1&"},
                         {"OP=chkaccount", "ACCOUNTS=ready&ACCOUNTS1=nouser&"},
                         {"OP=currentspace", "ACCOUNTS=123456789012&ACCOUNTS1=null&"},
@@ -43,14 +43,20 @@ TEST(NodeSurvey, FillsTheTableAsAskingNodeAfterNodeDoes) {
   NetworkExchange exchange({0, 150000}, quiet);
 
   NodeTable side_by_side, one_by_one;
-  survey_nodes_for_write(side_by_side, "127.0.0.1", net.base(), exchange, quiet);
-  test_nodes_for_write(one_by_one, "127.0.0.1", net.base(), exchange);
+  test_nodes_for_write(side_by_side, "127.0.0.1", net.base(), exchange);
+  init_struct_nconf(one_by_one, node_count);
+  get_active_nodes(one_by_one, "127.0.0.1", net.base(), node_count, exchange);
+  get_free_space(one_by_one, "127.0.0.1", net.base(), node_count, exchange);
+  get_passwd_node(one_by_one, "127.0.0.1", net.base(), node_count, exchange);
   for (int i = 0; i < node_count; ++i) EXPECT_EQ(fields(side_by_side[i]), fields(one_by_one[i])) << "write, node " << i;
   EXPECT_EQ(side_by_side[0].space, 123456789012);
   EXPECT_EQ(side_by_side[1].passwd, "null");  // too long a login is refused
 
-  survey_nodes_for_read(side_by_side, "127.0.0.1", net.base(), "12345678903", exchange, quiet);
-  test_nodes_for_read(one_by_one, "127.0.0.1", net.base(), "12345678903", exchange);
+  test_nodes_for_read(side_by_side, "127.0.0.1", net.base(), "12345678903", exchange);
+  init_struct_nconf(one_by_one, node_count);
+  get_active_nodes(one_by_one, "127.0.0.1", net.base(), node_count, exchange);
+  get_accounts_for_id(one_by_one, "127.0.0.1", net.base(), node_count, "12345678903", exchange);
+  get_passwd_node(one_by_one, "127.0.0.1", net.base(), node_count, exchange);
   for (int i = 0; i < node_count; ++i) EXPECT_EQ(fields(side_by_side[i]), fields(one_by_one[i])) << "read, node " << i;
   EXPECT_EQ(side_by_side[0].accounts, "accounts");
   EXPECT_EQ(side_by_side[0].passwd, "morb:secret");
