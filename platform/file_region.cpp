@@ -1,6 +1,7 @@
 #include "platform/file_region.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -28,6 +29,16 @@ FileDescriptor open_for_writing_at(const std::string& path, int64_t offset) {
   FileDescriptor fd(::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
   if (fd && !seek_to(fd.get(), offset)) fd.close();
   return fd;
+}
+
+FileDescriptor open_for_replacing(const std::string& path) {
+  return FileDescriptor(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+}
+
+int64_t size_of_open_file(int fd) {
+  struct stat st;
+  if (fd < 0 || ::fstat(fd, &st) != 0) return -1;
+  return static_cast<int64_t>(st.st_size);
 }
 
 bool rename_without_replacing(const std::string& from, const std::string& to) {

@@ -25,6 +25,11 @@ FileDescriptor create_new_file(const std::string& path);
 FileDescriptor open_for_reading(const std::string& path);
 // An existing file opened for writing (and reading), positioned at `offset`.
 FileDescriptor open_for_writing_at(const std::string& path, int64_t offset);
+// The file at `path` for writing from its start: made when missing, emptied
+// when there.
+FileDescriptor open_for_replacing(const std::string& path);
+// The size of the file of `fd`; -1 when it cannot be told.
+int64_t size_of_open_file(int fd);
 
 // Writes all of `bytes` at the position of `fd`; false when it cannot.
 bool write_all(int fd, std::string_view bytes);

@@ -48,8 +48,6 @@ int JoinedFile::region_at(int64_t offset) {
   return regions_.back().get();
 }
 
-bool JoinedFile::filled_to(int fd, int64_t end) { return platform::position_of(fd) == end; }
-
 bool JoinedFile::finish(const std::string& fn_out) {
   bool written = true;
   for (auto& region : regions_) written = region.close() && written;

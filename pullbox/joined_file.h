@@ -31,9 +31,6 @@ class JoinedFile {
   // A descriptor of its own positioned at `offset`, kept open here; -1 when
   // the file cannot be opened again.
   int region_at(int64_t offset);
-  // True when whoever wrote through `fd` stopped exactly at `end`: no byte
-  // short of its region, none beyond it.
-  static bool filled_to(int fd, int64_t end);
   // Where the file is, for a writer that opens it by name.
   const std::string& path() const { return path_; }
   // Gives the file the name fn_out; false (the file removed) when it cannot.

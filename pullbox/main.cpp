@@ -1,5 +1,6 @@
 // pullbox: fetches the account's file list, shows it, downloads a stored file.
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,6 +56,7 @@ int main(int argc, char** argv) {
   if (morbs::asks_for_version(argc, argv)) return morbs::print_version("pullbox");
   using namespace morbs;
   using namespace morbs::pullbox;
+  platform::start_transfer_library();  // before any thread starts
   Run run;
   // Details are shown until client.config says otherwise.
   ConsoleReporter reporter(true);
@@ -70,8 +72,9 @@ int main(int argc, char** argv) {
   reporter.set_details(run.settings.test == 1);
   other_data_network();
   NetworkExchange exchange(run.settings.connection_wait(), reporter);
-  ChildWorkers workers;
-  RunEnv env{reporter, exchange, workers};
+  LibraryTransfers transfers;
+  const std::unique_ptr<ProgressView> progress = terminal_progress();
+  RunEnv env{reporter, exchange, transfers, progress.get()};
 
   // The form is told by the number of arguments; the option must then match.
   const std::string_view option = argc > 1 ? argv[1] : "";

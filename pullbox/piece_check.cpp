@@ -1,8 +1,5 @@
 #include "pullbox/piece_check.h"
 
-#include "core/digest/sha256.h"
-#include "platform/file_region.h"
-#include "platform/region_reader.h"
 
 namespace morbs::pullbox {
 
@@ -20,17 +17,12 @@ Status PieceChecks::check(const TransferJob& job, size_t k, int64_t size) {
     told_no_digest_ = true;
     return Status::success();
   }
-  digest::Sha256 sha;
-  // A piece written to a file by name is that whole file.
-  const platform::FileDescriptor named =
-      job.output_fd < 0 ? platform::open_for_reading(job.transfer.local) : platform::FileDescriptor();
-  const int written = job.output_fd >= 0 ? job.output_fd : named.get();
-  const int64_t from = job.output_fd >= 0 ? job.output_offset : 0;
-  if (written < 0 || !platform::read_region(written, from, size, [&](std::string_view bytes) { sha.update(bytes); })) {
-    reporter_.warn_line(part + "arrived short");
-    return Status::failure("the piece arrived short");
+  if (job.passed_bytes != size) {
+    const bool shorter = job.passed_bytes < size;
+    reporter_.warn_line(part + (shorter ? "arrived short" : "arrived longer than its node said"));
+    return Status::failure(shorter ? "the piece arrived short" : "the piece arrived longer than its node said");
   }
-  if (digest::to_hex(sha.finish()) != *recorded_.at(k)) {
+  if (job.passed_sha256 != *recorded_.at(k)) {
     reporter_.warn_line(part + "is not what its node recorded (its digest differs)");
     return Status::failure("the piece's digest differs from its node's");
   }

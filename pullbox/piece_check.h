@@ -1,5 +1,6 @@
-// The check of every piece a download receives: the SHA-256 of the region
-// its transfer wrote, against the digest its node recorded for the copy. A
+// The check of every piece a download receives: the SHA-256 of the bytes
+// its transfer brought (taken as they came), against the digest its node
+// recorded for the copy. A
 // piece that differs is no attempt worth repeating (the node would send the
 // same bytes again): its twin is taken at once.
 #pragma once
@@ -22,9 +23,9 @@ class PieceChecks {
   // The digest the node gave for the copy piece k now comes from; nothing
   // when it keeps none (the piece is then checked by size only, said once).
   void expect(size_t k, std::optional<std::string> sha256) { recorded_.at(k) = std::move(sha256); }
-  // Makes `job` piece k's check: its region runs from the job's offset to
-  // `ends[k]` (read when the check runs); a job that writes a file by name
-  // has the whole file as its piece.
+  // Makes `job` piece k's check: the piece runs from the job's offset to
+  // `ends[k]`; a job that writes a file by name has the whole file as its
+  // piece.
   void attach(TransferJob& job, size_t k, const std::vector<int64_t>& ends);
 
  private:

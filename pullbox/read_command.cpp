@@ -71,6 +71,7 @@ Status download_pieces(Run& run, RunEnv& env, const std::vector<std::string>& li
       job.transfer.label = "part " + std::to_string(k + 1);
       job.output_fd = region;
       job.output_offset = offset;
+      job.output_size = piece->size;
       checks.expect(k, piece->sha256);
       offset += piece->size;
       ends[k] = offset;
@@ -96,7 +97,7 @@ Status download_pieces(Run& run, RunEnv& env, const std::vector<std::string>& li
     };
     checks.attach(jobs[k], k, ends);
   }
-  run_transfers(jobs, {run.settings.transfers, true, {}, run.settings.stall_seconds}, reporter, env.workers);
+  run_transfers(jobs, {run.settings.transfers, true, {}, run.settings.stall_seconds, 250, env.progress}, reporter, env.transfers);
   for (size_t k = 0; k < jobs.size(); ++k) {
     const TransferJob& job = jobs[k];
     if (job.outcome == TransferJob::Outcome::unprepared) return job.why;
@@ -105,7 +106,7 @@ Status download_pieces(Run& run, RunEnv& env, const std::vector<std::string>& li
       return Status::failure(download_failure(job));
     }
     // A piece is only good with the size its node reported.
-    if (!JoinedFile::filled_to(job.output_fd, ends[k])) {
+    if (job.passed_bytes != ends[k] - job.output_offset) {
       reporter.say_line("download error");
       return Status::failure("a piece did not arrive with the size its node reported");
     }

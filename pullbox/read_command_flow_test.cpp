@@ -82,7 +82,10 @@ TEST_F(ReadFlow, AFailingCopyHandsThePieceToItsTwin) {
   ASSERT_TRUE(download(1).ok()) << reporter_.said;
   EXPECT_EQ(read("out.bin"), "first part second part");
   EXPECT_NE(reporter_.said.find("Error: download file, attmpt[3] from 3\n"), std::string::npos) << reporter_.said;
-  EXPECT_EQ(reporter_.errors, "pullbox: part 2: the basic copy failed; the second copy is taken\n");
+  // Each failed attempt's cause, then the change of copy.
+  EXPECT_EQ(reporter_.errors,
+            "part 2: played failure\npart 2: played failure\npart 2: played failure\n"
+            "pullbox: part 2: the basic copy failed; the second copy is taken\n");
   EXPECT_EQ(played_.started.size(), 5u);  // part 1, part 2 three times, part 2's twin
 }
 

@@ -23,8 +23,6 @@ namespace {
 
 // How many files' pieces are checked on their nodes at once.
 constexpr int files_asking_at_once = 8;
-// How many whole files from one node one curl child fetches over one connection.
-constexpr int files_per_connection = 64;
 
 struct Piece {
   Sources sources;
@@ -118,6 +116,7 @@ Status add_jobs(FileRun& f, std::vector<TransferJob>& jobs, Reporter& reporter) 
     job.transfer = piece.planned->transfer;
     job.transfer.progress = false;
     job.transfer.label = "part " + std::to_string(k + 1) + " of " + f.wanted->out;
+    job.output_size = piece.end - piece.offset;
     if (whole) {
       job.transfer.local = f.joined->path();
     } else {
@@ -136,8 +135,7 @@ Status add_jobs(FileRun& f, std::vector<TransferJob>& jobs, Reporter& reporter) 
 // Whether piece k arrived with exactly the size its node reported.
 bool arrived_whole(const FileRun& f, const TransferJob& job, size_t k) {
   const Piece& piece = f.pieces[k];
-  if (job.output_fd >= 0) return JoinedFile::filled_to(job.output_fd, piece.end);
-  return platform::size_of_file(f.joined->path()) == piece.end - piece.offset;
+  return job.passed_bytes == piece.end - piece.offset;
 }
 
 }  // namespace
@@ -160,8 +158,13 @@ std::vector<Status> read_many(Run& run, RunEnv& env, const std::string& id, cons
                      });
 
   std::vector<TransferJob> jobs;
-  for (FileRun& f : files)
-    if (f.verdict) f.verdict = add_jobs(f, jobs, reporter);
+  for (size_t i = 0; i < files.size(); ++i) {
+    FileRun& f = files[i];
+    if (!f.verdict) continue;
+    const size_t first = jobs.size();
+    f.verdict = add_jobs(f, jobs, reporter);
+    for (size_t j = first; j < jobs.size(); ++j) jobs[j].file = static_cast<int>(i);
+  }
   // A copy that fails every attempt hands the piece to its twin, which must
   // hold as many bytes.
   std::vector<std::pair<FileRun*, size_t>> piece_of_job;
@@ -191,10 +194,9 @@ std::vector<Status> read_many(Run& run, RunEnv& env, const std::string& id, cons
       return Status::success();
     };
   }
-  EngineOptions options{run.settings.transfers, false, {}, run.settings.stall_seconds};
-  options.group_limit = files_per_connection;
+  EngineOptions options{run.settings.transfers, false, {}, run.settings.stall_seconds, 250, env.progress};
   if (!jobs.empty()) reporter.say(format_text("\n Fetching %zu pieces\n", jobs.size()));
-  run_transfers(jobs, options, reporter, env.workers);
+  run_transfers(jobs, options, reporter, env.transfers);
 
   std::vector<Status> verdicts;
   for (FileRun& f : files) {

@@ -1,5 +1,6 @@
 // pushbox: uploads one local file into the data network, or, with
 // -clear_disaster, gives back what interrupted uploads reserved.
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -15,6 +16,7 @@
 #include "pushbox/repair.h"
 #include "pushbox/upload.h"
 #include "pushbox/upload_many.h"
+#include "transfer/run_env.h"
 
 namespace {
 
@@ -84,8 +86,9 @@ int upload_several(int argc, char** argv, const morbs::Settings& settings, const
   reporter.say(format_text("\nMatrix lev:\t\t%lld\n", static_cast<long long>(settings.min_fsize)));
   reporter.say_line(" ...wait a moment\n");
   NetworkExchange exchange(settings.connection_wait(), reporter);
-  ChildWorkers workers;
-  RunEnv env{reporter, exchange, workers};
+  LibraryTransfers transfers;
+  const std::unique_ptr<ProgressView> progress = terminal_progress();
+  RunEnv env{reporter, exchange, transfers, progress.get()};
   pushbox::remove_parts_of_ended_runs();
   const std::vector<Status> verdicts = files.empty() ? std::vector<Status>{}
                                                      : pushbox::upload_many(files, settings, uid32, env);
@@ -105,6 +108,7 @@ int upload_several(int argc, char** argv, const morbs::Settings& settings, const
 int main(int argc, char** argv) {
   if (morbs::asks_for_version(argc, argv)) return morbs::print_version("pushbox");
   using namespace morbs;
+  platform::start_transfer_library();  // before any thread starts
   Settings settings = Settings::defaults(Program::pushbox);
   // Details are shown until client.config says otherwise.
   ConsoleReporter reporter(true);
@@ -135,8 +139,9 @@ int main(int argc, char** argv) {
     if (!configure()) return refused_config;
     pushbox::remove_parts_of_ended_runs();
     NetworkExchange exchange(settings.connection_wait(), reporter);
-    ChildWorkers workers;
-    RunEnv env{reporter, exchange, workers};
+    LibraryTransfers transfers;
+    const std::unique_ptr<ProgressView> progress = terminal_progress();
+    RunEnv env{reporter, exchange, transfers, progress.get()};
     const Status repaired = pushbox::repair_account(std::string(id), settings, *uid32, env);
     reporter.flush();
     return repaired ? 0 : tell_failure(repaired.why());
@@ -176,8 +181,9 @@ int main(int argc, char** argv) {
   reporter.say_line(" ...wait a moment\n");
 
   NetworkExchange exchange(settings.connection_wait(), reporter);
-  ChildWorkers workers;
-  RunEnv env{reporter, exchange, workers};
+  LibraryTransfers transfers;
+  const std::unique_ptr<ProgressView> progress = terminal_progress();
+  RunEnv env{reporter, exchange, transfers, progress.get()};
   pushbox::remove_parts_of_ended_runs();
   const Status stored = pushbox::upload(upload, matrix, settings, *uid32, env);
   reporter.flush();

@@ -55,13 +55,11 @@ Status fetch_good_copy(Repair& r, const CopyOf& good, const std::string& local) 
   jobs[0].transfer.progress = false;
   jobs[0].transfer.label = "good copy";
   jobs[0].verify = [&good](TransferJob& job) -> Status {
-    Result<Digest> d = digest_of_file(job.transfer.local);
-    if (!d) return d.status();
-    if (d->size != good.state.size || (good.state.sha256 && *good.state.sha256 != d->sha256))
+    if (job.passed_bytes != good.state.size || (good.state.sha256 && *good.state.sha256 != job.passed_sha256))
       return Status::failure("the good copy did not arrive as its node recorded it");
     return Status::success();
   };
-  if (!run_transfers(jobs, {1, true, {}, r.settings.stall_seconds}, r.env.reporter, r.env.workers))
+  if (!run_transfers(jobs, {1, true, {}, r.settings.stall_seconds, 250, r.env.progress}, r.env.reporter, r.env.transfers))
     return Status::failure("the good copy could not be downloaded");
   return Status::success();
 }
@@ -135,7 +133,7 @@ Status store_copy(Repair& r, const Piece& piece, Copy copy, int node, Area area,
   jobs[0].transfer.progress = false;
   jobs[0].transfer.label = "new " + std::string(copy_text(copy)) + " copy";
   jobs[0].verify = r.checks.hook(*list);
-  if (!run_transfers(jobs, {1, true, {}, r.settings.stall_seconds}, r.env.reporter, r.env.workers))
+  if (!run_transfers(jobs, {1, true, {}, r.settings.stall_seconds, 250, r.env.progress}, r.env.reporter, r.env.transfers))
     return undo("the new copy could not be stored");
   for (const std::string& line : {*list, *archive})
     if (Status s = register_line(r.env.exchange, address, line, r.env.reporter); !s)

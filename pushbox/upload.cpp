@@ -33,7 +33,8 @@ struct Flow {
   const Settings& settings;
   Reporter& reporter;
   morbs::NodeExchange& exchange;
-  morbs::Workers& workers;
+  morbs::TransferRunner& transfers;
+  morbs::ProgressView* progress;
   morbs::TransferTable curl_table;
   std::optional<morbs::DisasterJournal> journal;
 };
@@ -59,7 +60,7 @@ Status upload_singular(Flow& f) {
   morbs::UploadChecks checks(f.exchange, f.settings.ip_addr, f.reporter);
   jobs[0].verify = checks.hook(f.curl_table.basic[0]->list_line);
   jobs[1].verify = checks.hook(f.curl_table.second[0]->list_line);
-  if (!morbs::run_transfers(jobs, {f.settings.transfers, true, {}, f.settings.stall_seconds}, f.reporter, f.workers)) {
+  if (!morbs::run_transfers(jobs, {f.settings.transfers, true, {}, f.settings.stall_seconds, 250, f.progress}, f.reporter, f.transfers)) {
     Status why = transfers_failed(jobs, f.upload.fname_input, f.reporter);
     (void)release(f);
     return why;
@@ -83,8 +84,8 @@ Status send_parts(Flow& f, int source) {
     const morbs::Copy copy = j % 2 == 0 ? morbs::Copy::basic : morbs::Copy::second;
     jobs[j].verify = checks.hook(f.curl_table.of(copy, static_cast<int>(j / 2))->list_line);
   }
-  const morbs::EngineOptions options{f.settings.transfers, true, {}, f.settings.stall_seconds};
-  if (morbs::run_transfers(jobs, options, f.reporter, f.workers)) return Status::success();
+  const morbs::EngineOptions options{f.settings.transfers, true, {}, f.settings.stall_seconds, 250, f.progress};
+  if (morbs::run_transfers(jobs, options, f.reporter, f.transfers)) return Status::success();
   return transfers_failed(jobs, f.upload.fname_input, f.reporter);
 }
 
@@ -142,7 +143,7 @@ void remove_parts_of_ended_runs() {
 
 Status upload(const UploadRequest& upload, bool matrix, const Settings& settings, const std::string& uid32,
               morbs::RunEnv& env) {
-  Flow f{upload, settings, env.reporter, env.exchange, env.workers, {}, {}};
+  Flow f{upload, settings, env.reporter, env.exchange, env.transfers, env.progress, {}, {}};
   Reporter& reporter = env.reporter;
   morbs::NodeTable nconf;
   morbs::permut_rec permut;

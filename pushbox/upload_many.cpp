@@ -18,9 +18,6 @@ namespace morbs::pushbox {
 
 namespace {
 
-// How many copies to one node one curl child carries over one connection.
-constexpr int copies_per_connection = 64;
-
 // One file of the run, from its placing to its verdict.
 struct FileRun {
   const UploadRequest* request = nullptr;
@@ -195,8 +192,8 @@ void check_copies(std::vector<FileRun>& files, std::vector<TransferJob>& jobs, c
         which.push_back(j);
       }
     if (again.empty() || round == transfer_attempts) break;
-    EngineOptions options{settings.transfers, false, {}, settings.stall_seconds};
-    run_transfers(again, options, env.reporter, env.workers);
+    EngineOptions options{settings.transfers, false, {}, settings.stall_seconds, 250, env.progress};
+    run_transfers(again, options, env.reporter, env.transfers);
     for (size_t a = 0; a < again.size(); ++a) jobs[which[a]].outcome = again[a].outcome;
   }
   for (size_t i = 0; i < files.size(); ++i) {
@@ -228,12 +225,14 @@ std::vector<Status> upload_many(const std::vector<UploadRequest>& requests, cons
                      });
 
   std::vector<TransferJob> jobs;
-  for (size_t i = 0; i < files.size(); ++i)
-    if (files[i].verdict) add_jobs(files[i], jobs, reporter);
-  EngineOptions options{settings.transfers, false, {}, settings.stall_seconds};
-  options.group_limit = copies_per_connection;
+  for (size_t i = 0; i < files.size(); ++i) {
+    if (!files[i].verdict) continue;
+    add_jobs(files[i], jobs, reporter);
+    for (size_t j = files[i].first_job; j < jobs.size(); ++j) jobs[j].file = static_cast<int>(i);
+  }
+  EngineOptions options{settings.transfers, false, {}, settings.stall_seconds, 250, env.progress};
   if (!jobs.empty()) reporter.say(format_text("\n Sending %zu copies\n", jobs.size()));
-  run_transfers(jobs, options, reporter, env.workers);
+  run_transfers(jobs, options, reporter, env.transfers);
   for (FileRun& f : files) {
     if (!f.verdict) continue;
     const std::vector<TransferJob> own(jobs.begin() + static_cast<std::ptrdiff_t>(f.first_job),

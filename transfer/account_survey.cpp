@@ -3,12 +3,10 @@
 #include <algorithm>
 #include <map>
 
-#include "core/digest/sha256.h"
 #include "core/wire/number_text.h"
 #include "core/wire/query_string.h"
 #include "lists/stored_name.h"
 #include "platform/file_region.h"
-#include "platform/region_reader.h"
 #include "transfer/account_lists.h"
 #include "transfer/engine.h"
 #include "transfer/sftp_place.h"
@@ -155,32 +153,23 @@ void read_every_copy(Survey& survey, const NodeTable& nconf, std::string_view id
         copies.push_back(&copy);
         jobs.push_back(std::move(job));
       }
-  // Each copy into a scratch file of its own, made when its turn comes and
-  // gone once it is read: the account never needs to fit on this disk.
-  std::vector<platform::FileDescriptor> scratch(jobs.size());
+  // Each copy is only read through, its digest taken as it comes: the
+  // account never needs to fit on this disk.
   std::vector<std::string> computed(jobs.size());
   for (size_t j = 0; j < jobs.size(); ++j) {
-    jobs[j].prepare = [&, j](TransferJob& job) -> Status {
-      scratch[j] = platform::create_nameless_file(".");
-      if (!scratch[j]) return Status::failure("no scratch file");
-      job.output_fd = scratch[j].get();
-      return Status::success();
-    };
+    jobs[j].output_size = copies[j]->state.size;
     // The same bytes would come again: a copy that differs is rotten at once.
     jobs[j].check_failure_is_final = true;
     jobs[j].verify = [&, j](TransferJob& job) -> Status {
-      digest::Sha256 sha;
-      if (!platform::read_region(job.output_fd, 0, copies[j]->state.size,
-                                 [&](std::string_view bytes) { sha.update(bytes); }))
-        return Status::failure("the copy arrived short");
-      computed[j] = digest::to_hex(sha.finish());
+      if (job.passed_bytes != copies[j]->state.size) return Status::failure("the copy arrived short");
+      computed[j] = job.passed_sha256;
       const std::optional<std::string>& recorded = copies[j]->state.sha256;
       if (recorded && *recorded != computed[j]) return Status::failure("the copy differs from its digest");
       return Status::success();
     };
   }
-  EngineOptions options{settings.transfers, false, [&](size_t j) { scratch[j].close(); }, settings.stall_seconds};
-  run_transfers(jobs, options, env.reporter, env.workers);
+  EngineOptions options{settings.transfers, false, {}, settings.stall_seconds, 250, env.progress};
+  run_transfers(jobs, options, env.reporter, env.transfers);
   for (size_t j = 0; j < jobs.size(); ++j) {
     if (jobs[j].done()) {
       if (!copies[j]->state.sha256) copies[j]->state.sha256 = computed[j];  // to compare with its twin

@@ -68,9 +68,9 @@ class DigestNotice {
 // their digest where the node gave one.
 Status matches(const CopyState& state, const Digest& meant, int port, DigestNotice& notice);
 
-// The check of every copy an upload sends: after curl, the digest of the
-// local file the transfer sent (each file read once per run) against what
-// the node that took it says.
+// The check of every copy an upload sends: once it is through, the digest
+// of the bytes the transfer sent (taken as they passed) against what the
+// node that took it says.
 class UploadChecks {
  public:
   UploadChecks(NodeExchange& exchange, std::string address, Reporter& reporter)
@@ -84,7 +84,6 @@ class UploadChecks {
   NodeExchange& exchange_;
   std::string address_;
   DigestNotice notice_;
-  std::map<std::string, Digest> sent_;
 };
 
 }  // namespace morbs

@@ -3,14 +3,21 @@
 // (client.config TRANSFERS; 1 is one after another). Each transfer keeps its
 // own three attempts; a failed one is retried alone, before the rest, after
 // a pause that grows with each attempt and is jittered, so that clients a busy
-// node turned away together do not all come back at once. curl is
-// the engine's worker: one child per transfer, the caller stays
-// single-threaded.
+// node turned away together do not all come back at once. The bytes move on
+// the runner's own thread; this loop and every callback of a job (its
+// preparation, its check on the node, its fallback) run on the caller's, so
+// a slow answer of a node holds back no transfer in flight.
 //
-// Progress: one transfer at a time shows curl's own progress bar. Several
-// bars on one terminal would overwrite each other, so with a width above 1
-// curl runs quietly (errors still shown) and one line per finished transfer
-// stands in for the bar (a quiet transfer stays quiet).
+// A node whose SFTP service stalled or could not be reached is not tried
+// again in the run but for the attempts of the transfer that found it so:
+// every other transfer to it fails at once (and goes to its other copy where
+// it has one), so a silent node costs one transfer's attempts, not those of
+// every copy it holds.
+//
+// Progress: a view on the terminal, at most ten times a second. One
+// transfer at a time draws its own bar; several share one line for the run,
+// and one line per finished transfer is told beside the bar (a quiet
+// transfer stays quiet).
 #pragma once
 
 #include <cstdint>
@@ -21,8 +28,8 @@
 #include "core/report/reporter.h"
 #include "core/status.h"
 #include "transfer/transfer.h"
-#include "platform/child_set.h"
-#include "transfer/workers.h"
+#include "transfer/progress.h"
+#include "transfer/transfer_runner.h"
 
 namespace morbs {
 
@@ -34,13 +41,24 @@ struct TransferJob {
 
   Transfer transfer;
   // A download with an empty `transfer.local` is written to this descriptor
-  // (not owned), set back to `output_offset` before each attempt: the job
-  // fills its own region of a file.
+  // (not owned) from `output_offset` on, each attempt from there anew: the
+  // job fills its own region of a file. Without either, its bytes are only
+  // read through (their digest taken) and kept nowhere.
   int output_fd = -1;
   int64_t output_offset = 0;
+  // What a download may bring at most, when known (the piece's size): more
+  // ends the attempt at once. Also the download's share of the progress.
+  int64_t output_size = -1;
   // An upload with an empty `transfer.local` sends this range of a file
   // (descriptor not owned), from its first byte on each attempt.
-  platform::InputRange input;
+  struct Range {
+    int fd = -1;
+    int64_t offset = 0;
+    int64_t length = 0;
+  } input;
+  // Which of the run's files the job serves, for the progress line's count
+  // of files (below 0: the run is one file).
+  int file = -1;
   // Called once, just before the job first starts, to make it; jobs are made
   // in their order, so a job may depend on those before it. A failure stops
   // the job for good (never started) and is kept in `why`.
@@ -49,7 +67,7 @@ struct TransferJob {
   // from elsewhere (another copy) remakes itself and starts over with
   // attempts of its own; a failure ends it.
   std::function<Status(TransferJob&)> fallback;
-  // Called when curl says the transfer is done: a failure (the node holds
+  // Called when the transfer went through: a failure (the node holds
   // other bytes than were sent or than it reports) makes it a failed attempt,
   // retried as any other, its `why` told as a detail.
   std::function<Status(TransferJob&)> verify;
@@ -59,6 +77,10 @@ struct TransferJob {
 
   Outcome outcome = Outcome::waiting;
   Status why = Status::success();
+  // The bytes of the attempt that went through, as they passed (set before
+  // `verify` is called): nothing is read back to check them.
+  int64_t passed_bytes = 0;
+  std::string passed_sha256;  // 64 lower-case hex digits
   bool done() const { return outcome == Outcome::done; }
 };
 
@@ -75,10 +97,8 @@ struct EngineOptions {
   // The pause before a failed transfer's second attempt; each further one
   // doubles it. Each pause is jittered between half and one and a half times.
   int retry_pause_ms = 250;
-  // How many transfers to one place one curl child may carry, one after
-  // another over one connection (1: a child for each). Only first attempts
-  // at named local files share a child; each keeps its own outcome.
-  int group_limit = 1;
+  // Where the run's progress is drawn; null: nowhere.
+  ProgressView* progress = nullptr;
 };
 
 // The pause before attempt `attempt` (2, 3, ...), `unit` in [0, 1) the jitter.
@@ -88,15 +108,15 @@ int retry_pause(int base_ms, int attempt, double unit);
 inline constexpr const char* upload_attempt_line = "Error: upload file, attmpt[%d] from %d\n";
 inline constexpr const char* download_attempt_line = "Error: download file, attmpt[%d] from %d\n";
 
-// Runs the jobs through `workers`; their outcomes tell what happened. True
+// Runs the jobs through `runner`; their outcomes tell what happened. True
 // when all are done.
 bool run_transfers(std::vector<TransferJob>& jobs, const EngineOptions& options, Reporter& reporter,
-                   Workers& workers);
+                   TransferRunner& runner);
 
 // What failed, for the jobs of one run: the first job not done, or null.
 const TransferJob* first_failure(const std::vector<TransferJob>& jobs);
 
-// The system's text for a transfer that failed: curl could not be started,
+// The system's text for a transfer that failed: it could not be started,
 // or all its attempts failed.
 const char* download_failure(const TransferJob& job);
 

@@ -17,7 +17,7 @@ Result<std::vector<ListText>> fetch_list_texts(const std::vector<Transfer>& list
     job.output_fd = files.back().get();
     jobs.push_back(std::move(job));
   }
-  run_transfers(jobs, {settings.transfers, false, {}, settings.stall_seconds}, env.reporter, env.workers);
+  run_transfers(jobs, {settings.transfers, false, {}, settings.stall_seconds, 250, env.progress}, env.reporter, env.transfers);
   std::vector<ListText> texts;
   for (size_t n = 0; n < jobs.size(); ++n) {
     ListText got;

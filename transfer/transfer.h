@@ -1,13 +1,11 @@
 // One planned transfer as a value: which way, which node and copy, where on
 // the node (URL and login), and which local file it reads or writes. The
-// planning builds it; curl_arguments() is the one place it becomes curl's
-// argument vector.
+// planning builds it; the engine hands it to the transfer runner as it is.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace morbs {
 
@@ -28,34 +26,17 @@ struct Transfer {
   Copy copy = Copy::basic;
   std::string url;    // sftp://address:port/home/user/MORBS-SYSTEM/MORB<sn>/...
   std::string login;  // user ":" password
-  // Upload: the file sent; empty: curl's standard input, which the engine
-  // feeds from a range of a file. Download: the file written; empty: curl's
-  // standard output, which the engine points into a region of a file.
+  // Upload: the file sent, whole; empty: a range of an open file (the
+  // engine job's input). Download: the file written, made anew; empty: a
+  // region of an open file (the job's output). Names are taken literally.
   std::string local;
-  bool progress = true;  // curl's progress bar; otherwise quiet, errors still shown
+  bool progress = true;  // shown on the run's progress; otherwise quiet, errors still told
   std::string label;     // what a finished-transfer line names
 };
 
-// curl -k --globoff URL --user LOGIN (-T|-o) LOCAL (--progress-bar|-Ss).
-// Local names reach curl literally: no globbing, and a file called "-" is
-// never taken for standard input or output. `quiet` overrides the bar.
-// With `stall_seconds` above 0, an attempt that moves nothing for that long
-// ends as failed, and logging in may take twice as long.
-std::vector<std::string> curl_arguments(const Transfer& transfer, bool quiet = false, int stall_seconds = 0);
-
 // Where a transfer goes: "sftp://address:port" and the login. Transfers
-// with one place can share one connection.
+// to one place share the run's connection there.
 std::string place_of(const Transfer& transfer);
-
-// The text curl writes after each transfer of several carried by one child:
-// its index on the command line and its exit code, one line each.
-inline constexpr const char* per_transfer_outcome = "%{urlnum} %{exitcode}\n";
-
-// One curl carrying `transfers` (all to one place, each with a named local
-// file) one after another over one connection, quiet; after each it writes
-// per_transfer_outcome to its standard output. Each transfer's local name
-// reaches curl as in curl_arguments.
-std::vector<std::string> curl_group_arguments(const std::vector<const Transfer*>& transfers, int stall_seconds = 0);
 
 // The SFTP user when a node's login text holds no ":".
 inline constexpr std::string_view default_sftp_user = "usr";

@@ -125,8 +125,10 @@ TEST_F(PullboxRead, SideBySideOnePartFailingIsRetriedAloneThenTakenFromItsTwin) 
   net_->start(node_of(*net_, second_of_part_2), {"--sftp-off"});
   dir_.write("out.bin", "the user's own file");
   out = pull({"-rd", id, fn, "out.bin"});
-  // Both copies of part 3 failed (another part may have had its basic copy there too).
-  EXPECT_GE(count_of(out, "attmpt["), 6u) << out;
+  // Both copies of part 3 failed: its basic copy after three attempts; its
+  // second copy's node may have failed another part's transfer first and is
+  // then not tried again, and nothing new starts once a part failed for good.
+  EXPECT_GE(count_of(out, "attmpt["), 3u) << out;
   EXPECT_EQ(out.substr(out.size() - 15), "download error\n") << out;
   EXPECT_EQ(last_exit_, 1);
   EXPECT_EQ(dir_.read("out.bin"), "the user's own file");
@@ -139,27 +141,19 @@ TEST_F(PullboxRead, SideBySideInterruptedLeavesNothingBehind) {
   start_nodes(4, matrix_config + "TRANSFERS=4&TEST=1&\n");
   const std::string fn = push("split.bin", pattern(40000, 4));
   EXPECT_EQ(pull({"-list", id}), "");
-  // A curl that only waits: the download is under way when the signal comes.
-  std::filesystem::create_directories(dir_ / "fakebin");
-  write_file(dir_ / "fakebin" / "curl", "#!/bin/sh\necho $$ >> curl.pid\n: > started\nexec sleep 60\n");
-  std::filesystem::permissions(dir_ / "fakebin" / "curl", std::filesystem::perms(0755));
-  const std::string path = std::getenv("PATH");
-  ::setenv("PATH", ((dir_ / "fakebin").string() + ":" + path).c_str(), 1);
+  // Nodes that stop answering after a byte: the download is under way, and
+  // stays so, when the signal comes.
+  for (int node = 0; node < 4; ++node) net_->start(node, {"--sftp-stall-after", "1"});
   dir_.write("out.bin", "the user's own file");
   platform::BackgroundProcess pullbox;
-  const bool started = pullbox.start({program("pullbox"), "-rd", id, fn, "out.bin"}, dir_.str(),
-                                     (dir_ / "pullbox.out").string());
-  ::setenv("PATH", path.c_str(), 1);
-  ASSERT_TRUE(started);
-  for (int waited = 0; waited < 20000 && !exists("started"); waited += 50)
+  ASSERT_TRUE(pullbox.start({program("pullbox"), "-rd", id, fn, "out.bin"}, dir_.str(),
+                            (dir_ / "pullbox.out").string()));
+  for (int waited = 0; waited < 20000 && !exists(".pullbox_join_0"); waited += 50)
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  ASSERT_TRUE(exists("started")) << dir_.read("pullbox.out");
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the other parts under way too
-  ASSERT_TRUE(std::filesystem::exists(dir_ / ".pullbox_join_0"));
+  ASSERT_TRUE(exists(".pullbox_join_0")) << dir_.read("pullbox.out");
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the parts under way
   ::kill(pullbox.pid(), SIGINT);
   pullbox.stop();
-  for (const std::string& pid : lines(dir_.read("curl.pid")))
-    if (std::atoi(pid.c_str()) > 0) ::kill(std::atoi(pid.c_str()), SIGKILL);
   EXPECT_EQ(dir_.read("out.bin"), "the user's own file");
   for (const std::string& name : leftovers()) EXPECT_NE(name.rfind(".pullbox", 0), 0u) << name;
 }

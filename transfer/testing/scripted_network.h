@@ -1,17 +1,15 @@
 // Test stand-ins for the outside of a run: a data network answered from
-// memory (NodeExchange) and transfers played without curl (Workers). Flow
+// memory (NodeExchange) and transfers played without a network
+// (TransferRunner). Flow
 // tests of pushbox and pullbox run on them, without sockets or children.
 #pragma once
 
 #include <algorithm>
 
-#include <deque>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <optional>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,7 +18,7 @@
 #include "core/wire/query_string.h"
 #include "platform/file_region.h"
 #include <unistd.h>
-#include "transfer/workers.h"
+#include "transfer/transfer_runner.h"
 
 namespace morbs::testing {
 
@@ -98,92 +96,61 @@ class ScriptedNetwork final : public NodeExchange {
 };
 
 // Plays every transfer at once: an upload "arrives" with the bytes of its
-// local file (or of its input range), kept by URL; a download (to a
-// descriptor or a local file) gets the bytes `served` under the last piece of
-// its URL; a transfer whose URL holds a text in `failing` fails that many
-// times first; one whose URL holds a text in `altering` arrives with its
-// first byte changed that many times; a download whose URL holds a text in
-// `served_at` gets those bytes instead. `on_start` sees each transfer's URL
-// as it starts. A child carrying several transfers writes each one's outcome.
-class PlayedTransfers final : public Workers {
+// source (a whole file or a range, as the engine opened it), kept by URL; a
+// download gets the bytes `served` under the last piece of its URL, written
+// where the engine points it; a transfer whose URL holds a text in `failing`
+// fails that many times first; one whose URL holds a text in `altering`
+// arrives with its first byte changed that many times; a download whose URL
+// holds a text in `served_at` gets those bytes instead. `on_start` sees each
+// transfer's URL as it starts; `started` keeps every transfer started.
+class PlayedTransfers final : public TransferRunner {
  public:
-  bool start(int tag, const std::vector<std::string>& argv, int output_fd,
-             const platform::InputRange* input = nullptr) override {
-    started.push_back(argv);
-    input_ = input ? std::optional<platform::InputRange>(*input) : std::nullopt;
-    const bool grouped = std::find(argv.begin(), argv.end(), "-w") != argv.end();
-    // Alone, the URL and its -T or -o anywhere; carried with others, each
-    // URL with the -T before it (upload) or the -o after it (download).
-    auto after = [&](const std::string& option, size_t from, size_t to) {
-      for (size_t i = from; i + 1 < to && i + 1 < argv.size(); ++i)
-        if (argv[i] == option) return argv[i + 1];
-      return std::string();
-    };
-    int code = 0, index = 0;
-    for (size_t i = 0; i < argv.size(); ++i) {
-      if (argv[i].rfind("sftp://", 0) != 0) continue;
-      const std::string& url = argv[i];
-      const std::string upload = grouped ? (i >= 2 ? after("-T", i - 2, i) : "") : after("-T", 0, argv.size());
-      std::string download = grouped ? after("-o", i + 1, i + 3) : after("-o", 0, argv.size());
-      if (download == "-") download.clear();  // to standard output
-      code = play(url, upload, download, grouped ? -1 : output_fd);
-      if (grouped) platform::write_all(output_fd, std::to_string(index++) + " " + std::to_string(code) + "\n");
-    }
-    queue_.push_back({tag, code});
-    return true;
+  void start(const Transfer& transfer, platform::SftpJob io, TransferEnded ended) override {
+    started.push_back(transfer);
+    ended(play(transfer, io));
   }
-  std::optional<Ended> wait_any(int = -1) override {
-    if (queue_.empty()) return std::nullopt;
-    Ended e = queue_.front();
-    queue_.pop_front();
-    return e;
-  }
-  size_t running() const override { return queue_.size(); }
 
   std::map<std::string, int> failing;
   std::map<std::string, int> altering;
   std::map<std::string, std::string> served_at;
   std::function<void(const std::string&)> on_start;
-  std::vector<std::vector<std::string>> started;
+  std::vector<Transfer> started;
   std::map<std::string, std::string> stored;
   std::map<std::string, std::string> served;
 
  private:
-  int play(const std::string& url, const std::string& upload, const std::string& download, int output_fd) {
+  platform::SftpOutcome play(const Transfer& t, const platform::SftpJob& io) {
+    const std::string& url = t.url;
     if (on_start) on_start(url);
     for (auto& [text, times] : failing)
       if (url.find(text) != std::string::npos && times > 0) {
         --times;
-        return 7;
+        return {platform::SftpOutcome::Kind::other, 9, "played failure", 0};
       }
-    auto found = served.find(url.substr(url.rfind('/') + 1));
-    const std::string* bytes = found != served.end() ? &found->second : nullptr;
-    for (const auto& [text, other] : served_at)
-      if (url.find(text) != std::string::npos) bytes = &other;
-    if (output_fd >= 0 && bytes) platform::write_all(output_fd, *bytes);
-    if (!download.empty()) std::ofstream(download, std::ios::binary | std::ios::trunc) << (bytes ? *bytes : std::string());
-    if (upload.empty()) return 0;
-    if (upload == "-" && input_) {
-      std::string sent(static_cast<size_t>(input_->length), '\0');
-      const ssize_t got = ::pread(input_->fd, sent.data(), sent.size(), input_->offset);
-      sent.resize(got < 0 ? 0 : static_cast<size_t>(got));
-      stored[url] = sent;
-    } else {
-      std::ifstream in(upload, std::ios::binary);
-      std::stringstream sent;
-      sent << in.rdbuf();
-      stored[url] = sent.str();
+    if (t.direction == Direction::download) {
+      auto found = served.find(url.substr(url.rfind('/') + 1));
+      std::string bytes = found != served.end() ? found->second : std::string();
+      for (const auto& [text, other] : served_at)
+        if (url.find(text) != std::string::npos) bytes = other;
+      if (io.length >= 0 && static_cast<int64_t>(bytes.size()) > io.length)
+        return {platform::SftpOutcome::Kind::too_long, 23, "more bytes came than the piece holds", 0};
+      if (!bytes.empty() && io.fd >= 0 && ::pwrite(io.fd, bytes.data(), bytes.size(), io.offset) != static_cast<ssize_t>(bytes.size()))
+        return {platform::SftpOutcome::Kind::local, 23, "cannot write", 0};
+      if (io.on_bytes && !bytes.empty()) io.on_bytes(bytes);
+      return {platform::SftpOutcome::Kind::done, 0, "", static_cast<int64_t>(bytes.size())};
     }
+    std::string sent(static_cast<size_t>(std::max<int64_t>(io.length, 0)), '\0');
+    const ssize_t got = ::pread(io.fd, sent.data(), sent.size(), io.offset);
+    sent.resize(got < 0 ? 0 : static_cast<size_t>(got));
+    if (io.on_bytes) io.on_bytes(sent);
     for (auto& [text, times] : altering)
-      if (url.find(text) != std::string::npos && times > 0 && !stored[url].empty()) {
+      if (url.find(text) != std::string::npos && times > 0 && !sent.empty()) {
         --times;
-        stored[url][0] = static_cast<char>(stored[url][0] ^ 0x20);
+        sent[0] = static_cast<char>(sent[0] ^ 0x20);
       }
-    return 0;
+    stored[url] = sent;
+    return {platform::SftpOutcome::Kind::done, 0, "", static_cast<int64_t>(sent.size())};
   }
-
-  std::deque<Ended> queue_;
-  std::optional<platform::InputRange> input_;
 };
 
 }  // namespace morbs::testing
