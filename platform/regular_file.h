@@ -18,4 +18,8 @@ void remove_file(const std::string& path);
 // The size of the file at `path` (links followed); -1 when it cannot be told.
 int64_t size_of_file(const std::string& path);
 
+// The system's words for `error` (an errno value), as a cause in a line:
+// "read-only file system", "no space left on device".
+std::string cause_of(int error);
+
 }  // namespace morbs::platform

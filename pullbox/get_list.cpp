@@ -1,4 +1,7 @@
 #include "pullbox/get_list.h"
+#include "platform/regular_file.h"
+
+#include <cerrno>
 
 #include <cstdio>
 #include <vector>
@@ -62,8 +65,9 @@ Status get_list(NodeTable& nconf, std::string_view id, const Settings& settings,
   }
   if (out) written = std::fclose(out) == 0 && written;
   if (!written) {
+    const int error = errno;
     reporter.detail_line("Error: can't open list.q for write");
-    return Status::failure("can't open list.q for write");
+    return Status::failure(std::string("cannot write ") + list_name + ": " + platform::cause_of(error));
   }
   if (fetched->missing > 0)
     return Status::failure(std::to_string(fetched->missing) + " of " + std::to_string(lists->size()) +

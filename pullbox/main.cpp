@@ -13,6 +13,7 @@
 #include "pullbox/list_commands.h"
 #include "pullbox/read_command.h"
 #include "pullbox/read_many.h"
+#include "pullbox/out_names.h"
 #include "pullbox/run.h"
 #include "transfer/run_env.h"
 
@@ -39,6 +40,18 @@ int read_several(morbs::pullbox::Run& run, morbs::RunEnv& env, int argc, char** 
   using namespace morbs;
   std::vector<pullbox::WantedFile> wanted;
   for (int i = 3; i + 1 < argc; i += 2) wanted.push_back({argv[i], argv[i + 1]});
+  // An OUT the run needs itself, or one an earlier pair takes, refuses the
+  // run before anything is fetched.
+  std::vector<std::string> outs;
+  bool refused = false;
+  for (const pullbox::WantedFile& w : wanted) {
+    if (const Status s = pullbox::out_refusal(w.out, outs); !s) {
+      ConsoleReporter::failure_line("pullbox: " + s.why());
+      refused = true;
+    }
+    outs.push_back(w.out);
+  }
+  if (refused) return failed;
   const std::vector<Status> verdicts = pullbox::read_many(run, env, argv[2], wanted);
   size_t fetched = 0;
   for (const Status& v : verdicts) fetched += v.ok() ? 1 : 0;

@@ -1,7 +1,8 @@
-// The check of every piece a download receives: the SHA-256 of the bytes
-// its transfer brought (taken as they came), against the digest its node
-// recorded for the copy. A
-// piece that differs is no attempt worth repeating (the node would send the
+// The check of every piece a download receives: its size, then the SHA-256
+// of the bytes its transfer brought (taken as they came) against a digest
+// recorded for the piece
+// (by its own node or its twin's: both copies are the same bytes). A piece
+// that fails either is no attempt worth repeating (the node would send the
 // same bytes again): its twin is taken at once.
 #pragma once
 
@@ -20,9 +21,11 @@ namespace morbs::pullbox {
 class PieceChecks {
  public:
   PieceChecks(Reporter& reporter, size_t pieces) : reporter_(reporter), recorded_(pieces) {}
-  // The digest the node gave for the copy piece k now comes from; nothing
-  // when it keeps none (the piece is then checked by size only, said once).
-  void expect(size_t k, std::optional<std::string> sha256) { recorded_.at(k) = std::move(sha256); }
+  // A digest recorded for piece k; nothing keeps the one known before. A
+  // piece with none known is checked by size only, said once.
+  void expect(size_t k, std::optional<std::string> sha256) {
+    if (sha256) recorded_.at(k) = std::move(sha256);
+  }
   // Makes `job` piece k's check: the piece runs from the job's offset to
   // `ends[k]`; a job that writes a file by name has the whole file as its
   // piece.

@@ -1,5 +1,6 @@
 #include "pullbox/read_command.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "platform/text_file.h"
 #include "pullbox/get_list.h"
 #include "pullbox/joined_file.h"
+#include "pullbox/out_names.h"
 #include "pullbox/read_steps.h"
 #include "pullbox/piece_check.h"
 #include "transfer/engine.h"
@@ -29,8 +31,14 @@ namespace {
 // joined afterwards. Each piece is asked of its node just before its
 // transfer starts, so the questions for later pieces overlap the first
 // transfers; a piece missing from the list stops it when its turn comes.
+//
+// `source` says which of its copies each piece comes from, kept from one
+// round to the next. A twin of another size than the copy that failed
+// cannot take that copy's region: `relaid` is then set, and the file is to
+// be fetched again, laid out on the sizes of the copies now chosen.
 Status download_pieces(Run& run, RunEnv& env, const std::vector<std::string>& lines, int missing,
-                       const std::string& id, const std::string& fn_out) {
+                       const std::string& id, const std::string& fn_out, std::vector<size_t>& source,
+                       bool& relaid) {
   Reporter& reporter = env.reporter;
   const PiecePlanner plan_piece = [&](const std::string& line) {
     const Settings& s = run.settings;
@@ -40,11 +48,11 @@ Status download_pieces(Run& run, RunEnv& env, const std::vector<std::string>& li
                      env.exchange, reporter);
   };
   const std::vector<Sources> sources = sources_of(lines);
-  std::vector<size_t> source(lines.size(), 0);  // which of its sources a piece comes from
   JoinedFile joined;
   if (!joined.create(fn_out)) {
+    const int error = errno;
     reporter.detail_line("\nError: can't open file for write");
-    return Status::failure("can't open file for write");
+    return Status::failure(fn_out + ": can't open file for write: " + platform::cause_of(error));
   }
   const size_t pieces = lines.size() + (missing >= 0 ? 1 : 0);
   std::vector<TransferJob> jobs(pieces);
@@ -72,7 +80,7 @@ Status download_pieces(Run& run, RunEnv& env, const std::vector<std::string>& li
       job.output_fd = region;
       job.output_offset = offset;
       job.output_size = piece->size;
-      checks.expect(k, piece->sha256);
+      checks.expect(k, piece->sha256 ? piece->sha256 : twin_digest(plan_piece, sources[k], source[k]));
       offset += piece->size;
       ends[k] = offset;
       return Status::success();
@@ -85,7 +93,10 @@ Status download_pieces(Run& run, RunEnv& env, const std::vector<std::string>& li
       ++source[k];
       Result<PieceSource> piece = plan_from(plan_piece, reporter, sources[k], source[k], k);
       if (!piece) return piece.status();
-      if (piece->size != ends[k] - job.output_offset) return Status::failure("the copies differ in size");
+      if (piece->size != ends[k] - job.output_offset) {
+        relaid = true;
+        return Status::failure("the copies differ in size");
+      }
       reporter.warn_line("pullbox: part " + std::to_string(k + 1) + ": the " + failed_copy +
                          " copy failed; the " + copy_name(sources[k][source[k]]) + " copy is taken");
       const std::string label = job.transfer.label;
@@ -98,6 +109,7 @@ Status download_pieces(Run& run, RunEnv& env, const std::vector<std::string>& li
     checks.attach(jobs[k], k, ends);
   }
   run_transfers(jobs, {run.settings.transfers, true, {}, run.settings.stall_seconds, 250, env.progress}, reporter, env.transfers);
+  if (relaid) return Status::failure("the copies differ in size");
   for (size_t k = 0; k < jobs.size(); ++k) {
     const TransferJob& job = jobs[k];
     if (job.outcome == TransferJob::Outcome::unprepared) return job.why;
@@ -141,7 +153,16 @@ Status read_command(Run& run, RunEnv& env, const std::string& id, const std::str
     reporter.detail_line("Incorrect lenght of local file name");
     return Status::failure("the local name is too long");
   }
-  if (!list_readable()) (void)get_list(run.nconf, id, s, env);
+  if (Status refused = out_refusal(fn_out, {}); !refused) return refused;
+  if (!list_readable()) {
+    // A list that cannot be written is the cause to tell, not the file
+    // missing from it.
+    if (Status fetched = get_list(run.nconf, id, s, env); !fetched && !list_readable()) {
+      reporter.say_line("No file name in the list");
+      reporter.flush();
+      return fetched;
+    }
+  }
   // The selection stays in memory: two runs in one folder share no file.
   // A refused line is said as it always was; the other details are not.
   reporter.flush();
@@ -158,7 +179,14 @@ Status read_command(Run& run, RunEnv& env, const std::string& id, const std::str
   }
   int missing = -1;
   const std::vector<std::string> lines = pieces_of(*selection, missing);
-  Status result = download_pieces(run, env, lines, missing, id, fn_out);
+  std::vector<size_t> source(lines.size(), 0);
+  bool relaid = false;
+  Status result = download_pieces(run, env, lines, missing, id, fn_out, source, relaid);
+  if (relaid) {
+    reporter.warn_line("pullbox: " + fn_out + ": a copy of another size is taken: the file is fetched again");
+    relaid = false;
+    result = download_pieces(run, env, lines, missing, id, fn_out, source, relaid);
+  }
   if (result.ok()) reporter.say("End download. SUCCESS!\n");
   std::remove(list_name);
   reporter.flush();

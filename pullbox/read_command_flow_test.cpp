@@ -122,7 +122,7 @@ TEST_F(ReadFlow, APieceThatDiffersFromItsDigestComesFromItsTwin) {
        "pullbox: part 1: the second copy is not what its node recorded (its digest differs)\n",
        3},
       {"no digests: sizes only", basic_of_part_1, true, true,
-       "a node keeps no digests: its pieces are checked by size only\n", 2},
+       "pullbox: no node of a piece keeps digests: such pieces are checked by size only\n", 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -1,5 +1,6 @@
 #include "pullbox/read_many.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -39,6 +40,11 @@ struct FileRun {
   size_t first_job = 0;
   std::vector<int64_t> ends;  // where each piece ends in the file
   std::unique_ptr<PieceChecks> checks;
+  // Where each piece's copy is taken from when the file is planned again;
+  // set when a twin of another size had to be taken.
+  std::vector<size_t> start;
+  bool relaid = false;
+  std::vector<TransferJob>* jobs = nullptr;  // the list its jobs are in
 };
 
 // Asks a known node when the line's port is one the run asked about itself,
@@ -86,14 +92,15 @@ void plan_file(FileRun& f, Run& run, const std::string& id, NodeExchange& exchan
   const PiecePlanner plan = planner_for(run, id, exchange, reporter);
   int64_t offset = 0;
   for (Sources& s : sources_of(lines)) {
-    Piece piece{std::move(s), 0, std::nullopt, offset, offset};
     const size_t k = f.pieces.size();
+    Piece piece{std::move(s), k < f.start.size() ? f.start[k] : 0, std::nullopt, offset, offset};
     reporter.say(format_text("NR PART: %d of %s\n", static_cast<int>(k) + 1, w.out.c_str()));
     Result<PieceSource> planned = plan_from(plan, reporter, piece.sources, piece.source, k);
     if (!planned) {
       f.verdict = planned.status();
       return;
     }
+    if (!planned->sha256) planned->sha256 = twin_digest(plan, piece.sources, piece.source);
     offset += planned->size;
     piece.end = offset;
     piece.planned = std::move(*planned);
@@ -101,30 +108,26 @@ void plan_file(FileRun& f, Run& run, const std::string& id, NodeExchange& exchan
   }
 }
 
-// The file's pieces as engine jobs, into a hidden file beside OUT: a whole
-// file by name (so that it can share a connection), a part into its region.
+// The file's pieces as engine jobs, each into its region of a hidden file
+// beside OUT.
 Status add_jobs(FileRun& f, std::vector<TransferJob>& jobs, Reporter& reporter) {
   f.joined = std::make_unique<JoinedFile>();
   f.checks = std::make_unique<PieceChecks>(reporter, f.pieces.size());
   for (const Piece& piece : f.pieces) f.ends.push_back(piece.end);
-  if (!f.joined->create(f.wanted->out)) return Status::failure("can't open file for write");
+  if (!f.joined->create(f.wanted->out))
+    return Status::failure("can't open file for write: " + platform::cause_of(errno));
   f.first_job = jobs.size();
-  const bool whole = f.pieces.size() == 1;
   for (size_t k = 0; k < f.pieces.size(); ++k) {
     Piece& piece = f.pieces[k];
     TransferJob job;
     job.transfer = piece.planned->transfer;
     job.transfer.progress = false;
     job.transfer.label = "part " + std::to_string(k + 1) + " of " + f.wanted->out;
+    job.transfer.local.clear();
+    job.output_fd = f.joined->region_at(piece.offset);
+    job.output_offset = piece.offset;
     job.output_size = piece.end - piece.offset;
-    if (whole) {
-      job.transfer.local = f.joined->path();
-    } else {
-      job.transfer.local.clear();
-      job.output_fd = f.joined->region_at(piece.offset);
-      job.output_offset = piece.offset;
-      if (job.output_fd < 0) return Status::failure("can't open file for write");
-    }
+    if (job.output_fd < 0) return Status::failure("can't open file for write");
     f.checks->expect(k, piece.planned->sha256);
     f.checks->attach(job, k, f.ends);
     jobs.push_back(std::move(job));
@@ -136,6 +139,61 @@ Status add_jobs(FileRun& f, std::vector<TransferJob>& jobs, Reporter& reporter) 
 bool arrived_whole(const FileRun& f, const TransferJob& job, size_t k) {
   const Piece& piece = f.pieces[k];
   return job.passed_bytes == piece.end - piece.offset;
+}
+
+// Every planned file's pieces through one run of the engine, into `jobs`.
+// A copy that fails every attempt hands the piece to its twin, which must
+// hold as many bytes; one that does not marks its file to be laid out anew.
+void fetch_some(const std::vector<FileRun*>& files, std::vector<TransferJob>& jobs, Run& run, const std::string& id,
+                RunEnv& env, bool say_count) {
+  Reporter& reporter = env.reporter;
+  for (size_t i = 0; i < files.size(); ++i) {
+    FileRun* f = files[i];
+    f->jobs = &jobs;
+    const size_t first = jobs.size();
+    if (f->verdict) f->verdict = add_jobs(*f, jobs, reporter);
+    for (size_t j = first; j < jobs.size(); ++j) jobs[j].file = static_cast<int>(i);
+  }
+  std::vector<std::pair<FileRun*, size_t>> piece_of_job;
+  for (FileRun* f : files)
+    if (f->verdict)
+      for (size_t k = 0; k < f->pieces.size(); ++k) piece_of_job.emplace_back(f, k);
+  const PiecePlanner plan = planner_for(run, id, env.exchange, reporter);
+  for (size_t j = 0; j < jobs.size(); ++j) {
+    jobs[j].fallback = [&, j](TransferJob& job) -> Status {
+      auto [f, k] = piece_of_job[j];
+      Piece& piece = f->pieces[k];
+      if (piece.source + 1 >= piece.sources.size()) return Status::failure("no other copy");
+      const std::string failed_copy = copy_name(piece.sources[piece.source]);
+      ++piece.source;
+      Result<PieceSource> other = plan_from(plan, reporter, piece.sources, piece.source, k);
+      if (!other) return other.status();
+      if (other->size != piece.end - piece.offset) {
+        f->relaid = true;
+        return Status::failure("the copies differ in size");
+      }
+      reporter.warn_line("pullbox: " + f->wanted->out + ": part " + std::to_string(k + 1) + ": the " +
+                         failed_copy + " copy failed; the " + copy_name(piece.sources[piece.source]) +
+                         " copy is taken");
+      f->checks->expect(k, other->sha256);
+      Transfer next = std::move(other->transfer);
+      next.local = job.transfer.local;
+      next.label = job.transfer.label;
+      next.progress = false;
+      job.transfer = std::move(next);
+      return Status::success();
+    };
+  }
+  EngineOptions options{run.settings.transfers, false, {}, run.settings.stall_seconds, 250, env.progress};
+  if (say_count && !jobs.empty()) reporter.say(format_text("\n Fetching %zu pieces\n", jobs.size()));
+  run_transfers(jobs, options, reporter, env.transfers);
+}
+
+void fetch(std::vector<FileRun>& files, std::vector<TransferJob>& jobs, Run& run, const std::string& id, RunEnv& env,
+           bool say_count) {
+  std::vector<FileRun*> all;
+  for (FileRun& f : files) all.push_back(&f);
+  fetch_some(all, jobs, run, id, env, say_count);
 }
 
 }  // namespace
@@ -150,58 +208,46 @@ std::vector<Status> read_many(Run& run, RunEnv& env, const std::string& id, cons
   }
   // Fetching the list asks the nodes about themselves; a list already here
   // needs that asked once.
-  if (!list_readable()) (void)get_list(run.nconf, id, run.settings, env);
-  else test_nodes_for_read(run.nconf, run.settings.ip_addr, run.settings.init_port, id, env.exchange);
+  if (!list_readable()) {
+    if (Status fetched = get_list(run.nconf, id, run.settings, env); !fetched && !list_readable()) {
+      for (size_t i = 0; i < wanted.size(); ++i) reporter.say_line("No file name in the list");
+      return std::vector<Status>(wanted.size(), fetched);
+    }
+  } else test_nodes_for_read(run.nconf, run.settings.ip_addr, run.settings.init_port, id, env.exchange);
   run_exchange_tasks(files.size(), files_asking_at_once, env.exchange, reporter,
                      [&](size_t i, NodeExchange& exchange, Reporter& told) {
                        plan_file(files[i], run, id, exchange, told);
                      });
 
   std::vector<TransferJob> jobs;
-  for (size_t i = 0; i < files.size(); ++i) {
-    FileRun& f = files[i];
-    if (!f.verdict) continue;
-    const size_t first = jobs.size();
-    f.verdict = add_jobs(f, jobs, reporter);
-    for (size_t j = first; j < jobs.size(); ++j) jobs[j].file = static_cast<int>(i);
-  }
-  // A copy that fails every attempt hands the piece to its twin, which must
-  // hold as many bytes.
-  std::vector<std::pair<FileRun*, size_t>> piece_of_job;
+  fetch(files, jobs, run, id, env, true);
+  // A file whose piece had to come from a twin of another size is laid out
+  // anew on the sizes of the copies now chosen, and fetched again.
+  std::vector<TransferJob> again;
+  std::vector<FileRun*> relaid;
   for (FileRun& f : files)
-    if (f.verdict)
-      for (size_t k = 0; k < f.pieces.size(); ++k) piece_of_job.emplace_back(&f, k);
-  const PiecePlanner plan = planner_for(run, id, env.exchange, reporter);
-  for (size_t j = 0; j < jobs.size(); ++j) {
-    jobs[j].fallback = [&, j](TransferJob& job) -> Status {
-      auto [f, k] = piece_of_job[j];
-      Piece& piece = f->pieces[k];
-      if (piece.source + 1 >= piece.sources.size()) return Status::failure("no other copy");
-      const std::string failed_copy = copy_name(piece.sources[piece.source]);
-      ++piece.source;
-      Result<PieceSource> other = plan_from(plan, reporter, piece.sources, piece.source, k);
-      if (!other) return other.status();
-      if (other->size != piece.end - piece.offset) return Status::failure("the copies differ in size");
-      reporter.warn_line("pullbox: " + f->wanted->out + ": part " + std::to_string(k + 1) + ": the " +
-                         failed_copy + " copy failed; the " + copy_name(piece.sources[piece.source]) +
-                         " copy is taken");
-      f->checks->expect(k, other->sha256);
-      Transfer next = std::move(other->transfer);
-      next.local = job.transfer.local;
-      next.label = job.transfer.label;
-      next.progress = false;
-      job.transfer = std::move(next);
-      return Status::success();
-    };
+    if (f.relaid) relaid.push_back(&f);
+  if (!relaid.empty()) {
+    run_exchange_tasks(relaid.size(), files_asking_at_once, env.exchange, reporter,
+                       [&](size_t i, NodeExchange& exchange, Reporter& told) {
+                         FileRun& f = *relaid[i];
+                         told.warn_line("pullbox: " + f.wanted->out +
+                                        ": a copy of another size is taken: the file is fetched again");
+                         for (const Piece& p : f.pieces) f.start.push_back(p.source);
+                         f = FileRun{f.wanted, Status::success(), {}, {}, 0, {}, {}, std::move(f.start), false, nullptr};
+                         plan_file(f, run, id, exchange, told);
+                       });
+    std::vector<FileRun*> planned;
+    for (FileRun* f : relaid)
+      if (f->verdict) planned.push_back(f);
+    fetch_some(planned, again, run, id, env, false);
   }
-  EngineOptions options{run.settings.transfers, false, {}, run.settings.stall_seconds, 250, env.progress};
-  if (!jobs.empty()) reporter.say(format_text("\n Fetching %zu pieces\n", jobs.size()));
-  run_transfers(jobs, options, reporter, env.transfers);
 
   std::vector<Status> verdicts;
   for (FileRun& f : files) {
+    if (f.relaid && f.verdict) f.verdict = Status::failure("the copies differ in size");
     for (size_t k = 0; f.verdict && k < f.pieces.size(); ++k) {
-      const TransferJob& job = jobs[f.first_job + k];
+      const TransferJob& job = (*f.jobs)[f.first_job + k];
       if (!job.done()) f.verdict = Status::failure(download_failure(job));
       else if (!arrived_whole(f, job, k)) f.verdict = Status::failure("a piece did not arrive with the size its node reported");
     }

@@ -86,5 +86,12 @@ Result<PieceSource> plan_from(const PiecePlanner& plan_piece, Reporter& reporter
   return why;
 }
 
+std::optional<std::string> twin_digest(const PiecePlanner& plan_piece, const Sources& sources, size_t used) {
+  for (size_t i = 0; i < sources.size(); ++i) {
+    if (i == used) continue;
+    if (Result<PieceSource> twin = plan_piece(sources[i]); twin && twin->sha256) return twin->sha256;
+  }
+  return std::nullopt;
+}
 
 }  // namespace morbs::pullbox

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,5 +51,10 @@ using PiecePlanner = std::function<Result<PieceSource>(const std::string& line)>
 // gives; each one passed over is said.
 Result<PieceSource> plan_from(const PiecePlanner& plan_piece, Reporter& reporter, const Sources& sources,
                               size_t& next, size_t k);
+
+// The digest the twin's node recorded for a piece whose own node keeps
+// none (`used` is the source it comes from); nothing when no other node of
+// the piece keeps one.
+std::optional<std::string> twin_digest(const PiecePlanner& plan_piece, const Sources& sources, size_t used);
 
 }  // namespace morbs::pullbox

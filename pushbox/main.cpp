@@ -73,11 +73,11 @@ int upload_several(int argc, char** argv, const morbs::Settings& settings, const
       refused.emplace_back(path, why);
       continue;
     }
-    pushbox::UploadRequest upload{std::string(id), path, stored_file_name_of(name), 0};
-    upload.size = pushbox::get_size_local_file(path);
+    pushbox::UploadRequest upload{std::string(id), path, stored_file_name_of(name), 0, pushbox::HeldSource::open(path)};
+    upload.size = upload.source ? upload.source->size() : -1;
     if (upload.size < 0) {
       reporter.say(format_text(" can't open input file for upload to data-network: %s\n", path.c_str()));
-      refused.emplace_back(path, "can't open input file for upload to data-network");
+      refused.emplace_back(path, pushbox::unreadable_source(path));
       continue;
     }
     parser_file_name(upload.name);
@@ -159,15 +159,18 @@ int main(int argc, char** argv) {
   }
   if (const std::string why = refusal_of(path, name); !why.empty()) {
     reporter.say_line(why);
-    return failed;
+    reporter.flush();
+    return tell_failure(std::string(path) + ": not stored: " + why);
   }
   if (!configure()) return refused_config;
 
-  pushbox::UploadRequest upload{std::string(id), std::string(path), std::string(name), 0};
-  upload.size = pushbox::get_size_local_file(upload.fname_input);
+  pushbox::UploadRequest upload{std::string(id), std::string(path), std::string(name), 0,
+                                pushbox::HeldSource::open(std::string(path))};
+  upload.size = upload.source ? upload.source->size() : -1;
   if (upload.size < 0) {
     reporter.say(format_text(" can't open input file for upload to data-network: %s\n", upload.fname_input.c_str()));
-    return failed;
+    reporter.flush();
+    return tell_failure(upload.fname_input + ": not stored: " + pushbox::unreadable_source(upload.fname_input));
   }
   const bool matrix = upload.size > settings.min_fsize;
   // Arguments come as UTF-8 here, or as single-byte text from older callers:

@@ -1,5 +1,7 @@
 #include "pushbox/repair.h"
 
+#include <cerrno>
+
 #include <set>
 
 #include "core/nodes/node_selection.h"
@@ -113,8 +115,10 @@ Status store_copy(Repair& r, const Piece& piece, Copy copy, int node, Area area,
   journal.start_fresh(r.env.exchange, r.env.reporter);
   std::string request = "OP=resv&ID=" + r.id + "&DISK=" + std::string(area_text(area)) + "&FN=" + piece.name +
                         "&FSZ=" + std::to_string(size) + "&";
-  if (!journal.record(request + "IPADDR=" + address + "&PORT=" + std::to_string(target.port) + "&"))
-    return Status::failure("the disaster file cannot be written");
+  if (!journal.record(request + "IPADDR=" + address + "&PORT=" + std::to_string(target.port) + "&")) {
+    const int error = errno;
+    return Status::failure("cannot write the disaster file " + journal.path() + ": " + platform::cause_of(error));
+  }
   auto undo = [&](const std::string& why) {
     (void)journal.release(r.env.exchange, r.env.reporter);
     return Status::failure(why);

@@ -50,6 +50,17 @@ Status planning_failed(Flow& f, const Status& why) {
   return why;
 }
 
+// A file that changed under its copies is given back, whatever the
+// transfers said: what went up is neither version of it.
+Status changed_or(Flow& f, Status why) {
+  if (Status same = unchanged(f.upload); !same) {
+    (void)release(f);
+    return same;
+  }
+  if (!why) (void)release(f);
+  return why;
+}
+
 Status upload_singular(Flow& f) {
   f.reporter.say("\n Upload in singular-mode\n\n");
   std::vector<morbs::TransferJob> jobs(2);
@@ -60,11 +71,11 @@ Status upload_singular(Flow& f) {
   morbs::UploadChecks checks(f.exchange, f.settings.ip_addr, f.reporter);
   jobs[0].verify = checks.hook(f.curl_table.basic[0]->list_line);
   jobs[1].verify = checks.hook(f.curl_table.second[0]->list_line);
-  if (!morbs::run_transfers(jobs, {f.settings.transfers, true, {}, f.settings.stall_seconds, 250, f.progress}, f.reporter, f.transfers)) {
-    Status why = transfers_failed(jobs, f.upload.fname_input, f.reporter);
-    (void)release(f);
-    return why;
-  }
+  const bool sent = morbs::run_transfers(jobs, {f.settings.transfers, true, {}, f.settings.stall_seconds, 250, f.progress},
+                                         f.reporter, f.transfers);
+  if (Status s = changed_or(f, sent ? Status::success() : transfers_failed(jobs, f.upload.fname_input, f.reporter));
+      !s)
+    return s;
   const char* failure = nullptr;
   if (Status s = register_part(f.curl_table, 0, f.exchange, f.settings, f.reporter, failure); !s) {
     (void)release(f);
@@ -90,8 +101,12 @@ Status send_parts(Flow& f, int source) {
 }
 
 Status upload_matrix(Flow& f) {
-  const morbs::platform::FileDescriptor input = morbs::platform::open_for_reading(f.upload.fname_input);
-  if (!input) {
+  // The parts go from the file held since the start, not from whatever the
+  // path names by now.
+  const morbs::platform::FileDescriptor opened =
+      f.upload.source ? morbs::platform::FileDescriptor() : morbs::platform::open_for_reading(f.upload.fname_input);
+  const int input = f.upload.source ? f.upload.source->fd() : opened.get();
+  if (input < 0) {
     Status kept = release(f);
     if (!kept) return kept;
     f.reporter.say("can't open input file for upload to data-network\n");
@@ -99,10 +114,7 @@ Status upload_matrix(Flow& f) {
   }
   const int n = f.curl_table.part_count;
   f.reporter.say(morbs::format_text("\n Upload in matrix-mode, nr nodes: %d\n\n", n));
-  if (Status s = send_parts(f, input.get()); !s) {
-    (void)release(f);
-    return s;
-  }
+  if (Status s = changed_or(f, send_parts(f, input)); !s) return s;
   for (int k = 0; k < n; ++k) {
     const char* failure = nullptr;
     if (Status s = register_part(f.curl_table, k, f.exchange, f.settings, f.reporter, failure); !s) {
@@ -124,6 +136,11 @@ int64_t get_size_local_file(const std::string& path) {
   if (!file) return -1;
   auto end = file.tellg();
   return end < 0 ? -1 : static_cast<int64_t>(end);
+}
+
+Status unchanged(const UploadRequest& upload) {
+  if (upload.source && upload.source->changed()) return Status::failure(changed_while_stored);
+  return Status::success();
 }
 
 void remove_parts_of_ended_runs() {

@@ -3,11 +3,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "transfer/run_env.h"
 #include "core/session/settings.h"
 #include "core/status.h"
+#include "pushbox/held_source.h"
 
 namespace morbs::pushbox {
 
@@ -17,7 +19,12 @@ struct UploadRequest {
   std::string fname_input;  // the user's local path, sent as it is
   std::string name;         // transliterated and cleaned name in the archive
   int64_t size = 0;
+  // The file held open since the run looked at it; its size is `size`.
+  std::shared_ptr<const HeldSource> source;
 };
+
+// Ok unless the request's file changed since it was held.
+morbs::Status unchanged(const UploadRequest& upload);
 
 // Local part files of a split upload: this stem, the part number, and the
 // run's own tag, so that two runs in one folder never share a part.

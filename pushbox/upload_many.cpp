@@ -128,12 +128,14 @@ void add_jobs(FileRun& f, std::vector<TransferJob>& jobs, Reporter& reporter) {
     f.job_count = 2;
     return;
   }
-  f.source = platform::open_for_reading(f.request->fname_input);
-  if (!f.source) {
+  // The parts go from the file held since the start.
+  if (!f.request->source) f.source = platform::open_for_reading(f.request->fname_input);
+  const int input = f.request->source ? f.request->source->fd() : f.source.get();
+  if (input < 0) {
     f.verdict = Status::failure("can't open input file for upload to data-network");
     return;
   }
-  std::vector<TransferJob> parts = part_jobs(f.table, f.source.get(), " of " + name, reporter);
+  std::vector<TransferJob> parts = part_jobs(f.table, input, " of " + name, reporter);
   f.job_count = parts.size();
   for (TransferJob& job : parts) jobs.push_back(std::move(job));
 }
@@ -240,6 +242,11 @@ std::vector<Status> upload_many(const std::vector<UploadRequest>& requests, cons
     if (first_failure(own) != nullptr) f.verdict = transfers_failed(own, f.request->fname_input, reporter);
   }
   check_copies(files, jobs, settings, env);
+  // Whatever its copies say, a file that changed under them is not stored:
+  // what went up is neither version of it.
+  for (FileRun& f : files)
+    if (f.journal)
+      if (Status same = unchanged(*f.request); !same) f.verdict = same;
 
   run_exchange_tasks(files.size(), files_asking_at_once, env.exchange, reporter,
                      [&](size_t i, NodeExchange& exchange, Reporter& told) {

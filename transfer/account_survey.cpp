@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 
 #include "core/wire/number_text.h"
 #include "core/wire/query_string.h"
@@ -29,6 +30,13 @@ std::optional<int> part_number(std::string_view name) {
   if (postfix.empty() || postfix.size() > 3 || postfix.find_first_not_of("0123456789") != std::string_view::npos)
     return std::nullopt;
   return static_cast<int>(to_int(postfix));
+}
+
+// A digest recorded at upload for the piece's bytes, by either copy's node.
+std::optional<std::string> recorded_digest(const Piece& piece) {
+  for (const CopyOf& copy : piece.copies)
+    if (copy.state.held && copy.state.sha256) return copy.state.sha256;
+  return std::nullopt;
 }
 
 void mark_twins(Piece& piece) {
@@ -122,8 +130,12 @@ void ask_nodes(Survey& survey, const NodeTable& nconf, const Settings& settings,
         }
         copy.state = std::move(*state);
         if (!copy.state.held) copy.fault = CopyFault::missing;
-        if (copy.state.held && !copy.state.sha256) survey.no_digests.insert(copy.node);
       }
+      // A copy is judged by its twin's digest where its own node keeps none:
+      // only a piece that no node keeps a digest of is taken on sizes.
+      if (!recorded_digest(piece))
+        for (const CopyOf& copy : piece.copies)
+          if (copy.state.held) survey.no_digests.insert(copy.node);
       mark_twins(piece);
     }
   }
@@ -132,6 +144,7 @@ void ask_nodes(Survey& survey, const NodeTable& nconf, const Settings& settings,
 void read_every_copy(Survey& survey, const NodeTable& nconf, std::string_view id, const Settings& settings,
                      RunEnv& env) {
   std::vector<CopyOf*> copies;
+  std::vector<std::optional<std::string>> expected;  // the digest each copy is judged by
   std::vector<TransferJob> jobs;
   for (StoredFile& file : survey.files)
     for (Piece& piece : file.pieces)
@@ -151,6 +164,9 @@ void read_every_copy(Survey& survey, const NodeTable& nconf, std::string_view id
         job.transfer.progress = false;
         job.transfer.label = std::string(copy_text(copy.copy)) + " copy of " + piece.name;
         copies.push_back(&copy);
+        // Its own node's digest, else its twin's: both copies were the same
+        // bytes when they were stored.
+        expected.push_back(copy.state.sha256 ? copy.state.sha256 : recorded_digest(piece));
         jobs.push_back(std::move(job));
       }
   // Each copy is only read through, its digest taken as it comes: the
@@ -163,23 +179,34 @@ void read_every_copy(Survey& survey, const NodeTable& nconf, std::string_view id
     jobs[j].verify = [&, j](TransferJob& job) -> Status {
       if (job.passed_bytes != copies[j]->state.size) return Status::failure("the copy arrived short");
       computed[j] = job.passed_sha256;
-      const std::optional<std::string>& recorded = copies[j]->state.sha256;
+      const std::optional<std::string>& recorded = expected[j];
       if (recorded && *recorded != computed[j]) return Status::failure("the copy differs from its digest");
       return Status::success();
     };
   }
   EngineOptions options{settings.transfers, false, {}, settings.stall_seconds, 250, env.progress};
   run_transfers(jobs, options, env.reporter, env.transfers);
+  // A copy whose bytes are those recorded at upload is good, whatever its
+  // twin holds; one whose bytes are not is rotten. Only twins of which no
+  // digest is known are compared with each other.
+  std::set<const CopyOf*> judged;
   for (size_t j = 0; j < jobs.size(); ++j) {
     if (jobs[j].done()) {
-      if (!copies[j]->state.sha256) copies[j]->state.sha256 = computed[j];  // to compare with its twin
+      if (expected[j]) {
+        copies[j]->fault = CopyFault::none;
+        copies[j]->state.sha256 = expected[j];
+        judged.insert(copies[j]);
+      } else {
+        copies[j]->state.sha256 = computed[j];  // to compare with its twin
+      }
       continue;
     }
-    const bool differs = !computed[j].empty() && copies[j]->state.sha256 && *copies[j]->state.sha256 != computed[j];
+    const bool differs = !computed[j].empty() && expected[j] && *expected[j] != computed[j];
     copies[j]->fault = differs ? CopyFault::rotten : CopyFault::unreadable;
   }
   for (StoredFile& file : survey.files)
-    for (Piece& piece : file.pieces) mark_twins(piece);
+    for (Piece& piece : file.pieces)
+      if (!judged.count(&piece.copies[0]) && !judged.count(&piece.copies[1])) mark_twins(piece);
 }
 
 std::string fault_text(const CopyOf& copy) {

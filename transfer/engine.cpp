@@ -314,7 +314,7 @@ bool run_transfers(std::vector<TransferJob>& jobs, const EngineOptions& options,
       clear_view();
       job.why = job.verify(job);
       if (!job.why.ok()) {
-        reporter.detail_line(job.transfer.label + ": " + job.why.why());
+        if (!job.check_tells_itself) reporter.detail_line(job.transfer.label + ": " + job.why.why());
         if (job.check_failure_is_final) attempts[i] = transfer_attempts;
         ok = false;
       }

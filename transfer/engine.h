@@ -74,6 +74,9 @@ struct TransferJob {
   // A failed check ends this source's attempts at once, the fallback next:
   // for a download whose node would send the same bytes again.
   bool check_failure_is_final = false;
+  // The check tells its failures itself (on standard error, beside the
+  // system's texts); otherwise the engine tells why as a detail.
+  bool check_tells_itself = false;
 
   Outcome outcome = Outcome::waiting;
   Status why = Status::success();

@@ -1,11 +1,13 @@
 #include "transfer/write_planning.h"
 
+#include <cerrno>
 #include <functional>
 
 #include "core/session/account.h"
 #include "core/wire/number_text.h"
 #include "core/wire/query_string.h"
 #include "lists/time_prefix.h"
+#include "platform/regular_file.h"
 #include "transfer/registration_lines.h"
 #include "transfer/sftp_place.h"
 #include "transfer/transliteration.h"
@@ -60,7 +62,13 @@ Status reserve(Planning& p, const CopyPlace& c) {
                         "&FSZ=" + std::to_string(c.size) + "&";
   const std::string line =
       request + "IPADDR=" + std::string(p.order.address) + "&PORT=" + std::to_string(port) + "&";
-  if (!p.journal.record(line)) p.reporter.detail(format_text("ERORR: can't write to %s\n", p.journal.path().c_str()));
+  // A reservation the disaster file does not name could not be given back
+  // after a kill: none is made without it.
+  if (!p.journal.record(line)) {
+    const int error = errno;
+    p.reporter.detail(format_text("ERORR: can't write to %s\n", p.journal.path().c_str()));
+    return Status::failure("cannot write the disaster file " + p.journal.path() + ": " + platform::cause_of(error));
+  }
   if (port <= 0) return Status::failure(p.texts.wrong_port);
   if (!p.order.exchange->ask(p.order.address, port, request))
     return Status::failure("connection to data-network is interrupted");
