@@ -10,17 +10,50 @@ include(GNUInstallDirs)
 
 install(TARGETS pushbox pullbox erasebox deskbox promptwin gatekeep
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT client)
-install(FILES ${PROJECT_SOURCE_DIR}/README.md
-        DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT client)
 # netdelay goes with the node: scripts/datanet puts it in front of the
 # nodes for a network with a delay or a rate.
 install(TARGETS morbnode netdelay
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT node)
+# The manual pages install themselves with their program's component
+# (man/CMakeLists.txt).
+
+# Each package's own documentation folder, as Debian wants it: the copyright
+# and the changelog in both, the README with the client. The changelog is a
+# record kept by hand; its first entry must be this version.
+file(STRINGS ${PROJECT_SOURCE_DIR}/cmake/debian/changelog changelog_top LIMIT_COUNT 1)
+if(NOT changelog_top MATCHES "^morbs \\(${PROJECT_VERSION}\\) ")
+  message(FATAL_ERROR "cmake/debian/changelog: its first entry is not for version ${PROJECT_VERSION}; "
+                      "add one")
+endif()
+find_program(MORBS_GZIP gzip REQUIRED)
+add_custom_command(
+  OUTPUT ${CMAKE_BINARY_DIR}/debian/changelog.gz
+  COMMAND ${CMAKE_COMMAND} -DGZIP=${MORBS_GZIP} -DINPUT=${PROJECT_SOURCE_DIR}/cmake/debian/changelog
+          -DOUTPUT=${CMAKE_BINARY_DIR}/debian/changelog.gz -P ${PROJECT_SOURCE_DIR}/cmake/gzip_file.cmake
+  DEPENDS ${PROJECT_SOURCE_DIR}/cmake/debian/changelog ${PROJECT_SOURCE_DIR}/cmake/gzip_file.cmake
+  COMMENT "Debian changelog.gz"
+  VERBATIM)
+add_custom_target(debian_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/debian/changelog.gz)
+foreach(component client node)
+  set(docdir ${CMAKE_INSTALL_DATAROOTDIR}/doc/morbs-${component})
+  install(FILES ${PROJECT_SOURCE_DIR}/cmake/debian/copyright ${CMAKE_BINARY_DIR}/debian/changelog.gz
+          DESTINATION ${docdir} COMPONENT ${component})
+  if(component STREQUAL client)
+    install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${docdir} COMPONENT client)
+  endif()
+  # A lintian finding that is not one is overridden, with the reason, in
+  # the package's own override file.
+  if(EXISTS ${PROJECT_SOURCE_DIR}/cmake/debian/lintian/morbs-${component})
+    install(FILES ${PROJECT_SOURCE_DIR}/cmake/debian/lintian/morbs-${component}
+            DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides COMPONENT ${component})
+  endif()
+endforeach()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME morbs)
 set(CPACK_PACKAGE_VENDOR "MORBS")
-set(CPACK_PACKAGE_CONTACT "MORBS developers")
+# The Maintainer field: a name and an address.
+set(CPACK_PACKAGE_CONTACT "MORBS developers <morbs@example.org>")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 
@@ -42,4 +75,7 @@ tester gatekeep.")
 set(CPACK_COMPONENT_NODE_DESCRIPTION "MORBS storage node: morbnode
 One storage node of a local MORBS data network: a query port and an SFTP
 service over a directory of its own.")
+# No package without its manual pages.
+set(CPACK_MORBS_MANPAGES_BUILT ${MORBS_MANPAGES_BUILT})
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/require_manpages.cmake)
 include(CPack)
