@@ -1,5 +1,7 @@
 #include "erasebox/help.h"
 
+#include <cstdio>
+
 namespace morbs::erasebox {
 
 void help(Reporter& reporter) {
@@ -57,6 +59,33 @@ void help(Reporter& reporter) {
   };
   static_assert(sizeof lines / sizeof lines[0] == 50);
   for (const char* line : lines) reporter.say_line(line);
+}
+
+void point_to_all_forms(Reporter& reporter) { reporter.say_line("Every form of this version: erasebox --help"); }
+
+int print_all_forms() {
+  std::fputs(
+      "usage: erasebox -d|-dtest NAME\n"
+      "       erasebox -l|-ltest NAME\n"
+      "       erasebox -u|-utest NAME\n"
+      "       erasebox -a|-atest NAME\n"
+      "       erasebox -h | --help | --version\n"
+      "  Changes the stored files whose name in list.q (as pullbox -list last fetched\n"
+      "  it) contains NAME, such as prefix:fname; run in the working directory that\n"
+      "  holds list.q, client.config and crt.tmp.\n"
+      "  -d NAME      deletes every copy this session's user stored (flag 'delete')\n"
+      "  -l NAME      protects every stored copy against deletion (flag 'locked')\n"
+      "  -u NAME      lifts the protection (flag 'ishere' again)\n"
+      "  -a NAME      the archive: no node takes it, so nothing is changed\n"
+      "  -dtest, -ltest, -utest, -atest\n"
+      "               the same, explaining every copy that was not changed\n"
+      "  -h           the system's help text\n"
+      "  Exit status: 0 when at least one copy was changed and none failed, else 1;\n"
+      "  a last line on standard error says how many copies were changed and why the\n"
+      "  others were not; 2 a client.config value out of range.\n"
+      "  See erasebox(1), pullbox(1) and client.config(5).\n",
+      stdout);
+  return 0;
 }
 
 }  // namespace morbs::erasebox

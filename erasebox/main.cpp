@@ -1,10 +1,12 @@
 // erasebox: deletes, locks and unlocks the stored files named in list.q.
+// "--help" lists every form.
 #include <string>
 #include <string_view>
 
 #include "core/report/reporter.h"
 #include "core/session/certificate.h"
 #include "core/session/config.h"
+#include "core/help_option.h"
 #include "core/version.h"
 #include "erasebox/clear_by_list_name.h"
 #include "erasebox/help.h"
@@ -49,6 +51,7 @@ int ends_with(morbs::Reporter& reporter, const std::string& why, int status) {
 
 int main(int argc, char** argv) {
   if (morbs::asks_for_version(argc, argv)) return morbs::print_version("erasebox");
+  if (morbs::asks_for_help(argc, argv)) return morbs::erasebox::print_all_forms();
   using namespace morbs;
   Settings settings = Settings::defaults(Program::erasebox);
   ConsoleReporter reporter(true);
@@ -57,7 +60,11 @@ int main(int argc, char** argv) {
   reporter.set_details(settings.test == 1);
 
   const bool help_asked = argc == 2 && std::string_view(argv[1]) == "-h";
-  if (help_asked) erasebox::help(reporter);
+  // The written text as it stands; the added line after it only.
+  if (help_asked) {
+    erasebox::help(reporter);
+    erasebox::point_to_all_forms(reporter);
+  }
 
   const std::optional<std::string> uid32 = access_card(uid32_limit, reporter);
   if (!uid32) {

@@ -46,4 +46,37 @@ void print_help() {
   for (const char* line : lines) std::puts(line);
 }
 
+void print_pointer_to_all_forms() { std::puts("Every form of this version: pullbox --help"); }
+
+int print_all_forms() {
+  std::fputs(
+      "usage: pullbox -list ID\n"
+      "       pullbox -ls [LIST TYPE COPY DATE]\n"
+      "       pullbox -rd ID STORED OUT [STORED OUT]...\n"
+      "       pullbox -check ID [-deep]\n"
+      "       pullbox -h | --help | --version\n"
+      "  Fetches the file list of the account ID (11 characters), shows it, fetches\n"
+      "  stored files and checks that each is stored twice; run in the working\n"
+      "  directory that holds client.config and crt.tmp.\n"
+      "  -list ID           gathers the lists of every node that answers into list.q\n"
+      "  -ls                shows every file of list.q, newest first\n"
+      "  -ls LIST TYPE COPY DATE\n"
+      "                     shows the lines of the list LIST as they stand: TYPE\n"
+      "                     IN_REPO, IN_ARCHI, DELETED or LOCKED; COPY BASIC, SECOND\n"
+      "                     or BOTH; DATE a year, month or day (2026, 202612,\n"
+      "                     20261210) or all\n"
+      "  -rd ID STORED OUT  fetches the stored file STORED (prefix:fname, as list.q\n"
+      "                     names it) into the local file OUT; several STORED OUT\n"
+      "                     pairs are fetched in one run\n"
+      "  -check ID          asks each node about every copy of the account and names\n"
+      "                     each file not stored twice; -deep also downloads every\n"
+      "                     copy and compares its digest\n"
+      "  -h                 the system's help text\n"
+      "  Exit status: 0 done (-check: every file fully redundant); 1 not done (a line\n"
+      "  on standard error says why); 2 a client.config value out of range.\n"
+      "  See pullbox(1) and client.config(5).\n",
+      stdout);
+  return 0;
+}
+
 }  // namespace morbs::pullbox

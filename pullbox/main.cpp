@@ -1,4 +1,5 @@
-// pullbox: fetches the account's file list, shows it, downloads a stored file.
+// pullbox: fetches the account's file list, shows it, downloads stored files,
+// checks the account's copies. "--help" lists every form.
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -7,6 +8,7 @@
 
 #include "core/session/certificate.h"
 #include "core/session/config.h"
+#include "core/help_option.h"
 #include "core/version.h"
 #include "pullbox/check.h"
 #include "pullbox/help.h"
@@ -67,6 +69,7 @@ int read_several(morbs::pullbox::Run& run, morbs::RunEnv& env, int argc, char** 
 
 int main(int argc, char** argv) {
   if (morbs::asks_for_version(argc, argv)) return morbs::print_version("pullbox");
+  if (morbs::asks_for_help(argc, argv)) return morbs::pullbox::print_all_forms();
   using namespace morbs;
   using namespace morbs::pullbox;
   platform::start_transfer_library();  // before any thread starts
@@ -94,7 +97,11 @@ int main(int argc, char** argv) {
   if (argc == 2 && option == "-ls") {
     return ending(ls_sorted_command(reporter), reporter);
   } else if (argc == 2 && option == "-h") {
-    if (run.settings.test == 1) print_help();
+    // The written text as it stands; the added line after it only.
+    if (run.settings.test == 1) {
+      print_help();
+      print_pointer_to_all_forms();
+    }
   } else if (argc == 3 && option == "-list") {
     return ending(list_command(run, env, argv[2]), reporter);
   } else if (argc == 6 && option == "-ls") {

@@ -1,5 +1,6 @@
-// pushbox: uploads one local file into the data network, or, with
-// -clear_disaster, gives back what interrupted uploads reserved.
+// pushbox: uploads local files into the data network, restores lost copies
+// (-repair), or, with -clear_disaster, gives back what interrupted uploads
+// reserved. "--help" lists every form.
 #include <memory>
 #include <string>
 #include <string_view>
@@ -10,9 +11,11 @@
 #include "core/session/certificate.h"
 #include "core/session/config.h"
 #include "core/report/reporter.h"
+#include "core/help_option.h"
 #include "core/version.h"
 #include "transfer/disaster_journal.h"
 #include "transfer/write_planning.h"
+#include "pushbox/help.h"
 #include "pushbox/repair.h"
 #include "pushbox/upload.h"
 #include "pushbox/upload_many.h"
@@ -107,6 +110,7 @@ int upload_several(int argc, char** argv, const morbs::Settings& settings, const
 
 int main(int argc, char** argv) {
   if (morbs::asks_for_version(argc, argv)) return morbs::print_version("pushbox");
+  if (morbs::asks_for_help(argc, argv)) return morbs::pushbox::print_all_forms();
   using namespace morbs;
   platform::start_transfer_library();  // before any thread starts
   Settings settings = Settings::defaults(Program::pushbox);

@@ -136,6 +136,13 @@ Result<bool> read_config(Settings& s, Reporter& reporter, const std::string& pat
   return valid;
 }
 
+std::vector<std::string_view> config_keys() {
+  std::vector<std::string_view> keys = {"IP_ADDR"};
+  for (const NumberKey& k : number_keys) keys.push_back(k.key);
+  keys.push_back("TEST");
+  return keys;
+}
+
 int read_config(Settings& s, const std::string& path, const DnsOptions& dns_options) {
   ConsoleReporter reporter(true);
   Result<bool> read = read_config(s, reporter, path, dns_options);

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "core/dns/dns.h"
 #include "core/report/reporter.h"
@@ -28,6 +30,10 @@ Result<bool> read_config(Settings& settings, Reporter& reporter,
 // line made it.
 Result<bool> apply_config_line(Settings& settings, const std::string& line, Reporter& reporter,
                                const DnsOptions& dns_options = {});
+
+// Every key a line is searched for, in the order it is: what the README's
+// table and client.config(5) must describe, no more and no less.
+std::vector<std::string_view> config_keys();
 
 // For a program not yet holding a reporter: says on standard output, and for
 // a refused value writes why on standard error and ends the program with

@@ -9,17 +9,9 @@
 
 #include "core/session/certificate.h"
 #include "core/version.h"
+#include "peers/gatekeep/help.h"
 
 namespace {
-
-void usage() {
-  std::puts(
-      "usage: gatekeep -local [--local-id ID] [--second-id ID]\n"
-      "  Writes crt.tmp, the session certificate of today, into the working directory.\n"
-      "  The local id is the login name and the second id the host name, unless given.\n"
-      "  Prints nothing on success; on failure the reason, with exit code 1.\n"
-      "  Writing takes about two seconds.");
-}
 
 // Empty when the user has no name on this machine.
 std::string login_name() {
@@ -66,7 +58,7 @@ int main(int argc, char** argv) {
   if (morbs::asks_for_version(argc, argv)) return morbs::print_version("gatekeep");
   Options options;
   if (int parsed = parse(argc, argv, options); parsed != 0) {
-    usage();
+    morbs::gatekeep::print_all_forms();
     return parsed == 1 ? 0 : 2;
   }
   if (!options.local_id_given) options.local_id = login_name();

@@ -39,7 +39,12 @@ const char* const usage_text =
     "                          to measure what another costs\n"
     "  --sftp-macs LIST        offer only these MACs, likewise\n"
     "usage: morbnode --ask PORT REQUEST\n"
-    "  Sends one request to the node on 127.0.0.1:PORT and prints the reply.\n";
+    "  Sends one request to the node on 127.0.0.1:PORT and prints the reply.\n"
+    "usage: morbnode --help | -h | --version\n"
+    "  Exit status: 0 stopped by SIGTERM or SIGINT, or answered; 1 the node could not\n"
+    "  start (a port taken, the root not writable) or --ask had no answer; 2 an option\n"
+    "  it does not take.\n"
+    "  See morbnode(8).\n";
 
 namespace {
 

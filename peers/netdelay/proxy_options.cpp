@@ -15,7 +15,11 @@ const char* const proxy_usage_text =
     "  --handshake        a new connection reaches its target one and a half round\n"
     "                     trips late, as TCP's handshake over such a link\n"
     "  --buffer-kib K     bytes held back per connection and direction, at most\n"
-    "                     (4096; 64 to 262144)\n";
+    "                     (4096; 64 to 262144)\n"
+    "usage: netdelay --help | -h\n"
+    "  Exit status: 0 stopped by SIGTERM or SIGINT; 1 a port could not be taken;\n"
+    "  2 an option it does not take.\n"
+    "  See netdelay(1).\n";
 
 namespace {
 

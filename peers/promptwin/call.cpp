@@ -59,12 +59,16 @@ std::string info_shown(const std::string& text) {
 const char* const usage_text =
     "usage: promptwin --info TEXT | --account | --task | --open\n"
     "                 | --list READ|DELETE|LOCK|UNLOCK FILE | --listing LIST FILE\n"
+    "       promptwin --help | --version\n"
     "  The dialogs of deskbox on the terminal (/dev/tty). The answer is the last line\n"
     "  of standard output; --open and --list write the chosen paths or lines to the\n"
     "  file \"tmp\" and write no file when nothing is chosen.\n"
     "  With PROMPTWIN_SCRIPT=FILE the answers come from FILE instead, one a line:\n"
     "    account ID | task NAME | open PATH<TAB>PATH... | list N N ~TEXT ...\n"
     "  (a word alone answers with nothing), and every call is appended to\n"
-    "  PROMPTWIN_RECORD (default FILE.calls).\n";
+    "  PROMPTWIN_RECORD (default FILE.calls).\n"
+    "  Exit status: 0 answered; 1 no terminal and no script (the dialog cancelled),\n"
+    "  or the file \"tmp\" not written; 2 a call it does not take.\n"
+    "  See promptwin(1) and deskbox(1).\n";
 
 }  // namespace morbs::promptwin

@@ -344,11 +344,13 @@ TEST_F(Erasebox, ArgumentsListAndCertificate) {
   EXPECT_EQ(run({"-atest", file}), "[!] erasebox isn't finished completely.\n");
   EXPECT_EQ(changes_sent_to(0), 0u);
 
+  // The written text as it stands, the one line added after it, the usage.
   const std::string help = run({"-h"});
+  const std::string pointer = "Every form of this version: erasebox --help\n";
   EXPECT_EQ(help.rfind("\n                       --- Help ---\n\n (1)  Erase the file", 0), 0u);
-  EXPECT_EQ(std::count(help.begin(), help.end(), '\n'), 50 + 20 + 1);
-  EXPECT_EQ(help.substr(help.size() - usage.size() - 46),
-            "                        --- END of Help --- \n\n" + usage);
+  EXPECT_EQ(std::count(help.begin(), help.end(), '\n'), 50 + 20 + 1 + 1);
+  EXPECT_EQ(help.substr(help.size() - usage.size() - pointer.size() - 46),
+            "                        --- END of Help --- \n\n" + pointer + usage);
 
   std::filesystem::remove(dir_ / "list.q");
   EXPECT_EQ(run({"-dtest", file}), "Error: can't open file list.q\n[!] erasebox isn't finished completely.\n");
