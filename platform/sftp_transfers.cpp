@@ -8,11 +8,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <deque>
 #include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "platform/address_guard.h"
@@ -39,12 +41,23 @@ void start_transfer_library() {
   });
 }
 
+using Clock = std::chrono::steady_clock;
+
 // One transfer as the library runs it.
 struct Running {
   SftpJob job;
   std::function<void(SftpOutcome)> ended;
   CURL* easy = nullptr;
   int64_t moved = 0;
+  // The library's own counts of bytes through the connection, and when
+  // they last grew: what the stall watch goes by.
+  curl_off_t seen_down = 0, seen_up = 0;
+  Clock::time_point last_progress = Clock::now();
+  // The connection it runs on (opened for it, or reused), among the open
+  // ones, so that a stall can be cut.
+  std::set<curl_socket_t>* open_sockets = nullptr;
+  curl_socket_t socket = CURL_SOCKET_BAD;
+  bool cut = false;  // its connection was cut for a stall
   SftpOutcome::Kind local_failure = SftpOutcome::Kind::done;
   std::string local_error;
   char library_error[CURL_ERROR_SIZE] = {};
@@ -57,10 +70,12 @@ struct SftpTransfers::Loop {
   std::deque<std::unique_ptr<Running>> arriving;  // under `lock`
   bool stopping = false;                          // under `lock`
   std::map<CURL*, std::unique_ptr<Running>> running;  // the loop's thread only
+  std::set<curl_socket_t> open_sockets;               // likewise; outlives every connection
 
   void run();
   void add(std::unique_ptr<Running> r);
   void finish(CURL* easy, CURLcode code);
+  void cut_stalled();
 };
 
 namespace {
@@ -111,11 +126,48 @@ size_t write_target(char* bytes, size_t size, size_t count, void* user) {
 }
 
 // The library opens its own sockets: the loopback guard holds for them too.
-curl_socket_t open_guarded_socket(void*, curlsocktype, struct curl_sockaddr* address) {
+curl_socket_t open_guarded_socket(void* user, curlsocktype, struct curl_sockaddr* address) {
   if (address->family != AF_INET) return CURL_SOCKET_BAD;
   const auto* in = reinterpret_cast<const sockaddr_in*>(&address->addr);
   if (!address_allowed(in->sin_addr.s_addr)) return CURL_SOCKET_BAD;
-  return ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+  const curl_socket_t s = ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+  auto* r = static_cast<Running*>(user);
+  if (s != CURL_SOCKET_BAD) {
+    r->open_sockets->insert(s);
+    r->socket = s;
+  }
+  return s;
+}
+
+// Called with the set of open sockets: a connection may be closed long
+// after the transfer that opened it.
+int close_socket(void* user, curl_socket_t s) {
+  static_cast<std::set<curl_socket_t>*>(user)->erase(s);
+  return ::close(s);
+}
+
+// A reused connection: its socket is the open one at this local port.
+int note_connection(void* user, char*, char*, int, int local_port) {
+  auto* r = static_cast<Running*>(user);
+  for (curl_socket_t s : *r->open_sockets) {
+    sockaddr_in local{};
+    socklen_t size = sizeof local;
+    if (::getsockname(s, reinterpret_cast<sockaddr*>(&local), &size) == 0 && ntohs(local.sin_port) == local_port) {
+      r->socket = s;
+      break;
+    }
+  }
+  return CURL_PREREQFUNC_OK;
+}
+
+int note_progress(void* user, curl_off_t, curl_off_t down, curl_off_t, curl_off_t up) {
+  auto* r = static_cast<Running*>(user);
+  if (down != r->seen_down || up != r->seen_up) {
+    r->seen_down = down;
+    r->seen_up = up;
+    r->last_progress = Clock::now();
+  }
+  return 0;
 }
 
 SftpOutcome::Kind kind_of(CURLcode code) {
@@ -149,11 +201,21 @@ bool set_up(Running& r) {
             curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
             curl_easy_setopt(e, CURLOPT_ERRORBUFFER, r.library_error) == CURLE_OK &&
             curl_easy_setopt(e, CURLOPT_PRIVATE, &r) == CURLE_OK &&
-            curl_easy_setopt(e, CURLOPT_OPENSOCKETFUNCTION, open_guarded_socket) == CURLE_OK;
+            curl_easy_setopt(e, CURLOPT_OPENSOCKETFUNCTION, open_guarded_socket) == CURLE_OK &&
+            curl_easy_setopt(e, CURLOPT_OPENSOCKETDATA, &r) == CURLE_OK &&
+            curl_easy_setopt(e, CURLOPT_CLOSESOCKETFUNCTION, close_socket) == CURLE_OK &&
+            curl_easy_setopt(e, CURLOPT_CLOSESOCKETDATA, r.open_sockets) == CURLE_OK &&
+            curl_easy_setopt(e, CURLOPT_PREREQFUNCTION, note_connection) == CURLE_OK &&
+            curl_easy_setopt(e, CURLOPT_PREREQDATA, &r) == CURLE_OK;
+  // Stalls are watched here (cut_stalled), not by the library's own
+  // low-speed limit: that one ends a transfer and then blocks the thread,
+  // every transfer with it, for seconds while it says goodbye to a node that
+  // no longer answers. Its connect timeout stays as a last resort.
   if (j.stall_seconds > 0)
-    ok = ok && curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, static_cast<long>(2 * j.stall_seconds)) == CURLE_OK &&
-         curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L) == CURLE_OK &&
-         curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, static_cast<long>(j.stall_seconds)) == CURLE_OK;
+    ok = ok && curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, static_cast<long>(2 * j.stall_seconds + 2)) == CURLE_OK &&
+         curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L) == CURLE_OK &&
+         curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, note_progress) == CURLE_OK &&
+         curl_easy_setopt(e, CURLOPT_XFERINFODATA, &r) == CURLE_OK;
   if (j.upload)
     return ok && curl_easy_setopt(e, CURLOPT_UPLOAD, 1L) == CURLE_OK &&
            curl_easy_setopt(e, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(j.length)) == CURLE_OK &&
@@ -168,6 +230,7 @@ bool set_up(Running& r) {
 }  // namespace
 
 void SftpTransfers::Loop::add(std::unique_ptr<Running> r) {
+  r->open_sockets = &open_sockets;
   r->easy = curl_easy_init();
   if (!r->easy || !set_up(*r) || curl_multi_add_handle(multi, r->easy) != CURLM_OK) {
     if (r->easy) curl_easy_cleanup(r->easy);
@@ -200,6 +263,24 @@ void SftpTransfers::Loop::finish(CURL* easy, CURLcode code) {
   r->ended(std::move(outcome));
 }
 
+// A transfer that moved nothing for the stall time (twice that before its
+// first byte: the login) has its connection cut, so that it ends at once and
+// nothing waits on the node any more.
+void SftpTransfers::Loop::cut_stalled() {
+  const Clock::time_point now = Clock::now();
+  for (auto& [easy, r] : running) {
+    const int stall = r->job.stall_seconds;
+    if (stall <= 0 || r->cut) continue;
+    const bool begun = r->seen_down > 0 || r->seen_up > 0;
+    if (now - r->last_progress < std::chrono::seconds(begun ? stall : 2 * stall)) continue;
+    if (r->socket == CURL_SOCKET_BAD || !open_sockets.count(r->socket)) continue;
+    r->cut = true;
+    r->local_failure = SftpOutcome::Kind::stalled;
+    r->local_error = "nothing moved for " + std::to_string(begun ? stall : 2 * stall) + " s: the node stalled";
+    ::shutdown(r->socket, SHUT_RDWR);
+  }
+}
+
 void SftpTransfers::Loop::run() {
   for (;;) {
     {
@@ -216,7 +297,8 @@ void SftpTransfers::Loop::run() {
     int queued = 0;
     while (CURLMsg* message = curl_multi_info_read(multi, &queued))
       if (message->msg == CURLMSG_DONE) finish(message->easy_handle, message->data.result);
-    curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
+    cut_stalled();
+    curl_multi_poll(multi, nullptr, 0, 100, nullptr);
   }
   // Stopped: what still runs ends without a word.
   for (auto& [easy, r] : running) {
