@@ -13,6 +13,7 @@
 
 #include "core/version.h"
 #include "core/wire/op_message.h"
+#include "peers/morbnode/node_log.h"
 #include "peers/morbnode/node_store.h"
 #include "peers/morbnode/options.h"
 #include "peers/morbnode/query_service.h"
@@ -93,8 +94,9 @@ int main(int argc, char** argv) {
   }
   const Budget budget = descriptor_budget(*options);
   NodeStore store(*options);
-  QueryService queries(*options, store, budget.query_connections);
-  SftpService sftp(*options, store, budget.sftp_sessions, budget.sftp_waiting);
+  NodeLog log(options->log_path);
+  QueryService queries(*options, store, log, budget.query_connections);
+  SftpService sftp(*options, store, log, budget.sftp_sessions, budget.sftp_waiting);
   // --sftp-off: the port stays advertised, so clients meet a refused connection.
   const bool run_sftp = !options->sftp_off;
   // The query port last: a node that answers there serves SFTP as well.

@@ -26,6 +26,7 @@ const char* const usage_text =
     "  --sftp-off              advertise --sftp-port but run no SFTP service\n"
     "  --disk-full-at B        no file the node writes grows beyond B bytes, as on a full disk\n"
     "  --log FILE              append every request received, one per line\n"
+    "                          and a line \"SFTP login\" for every SFTP login\n"
     "  --reservation-expiry-s N   a reservation neither made nor written to for N\n"
     "                          seconds is given back with its data (86400)\n"
     "  --sftp-sessions N       SFTP sessions served at once (32); further logins wait\n"
@@ -35,6 +36,9 @@ const char* const usage_text =
     "                          digest taken of what is stored, as a bad link would\n"
     "  --sftp-stall-after B    an SFTP session stops answering once B bytes were read or\n"
     "                          written in it, as a stalled link would\n"
+    "  --sftp-fail-opens N     refuse the first N SFTP opens of a file (reading or writing,\n"
+    "                          counted over all sessions) with permission denied\n"
+    "  --sftp-fail-name TEXT   refuse every SFTP open of a path that holds TEXT likewise\n"
     "  --sftp-ciphers LIST     offer only these ciphers (comma-separated; secure ones only),\n"
     "                          to measure what another costs\n"
     "  --sftp-macs LIST        offer only these MACs, likewise\n"
@@ -98,6 +102,10 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
       ok = value(v) && to_number(v, b) && b >= 0;
       if (ok) o.sftp_stall_after = b;
     }
+    else if (a == "--sftp-fail-opens")
+      ok = value(v) && to_number(v, o.sftp_fail_opens) && o.sftp_fail_opens >= 0;
+    else if (a == "--sftp-fail-name")
+      ok = value(o.sftp_fail_name) && !o.sftp_fail_name.empty();
     else if (a == "--sftp-ciphers" || a == "--sftp-macs") {
       std::optional<std::string> list;
       ok = value(v) && (list = a == "--sftp-ciphers" ? secure_ciphers(v) : secure_macs(v));

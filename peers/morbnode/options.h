@@ -34,6 +34,8 @@ struct Options {
   bool no_digest = false;        // chkfile never tells a digest
   bool corrupt_uploads = false;  // one byte of every stored file flipped as it is written
   std::optional<int64_t> sftp_stall_after;  // a session stops answering after this many bytes
+  int64_t sftp_fail_opens = 0;    // the node's first this many SFTP opens of a file are refused
+  std::string sftp_fail_name;     // every SFTP open of a path holding this is refused ("": none)
   int sftp_sessions = 32;         // SFTP sessions served at once
   int64_t sftp_queue_wait_s = 120;  // how long a login beyond them waits for a free one
   SshAlgorithms ssh_algorithms;   // offered by the SFTP service

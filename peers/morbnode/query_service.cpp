@@ -12,7 +12,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <unordered_map>
 
 #include "core/wire/query_string.h"
@@ -39,21 +38,6 @@ constexpr milliseconds never_answer_hold{30000};
 // After the descriptors ran out, accepting waits this long instead of spinning.
 constexpr milliseconds accept_pause{100};
 constexpr int worker_count = 4;
-
-// One request, one log line: bytes that would break the line are escaped.
-std::string printable(const std::string& text) {
-  std::string out;
-  for (unsigned char c : text) {
-    if (c >= 0x20 && c < 0x7f && c != '\\') {
-      out += static_cast<char>(c);
-    } else {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
-      out += escaped;
-    }
-  }
-  return out;
-}
 
 int listen_on(int port) {
   int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
@@ -255,8 +239,8 @@ class QueryService::Loop {
   Clock::time_point accept_paused_until_{};
 };
 
-QueryService::QueryService(const Options& options, NodeStore& store, int max_connections)
-    : options_(options), store_(store), max_connections_(std::max(1, max_connections)) {}
+QueryService::QueryService(const Options& options, NodeStore& store, NodeLog& log, int max_connections)
+    : options_(options), store_(store), log_(log), max_connections_(std::max(1, max_connections)) {}
 
 QueryService::~QueryService() {
   if (listen_fd_ >= 0) ::close(listen_fd_);
@@ -315,7 +299,7 @@ QueryService::Done QueryService::answer_job(Job& job) {
   PlainBlock plain{};
   decodeV1(job.block, 0, plain);
   const std::string request(until_nul(std::string_view(plain.data(), plain.size())));
-  log(request);
+  log_.append(request);
 
   Done done{job.connection, Verdict::reply, {}, 0};
   if (options_.close_without_answer) {
@@ -341,12 +325,6 @@ QueryService::Done QueryService::answer_job(Job& job) {
     codeV1(reply, 0, done.block);
   }
   return done;
-}
-
-void QueryService::log(const std::string& request) {
-  if (options_.log_path.empty()) return;
-  std::lock_guard<std::mutex> lock(log_mutex_);
-  std::ofstream(options_.log_path, std::ios::app) << printable(request) << "\n";
 }
 
 }  // namespace morbs::node

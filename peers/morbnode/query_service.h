@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "core/wire/scrambler.h"
+#include "peers/morbnode/node_log.h"
 #include "peers/morbnode/node_store.h"
 #include "peers/morbnode/options.h"
 
@@ -26,7 +27,8 @@ namespace morbs::node {
 class QueryService {
  public:
   // `max_connections`: connections held at once (each one descriptor).
-  QueryService(const Options& options, NodeStore& store, int max_connections);
+  // Every request read is appended to `log`.
+  QueryService(const Options& options, NodeStore& store, NodeLog& log, int max_connections);
   ~QueryService();
   QueryService(const QueryService&) = delete;
   QueryService& operator=(const QueryService&) = delete;
@@ -53,15 +55,15 @@ class QueryService {
 
   void work();
   Done answer_job(Job& job);
-  void log(const std::string& request);
 
   const Options& options_;
   NodeStore& store_;
+  NodeLog& log_;
   const int max_connections_;
   int listen_fd_ = -1;
   int wake_fds_[2] = {-1, -1};  // workers tell the loop that answers are ready
 
-  std::mutex jobs_mutex_, done_mutex_, log_mutex_;
+  std::mutex jobs_mutex_, done_mutex_;
   std::condition_variable jobs_ready_;
   std::deque<Job> jobs_;
   std::deque<Done> done_;

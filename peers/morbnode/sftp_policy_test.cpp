@@ -130,7 +130,8 @@ class SftpPolicy : public ::testing::Test {
   fs::path dir_ = make_dir();
   Options options_ = make_options(dir_);
   NodeStore store_{options_};
-  SftpService service_{options_, store_, 8, 8};
+  NodeLog log_{options_.log_path};
+  SftpService service_{options_, store_, log_, 8, 8};
   std::atomic<bool> stop_{false};
   std::thread server_;
   ssh_session ssh_ = nullptr;

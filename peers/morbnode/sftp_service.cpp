@@ -47,9 +47,12 @@ ssh_key host_key(const std::filesystem::path& root, std::string& error) {
 
 }  // namespace
 
-SftpService::SftpService(const Options& options, NodeStore& store, int max_sessions, int max_waiting)
+SftpService::SftpService(const Options& options, NodeStore& store, NodeLog& log, int max_sessions,
+                         int max_waiting)
     : options_(options),
       store_(store),
+      open_faults_(options),
+      shared_{store, open_faults_, log},
       max_sessions_(std::max(1, max_sessions)),
       max_waiting_(std::max(0, max_waiting)) {}
 
@@ -138,7 +141,7 @@ void SftpService::start(ssh_session session, const Login& login) {
   auto running = std::make_unique<Running>(fd);
   Running* r = running.get();
   running->thread = std::thread([this, session, login, r] {
-    run_sftp_session(session, login, store_, r->socket);
+    run_sftp_session(session, login, shared_, r->socket);
     r->done = true;
   });
   sessions_.push_back(std::move(running));

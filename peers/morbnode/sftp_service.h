@@ -24,8 +24,9 @@ inline constexpr long sftp_session_descriptors = max_open_handles + 2;
 // first, for the node's queue wait at most; then their connection is closed.
 class SftpService {
  public:
-  // `max_sessions` served at once, `max_waiting` connections held waiting.
-  SftpService(const Options& options, NodeStore& store, int max_sessions, int max_waiting);
+  // `max_sessions` served at once, `max_waiting` connections held waiting;
+  // every login appended to `log`.
+  SftpService(const Options& options, NodeStore& store, NodeLog& log, int max_sessions, int max_waiting);
   ~SftpService();
   SftpService(const SftpService&) = delete;
   SftpService& operator=(const SftpService&) = delete;
@@ -58,6 +59,8 @@ class SftpService {
 
   const Options& options_;
   NodeStore& store_;
+  OpenFaults open_faults_;
+  SessionShared shared_;  // handed to every session
   const int max_sessions_, max_waiting_;
   ssh_bind_struct* bind_ = nullptr;
   std::list<std::unique_ptr<Running>> sessions_;

@@ -32,6 +32,7 @@ constexpr uint32_t read_cap = 256 * 1024;
 
 struct Context {
   Login login;
+  NodeLog* log = nullptr;
   SessionSocket* socket = nullptr;
   ssh_channel channel = nullptr;
   bool sftp_requested = false;
@@ -43,6 +44,8 @@ int on_password(ssh_session, const char* user, const char* password, void* data)
   auto* c = static_cast<Context*>(data);
   if (c->login.user == user && c->login.password == password) {
     c->socket->logged_in = true;
+    // One line per connection: tests count how many a run opened.
+    c->log->append("SFTP login");
     return SSH_AUTH_SUCCESS;
   }
   ++c->failed_logins;
@@ -216,8 +219,13 @@ bool beyond(int64_t limit, uint64_t offset, uint64_t length) {
 
 class SftpServer {
  public:
-  SftpServer(sftp_session sftp, NodeStore& store, SessionSocket& socket)
-      : sftp_(sftp), store_(store), paths_(store.root()), policy_(store), socket_(socket) {}
+  SftpServer(sftp_session sftp, SessionShared& shared, SessionSocket& socket)
+      : sftp_(sftp),
+        store_(shared.store),
+        open_faults_(shared.open_faults),
+        paths_(store_.root()),
+        policy_(store_),
+        socket_(socket) {}
 
   void run() {
     while (sftp_client_message msg = sftp_get_client_message(sftp_)) {
@@ -336,6 +344,7 @@ class SftpServer {
   void open_file(sftp_client_message msg, const char* name) {
     auto local = path_of(msg, name);
     if (!local) return;
+    if (open_faults_.refuse(name ? name : "")) return status(msg, SSH_FX_PERMISSION_DENIED, "refused by a fault switch");
     const uint32_t f = sftp_client_message_get_flags(msg);
     const bool writing = f & (SSH_FXF_WRITE | SSH_FXF_APPEND | SSH_FXF_TRUNC | SSH_FXF_CREAT);
     std::optional<WritePolicy::Grant> grant;
@@ -495,6 +504,7 @@ class SftpServer {
 
   sftp_session sftp_;
   NodeStore& store_;
+  OpenFaults& open_faults_;
   PathMap paths_;
   WritePolicy policy_;
   SessionSocket& socket_;
@@ -563,9 +573,10 @@ void SessionSocket::forget() {
   fd_ = -1;
 }
 
-void run_sftp_session(ssh_session session, const Login& login, NodeStore& store, SessionSocket& socket) {
+void run_sftp_session(ssh_session session, const Login& login, SessionShared& shared, SessionSocket& socket) {
   Context c;
   c.login = login;
+  c.log = &shared.log;
   c.socket = &socket;
   ssh_server_callbacks_struct callbacks{};
   callbacks.userdata = &c;
@@ -581,7 +592,7 @@ void run_sftp_session(ssh_session session, const Login& login, NodeStore& store,
     while (wait_for_sftp(session, c)) {
       socket.touch();
       sftp_session sftp = sftp_server_new(session, c.channel);
-      if (sftp && sftp_server_init(sftp) == 0) SftpServer(sftp, store, socket).run();
+      if (sftp && sftp_server_init(sftp) == 0) SftpServer(sftp, shared, socket).run();
       if (sftp) sftp_server_free(sftp);
       close_channel(c);
     }

@@ -6,7 +6,9 @@
 #include <mutex>
 #include <string>
 
+#include "peers/morbnode/node_log.h"
 #include "peers/morbnode/node_store.h"
+#include "peers/morbnode/open_faults.h"
 
 struct ssh_session_struct;
 
@@ -50,9 +52,16 @@ class SessionSocket {
   bool shut_ = false;
 };
 
+// What every session of the node shares.
+struct SessionShared {
+  NodeStore& store;
+  OpenFaults& open_faults;
+  NodeLog& log;  // a successful login appends "SFTP login"
+};
+
 // Serves the session until the client closes it or goes away, then frees it.
 // Any number of SFTP channels one after the other; files by the store's policy.
-void run_sftp_session(ssh_session_struct* session, const Login& login, NodeStore& store,
+void run_sftp_session(ssh_session_struct* session, const Login& login, SessionShared& shared,
                       SessionSocket& socket);
 
 }  // namespace morbs::node

@@ -153,7 +153,8 @@ TEST(MorbnodeProcess, HelpListsEveryOption) {
        {"--root", "--sn", "--port", "--sftp-port", "--user", "--password", "--capacity", "--refuse-all",
         "--answer-delay-ms", "--never-answer", "--close-without-answer", "--refuse-op", "--sftp-off",
         "--disk-full-at", "--log", "--reservation-expiry-s", "--sftp-sessions", "--sftp-queue-wait-s",
-        "--no-digest", "--corrupt-uploads", "--sftp-stall-after", "--ask"})
+        "--no-digest", "--corrupt-uploads", "--sftp-stall-after", "--sftp-fail-opens",
+        "--sftp-fail-name", "--ask"})
     EXPECT_NE(help.output.find(std::string(option) + " "), std::string::npos) << option;
 }
 

@@ -3,14 +3,16 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
+#include <signal.h>
 
+#include <chrono>
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/wire/query_string.h"
@@ -48,26 +50,9 @@ inline std::string content_of(size_t size, unsigned seed = 1) {
   return s;
 }
 
-// The path of the real curl, looked up once before any test changes PATH.
-inline std::string real_curl() {
-  static const std::string path = [] {
-    std::istringstream dirs(std::getenv("PATH") ? std::getenv("PATH") : "");
-    for (std::string d; std::getline(dirs, d, ':');)
-      if (!d.empty() && ::access((d + "/curl").c_str(), X_OK) == 0) return d + "/curl";
-    return std::string("/usr/bin/curl");
-  }();
-  return path;
-}
-
 class PushboxTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    real_curl();
-    copy_certificate_to(dir_.path());
-  }
-  void TearDown() override {
-    if (!old_path_.empty()) ::setenv("PATH", old_path_.c_str(), 1);
-  }
+  void SetUp() override { copy_certificate_to(dir_.path()); }
 
   // `nodes` nodes; each gets a fixed capacity so that free space can be
   // compared before and after (node i: `capacity` + i*1000 bytes per area,
@@ -91,32 +76,35 @@ class PushboxTest : public ::testing::Test {
     dir_.write("client.config", transfers_line() + "IP_ADDR=127.0.0.1&\nINIT_PORT_Q=" + std::to_string(net_ ? net_->base_port() : 9) +
                                     "&\nTMIMEOUT_SEC=2&\n" + more + test);
   }
-  // A stand-in curl first on PATH for the rest of the test: a shell script
-  // body that may end by running the real one ("$REAL_CURL").
-  void fake_curl(const std::string& body) {
-    std::filesystem::create_directories(dir_ / "fakebin");
-    write_file(dir_ / "fakebin" / "curl", "#!/bin/sh\nREAL_CURL='" + real_curl() + "'\n" + body);
-    std::filesystem::permissions(dir_ / "fakebin" / "curl", std::filesystem::perms(0755));
-    if (old_path_.empty()) old_path_ = std::getenv("PATH");
-    ::setenv("PATH", ((dir_ / "fakebin").string() + ":" + old_path_).c_str(), 1);
-  }
-
+  // pushbox's standard output and error, merged as a terminal shows them.
   std::string run(const std::vector<std::string>& args, long timeout_ms = 60000) {
+    return run_pushbox(args, timeout_ms, true);
+  }
+  // Its standard output alone, the system's own texts; standard error in
+  // last_error().
+  std::string run_apart(const std::vector<std::string>& args, long timeout_ms = 60000) {
+    return run_pushbox(args, timeout_ms, false);
+  }
+  const std::string& last_error() const { return last_error_; }
+  std::string run_pushbox(const std::vector<std::string>& args, long timeout_ms, bool merged) {
     std::vector<std::string> argv = {program("pushbox")};
     argv.insert(argv.end(), args.begin(), args.end());
     platform::RunOptions options;
     options.working_directory = dir_.str();
     options.timeout_ms = timeout_ms;
-    options.merge_standard_error = true;
+    options.merge_standard_error = merged;
+    options.capture_error = !merged;
     auto r = platform::run_process(argv, options);
     if (!r) return "<pushbox did not start>";
-    EXPECT_FALSE(r->timed_out) << r->output;
+    EXPECT_FALSE(r->timed_out) << r->output << r->error;
     // 0 when the run did what it was asked; the status of the last run.
     last_exit_ = r->exit_code;
+    last_error_ = r->error;
     return r->output;
   }
   int last_exit() const { return last_exit_; }
   int last_exit_ = -1;
+  std::string last_error_;
   std::string upload(const std::string& local, const std::string& name) {
     return run({push_id, local, name});
   }
@@ -140,6 +128,33 @@ class PushboxTest : public ::testing::Test {
     return out;
   }
   int nodes() const { return node_count_; }
+  // SFTP logins the nodes took, i.e. connections a client opened to them.
+  size_t sftp_logins() const {
+    size_t count = 0;
+    for (int i = 0; i < nodes(); ++i)
+      for (const auto& l : lines_of(net_->log(i))) count += l == "SFTP login";
+    return count;
+  }
+  // Runs pushbox with `args` in the background until `under_way` is true
+  // (by default: a node took an SFTP login since, so the run's transfers
+  // have begun), calls `meanwhile` and kills pushbox with SIGKILL. False
+  // when that did not happen within 20 s; pushbox's output is in pushbox.out.
+  bool kill_pushbox_when(const std::vector<std::string>& args, std::function<bool()> under_way = {},
+                         const std::function<void()>& meanwhile = {}) {
+    const size_t logins = sftp_logins();
+    if (!under_way) under_way = [this, logins] { return sftp_logins() > logins; };
+    std::vector<std::string> argv = {program("pushbox")};
+    argv.insert(argv.end(), args.begin(), args.end());
+    platform::BackgroundProcess pushbox;
+    if (!pushbox.start(argv, dir_.str(), (dir_ / "pushbox.out").string())) return false;
+    bool seen = false;
+    for (int waited = 0; waited < 20000 && !(seen = under_way()); waited += 50)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (seen && meanwhile) meanwhile();
+    ::kill(pushbox.pid(), SIGKILL);
+    pushbox.stop();
+    return seen;
+  }
   std::vector<std::string> resv_requests(int i) const {
     std::vector<std::string> out;
     for (const auto& l : lines_of(net_->log(i)))
@@ -158,7 +173,6 @@ class PushboxTest : public ::testing::Test {
   TempDir dir_{"pushbox"};
   std::unique_ptr<DataNet> net_;
   int node_count_ = 0;
-  std::string old_path_;
 };
 
 }  // namespace morbs::e2e
