@@ -112,8 +112,11 @@ Status register_line_with_digest(NodeExchange& exchange, std::string_view addres
     return register_line(exchange, address, line, reporter);
   }
   Result<Answer> answer = ask_to_register(exchange, address, *digested);
-  if (!answer) return answer.status();
-  if (answer->done) return Status::success();
+  // A node that refuses a request it cannot parse answers with its refusal
+  // text: the line reached it and was not taken. Any other failure may have
+  // registered it, and is not sent again.
+  if (!answer && !exchange.last_was_refusal()) return answer.status();
+  if (answer && answer->done) return Status::success();
   // A node that parses its lines strictly may know no SHA field: the line
   // as written still registers the copy, and readers fall back on the node.
   std::string port;

@@ -92,7 +92,8 @@ TEST(ListedDigest, TheFieldGoesAtTheEndOnlyWhereItFits) {
 // written goes again, once, and the run says so once.
 TEST(ListedDigest, ANodeThatRefusesTheFieldGetsTheWrittenLine) {
   testing::ScriptedNode node([](const std::string& request) -> std::string {
-    if (request.find("&SHA=") != std::string::npos) return "STATUS=refused&RE=bad_field&CP=unknown key&";
+    // As a node that parses strictly: its refusal text, no reply block.
+    if (request.find("&SHA=") != std::string::npos) return std::string(wire::refusal);
     if (request.find("FN=ok") != std::string::npos) return "STATUS=done&RE=added&";
     return "STATUS=refused&RE=file_listed&CP=already there&";
   });
