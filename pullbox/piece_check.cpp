@@ -2,6 +2,11 @@
 
 namespace morbs::pullbox {
 
+void SizeOnlyNotice::tell(Reporter& reporter) {
+  if (!told_.exchange(true))
+    reporter.warn_line("pullbox: no node of a piece keeps digests: such pieces are checked by size only");
+}
+
 void PieceChecks::attach(TransferJob& job, size_t k, const std::vector<int64_t>& ends) {
   job.check_failure_is_final = true;
   job.check_tells_itself = true;
@@ -19,9 +24,7 @@ Status PieceChecks::check(const TransferJob& job, size_t k, int64_t size) {
   if (!recorded_.at(k)) {
     // Beside the system's texts, never among them, and whatever TEST says:
     // such a piece is taken on trust.
-    if (!told_no_digest_)
-      reporter_.warn_line("pullbox: no node of a piece keeps digests: such pieces are checked by size only");
-    told_no_digest_ = true;
+    notice_.tell(reporter_);
     return Status::success();
   }
   if (job.passed_sha256 != *recorded_.at(k)) {

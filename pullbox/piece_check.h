@@ -1,11 +1,13 @@
 // The check of every piece a download receives: its size, then the SHA-256
 // of the bytes its transfer brought (taken as they came) against a digest
 // recorded for the piece
-// (by its own node or its twin's: both copies are the same bytes). A piece
+// (by its own list line, its own node, or its twin's: both copies are the
+// same bytes). A piece
 // that fails either is no attempt worth repeating (the node would send the
 // same bytes again): its twin is taken at once.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -18,9 +20,19 @@
 
 namespace morbs::pullbox {
 
+// Said once for a run, whatever number of files it fetches.
+class SizeOnlyNotice {
+ public:
+  void tell(Reporter& reporter);
+
+ private:
+  std::atomic<bool> told_{false};
+};
+
 class PieceChecks {
  public:
-  PieceChecks(Reporter& reporter, size_t pieces) : reporter_(reporter), recorded_(pieces) {}
+  PieceChecks(Reporter& reporter, size_t pieces, SizeOnlyNotice& notice)
+      : reporter_(reporter), recorded_(pieces), notice_(notice) {}
   // A digest recorded for piece k; nothing keeps the one known before. A
   // piece with none known is checked by size only, said once.
   void expect(size_t k, std::optional<std::string> sha256) {
@@ -36,7 +48,7 @@ class PieceChecks {
 
   Reporter& reporter_;
   std::vector<std::optional<std::string>> recorded_;
-  bool told_no_digest_ = false;
+  SizeOnlyNotice& notice_;
 };
 
 }  // namespace morbs::pullbox

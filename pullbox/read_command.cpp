@@ -44,8 +44,8 @@ Status download_pieces(Run& run, RunEnv& env, const std::vector<std::string>& li
     const Settings& s = run.settings;
     const int port = query_port_of(s, value_of(line, "PORT"));
     const Copy copy = value_of(line, "ORG") == "0" ? Copy::basic : Copy::second;
-    return file_read(run.nconf, id, s.ip_addr, port, value_of(line, "DISK"), copy, value_of(line, "FN"),
-                     env.exchange, reporter);
+    return listed_digest_first(line, file_read(run.nconf, id, s.ip_addr, port, value_of(line, "DISK"), copy,
+                                               value_of(line, "FN"), env.exchange, reporter));
   };
   const std::vector<Sources> sources = sources_of(lines);
   JoinedFile joined;
@@ -58,7 +58,7 @@ Status download_pieces(Run& run, RunEnv& env, const std::vector<std::string>& li
   std::vector<TransferJob> jobs(pieces);
   std::vector<int64_t> ends(pieces, 0);
   int64_t offset = 0;  // where the next piece starts: pieces are made in order
-  PieceChecks checks(reporter, pieces);
+  PieceChecks checks(reporter, pieces, run.size_only);
   for (size_t k = 0; k < pieces; ++k) {
     jobs[k].transfer.direction = Direction::download;
     jobs[k].prepare = [&, k](TransferJob& job) -> Status {

@@ -50,7 +50,7 @@ struct FileRun {
 // Asks a known node when the line's port is one the run asked about itself,
 // else asks that port from the start.
 PiecePlanner planner_for(Run& run, const std::string& id, NodeExchange& exchange, Reporter& reporter) {
-  return [&run, &id, &exchange, &reporter](const std::string& line) -> Result<PieceSource> {
+  auto asked = [&run, &id, &exchange, &reporter](const std::string& line) -> Result<PieceSource> {
     const Settings& s = run.settings;
     const int port = query_port_of(s, value_of(line, "PORT"));
     const Copy copy = value_of(line, "ORG") == "0" ? Copy::basic : Copy::second;
@@ -62,6 +62,7 @@ PiecePlanner planner_for(Run& run, const std::string& id, NodeExchange& exchange
     return file_read(own, id, s.ip_addr, port, value_of(line, "DISK"), copy, value_of(line, "FN"), exchange,
                      reporter);
   };
+  return [asked](const std::string& line) { return listed_digest_first(line, asked(line)); };
 }
 
 // The file's pieces from the list, each checked on its node.
@@ -110,9 +111,9 @@ void plan_file(FileRun& f, Run& run, const std::string& id, NodeExchange& exchan
 
 // The file's pieces as engine jobs, each into its region of a hidden file
 // beside OUT.
-Status add_jobs(FileRun& f, std::vector<TransferJob>& jobs, Reporter& reporter) {
+Status add_jobs(FileRun& f, std::vector<TransferJob>& jobs, SizeOnlyNotice& size_only, Reporter& reporter) {
   f.joined = std::make_unique<JoinedFile>();
-  f.checks = std::make_unique<PieceChecks>(reporter, f.pieces.size());
+  f.checks = std::make_unique<PieceChecks>(reporter, f.pieces.size(), size_only);
   for (const Piece& piece : f.pieces) f.ends.push_back(piece.end);
   if (!f.joined->create(f.wanted->out))
     return Status::failure("can't open file for write: " + platform::cause_of(errno));
@@ -151,7 +152,7 @@ void fetch_some(const std::vector<FileRun*>& files, std::vector<TransferJob>& jo
     FileRun* f = files[i];
     f->jobs = &jobs;
     const size_t first = jobs.size();
-    if (f->verdict) f->verdict = add_jobs(*f, jobs, reporter);
+    if (f->verdict) f->verdict = add_jobs(*f, jobs, run.size_only, reporter);
     for (size_t j = first; j < jobs.size(); ++j) jobs[j].file = static_cast<int>(i);
   }
   std::vector<std::pair<FileRun*, size_t>> piece_of_job;

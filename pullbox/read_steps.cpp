@@ -5,6 +5,7 @@
 #include "core/wire/query_string.h"
 #include "lists/get_q_string_for_read.h"
 #include "lists/list_line.h"
+#include "lists/listed_digest.h"
 #include "lists/stored_name.h"
 #include "lists/work_files.h"
 #include "platform/regular_file.h"
@@ -70,6 +71,12 @@ std::vector<Sources> sources_of(const std::vector<std::string>& pieces) {
 }
 
 std::string copy_name(const std::string& line) { return value_of(line, "ORG") == "0" ? "basic" : "second"; }
+
+Result<PieceSource> listed_digest_first(const std::string& line, Result<PieceSource> piece) {
+  if (piece)
+    if (std::optional<std::string> listed = listed_digest(line)) piece->sha256 = std::move(listed);
+  return piece;
+}
 
 Result<PieceSource> plan_from(const PiecePlanner& plan_piece, Reporter& reporter, const Sources& sources,
                               size_t& next, size_t k) {

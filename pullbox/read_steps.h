@@ -47,6 +47,10 @@ std::string copy_name(const std::string& line);
 // Asks the node of the copy on a list line for it.
 using PiecePlanner = std::function<Result<PieceSource>(const std::string& line)>;
 
+// A piece as its node gave it, to be judged first by the digest its own list
+// line carries, then by the one its node recorded (twin_digest after both).
+Result<PieceSource> listed_digest_first(const std::string& line, Result<PieceSource> piece);
+
 // Piece k from the first of its sources, from `next` on, that its node
 // gives; each one passed over is said.
 Result<PieceSource> plan_from(const PiecePlanner& plan_piece, Reporter& reporter, const Sources& sources,

@@ -6,6 +6,7 @@
 
 #include "core/nodes/node_table.h"
 #include "core/session/settings.h"
+#include "pullbox/piece_check.h"
 
 namespace morbs::pullbox {
 
@@ -13,6 +14,7 @@ struct Run {
   Settings settings = Settings::defaults(Program::pullbox);
   std::string uid32;
   NodeTable nconf;
+  SizeOnlyNotice size_only;  // a piece of no known digest, said once a run
 };
 
 // The line that points to the help, printed only when `test` is 1.

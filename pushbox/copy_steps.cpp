@@ -35,26 +35,29 @@ namespace {
 
 struct Registration {
   const std::string& line;
+  const std::string& sha256;  // of the copy it registers
   const char* failure;
   int order;  // in the order of one after another
 };
 
 // The four lines of part k: per copy, its list line then its archive line.
 std::array<std::array<Registration, 2>, 2> chains_of(const TransferTable& t, int k) {
-  return {{{{{t.basic[k]->list_line, "Error: basic write to listfiles %d\n", 0},
-             {t.basic[k]->archive_line, "Error: basic write to listARCHI %d\n", 2}}},
-           {{{t.second[k]->list_line, "Error: second write to listfiles %d\n", 1},
-             {t.second[k]->archive_line, "Error: second write to listARCHI %d\n", 3}}}}};
+  const PlannedCopy& basic = *t.basic[k];
+  const PlannedCopy& second = *t.second[k];
+  return {{{{{basic.list_line, basic.sent_sha256, "Error: basic write to listfiles %d\n", 0},
+             {basic.archive_line, basic.sent_sha256, "Error: basic write to listARCHI %d\n", 2}}},
+           {{{second.list_line, second.sent_sha256, "Error: second write to listfiles %d\n", 1},
+             {second.archive_line, second.sent_sha256, "Error: second write to listARCHI %d\n", 3}}}}};
 }
 
 }  // namespace
 
 Status register_part(const TransferTable& t, int k, NodeExchange& exchange, const Settings& settings,
-                     Reporter& reporter, const char*& failure) {
+                     Reporter& reporter, ListedDigestNotice& notice, const char*& failure) {
   const auto chains = chains_of(t, k);
   const Registration in_order[] = {chains[0][0], chains[1][0], chains[0][1], chains[1][1]};
   for (const Registration& r : in_order) {
-    Status s = register_line(exchange, settings.ip_addr, r.line, reporter);
+    Status s = register_line_with_digest(exchange, settings.ip_addr, r.line, r.sha256, reporter, notice);
     if (!s) {
       failure = r.failure;
       return s;
@@ -64,7 +67,7 @@ Status register_part(const TransferTable& t, int k, NodeExchange& exchange, cons
 }
 
 Status register_part_together(const TransferTable& t, int k, NodeExchange& exchange, const Settings& settings,
-                              Reporter& reporter, const char*& failure) {
+                              Reporter& reporter, ListedDigestNotice& notice, const char*& failure) {
   const auto chains = chains_of(t, k);
   struct Failed {
     Status why = Status::success();
@@ -72,7 +75,7 @@ Status register_part_together(const TransferTable& t, int k, NodeExchange& excha
   } failed[2];
   run_exchange_tasks(2, 2, exchange, reporter, [&](size_t c, NodeExchange& asked, Reporter& told) {
     for (const Registration& r : chains[c]) {
-      Status s = register_line(asked, settings.ip_addr, r.line, told);
+      Status s = register_line_with_digest(asked, settings.ip_addr, r.line, r.sha256, told, notice);
       if (!s) {
         failed[c] = {s, &r};
         return;

@@ -42,6 +42,7 @@ struct Repair {
   std::map<std::string, std::set<int>> listed_on;
   UploadChecks checks;  // each piece's bytes under a name of their own: it keeps digests by name
   int pieces_fetched = 0;
+  ListedDigestNotice digest_notice{"pushbox"};
 };
 
 // The good copy's bytes into `local`, checked against its node's digest.
@@ -139,8 +140,12 @@ Status store_copy(Repair& r, const Piece& piece, Copy copy, int node, Area area,
   jobs[0].verify = r.checks.hook(*list);
   if (!run_transfers(jobs, {1, true, {}, r.settings.stall_seconds, 250, r.env.progress}, r.env.reporter, r.env.transfers))
     return undo("the new copy could not be stored");
+  // The new copy's lines carry the digest of what was sent, which the
+  // check on its node has just passed.
   for (const std::string& line : {*list, *archive})
-    if (Status s = register_line(r.env.exchange, address, line, r.env.reporter); !s)
+    if (Status s = register_line_with_digest(r.env.exchange, address, line, jobs[0].passed_sha256, r.env.reporter,
+                                             r.digest_notice);
+        !s)
       return undo("the new copy could not be registered");
   journal.remove();
   return Status::success();

@@ -37,6 +37,7 @@ struct Flow {
   morbs::ProgressView* progress;
   morbs::TransferTable curl_table;
   std::optional<morbs::DisasterJournal> journal;
+  morbs::ListedDigestNotice digest_notice{"pushbox"};
 };
 
 // Gives the reservations back; the journal goes only when that worked.
@@ -69,15 +70,15 @@ Status upload_singular(Flow& f) {
   jobs[1].transfer = f.curl_table.second[0]->transfer;
   jobs[1].transfer.label = "second copy";
   morbs::UploadChecks checks(f.exchange, f.settings.ip_addr, f.reporter);
-  jobs[0].verify = checks.hook(f.curl_table.basic[0]->list_line);
-  jobs[1].verify = checks.hook(f.curl_table.second[0]->list_line);
+  jobs[0].verify = checks.hook(*f.curl_table.basic[0]);
+  jobs[1].verify = checks.hook(*f.curl_table.second[0]);
   const bool sent = morbs::run_transfers(jobs, {f.settings.transfers, true, {}, f.settings.stall_seconds, 250, f.progress},
                                          f.reporter, f.transfers);
   if (Status s = changed_or(f, sent ? Status::success() : transfers_failed(jobs, f.upload.fname_input, f.reporter));
       !s)
     return s;
   const char* failure = nullptr;
-  if (Status s = register_part(f.curl_table, 0, f.exchange, f.settings, f.reporter, failure); !s) {
+  if (Status s = register_part(f.curl_table, 0, f.exchange, f.settings, f.reporter, f.digest_notice, failure); !s) {
     (void)release(f);
     return s;
   }
@@ -93,7 +94,7 @@ Status send_parts(Flow& f, int source) {
   morbs::UploadChecks checks(f.exchange, f.settings.ip_addr, f.reporter);
   for (size_t j = 0; j < jobs.size(); ++j) {
     const morbs::Copy copy = j % 2 == 0 ? morbs::Copy::basic : morbs::Copy::second;
-    jobs[j].verify = checks.hook(f.curl_table.of(copy, static_cast<int>(j / 2))->list_line);
+    jobs[j].verify = checks.hook(*f.curl_table.of(copy, static_cast<int>(j / 2)));
   }
   const morbs::EngineOptions options{f.settings.transfers, true, {}, f.settings.stall_seconds, 250, f.progress};
   if (morbs::run_transfers(jobs, options, f.reporter, f.transfers)) return Status::success();
@@ -117,7 +118,7 @@ Status upload_matrix(Flow& f) {
   if (Status s = changed_or(f, send_parts(f, input)); !s) return s;
   for (int k = 0; k < n; ++k) {
     const char* failure = nullptr;
-    if (Status s = register_part(f.curl_table, k, f.exchange, f.settings, f.reporter, failure); !s) {
+    if (Status s = register_part(f.curl_table, k, f.exchange, f.settings, f.reporter, f.digest_notice, failure); !s) {
       if (Status kept = release(f); !kept) return s;
       f.reporter.detail(morbs::format_text(failure, k));
       return s;

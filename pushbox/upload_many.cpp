@@ -1,5 +1,7 @@
 #include "pushbox/upload_many.h"
 
+#include <atomic>
+
 #include <optional>
 #include <set>
 
@@ -141,11 +143,12 @@ void add_jobs(FileRun& f, std::vector<TransferJob>& jobs, Reporter& reporter) {
 }
 
 // The verdict of a file whose copies are all up: registered, or given back.
-void register_file(FileRun& f, const Settings& settings, NodeExchange& exchange, Reporter& reporter) {
+void register_file(FileRun& f, const Settings& settings, NodeExchange& exchange, Reporter& reporter,
+                   ListedDigestNotice& notice) {
   const int parts = f.matrix ? f.table.part_count : 1;
   for (int k = 0; k < parts; ++k) {
     const char* failure = nullptr;
-    if (Status s = register_part_together(f.table, k, exchange, settings, reporter, failure); !s) {
+    if (Status s = register_part_together(f.table, k, exchange, settings, reporter, notice, failure); !s) {
       f.verdict = s;
       if (Status kept = f.journal->release(exchange, reporter); kept && f.matrix)
         reporter.detail(format_text(failure, k));
@@ -165,19 +168,20 @@ void check_copies(std::vector<FileRun>& files, std::vector<TransferJob>& jobs, c
   // once, and bits sharing a word would lose each other's writes.
   std::vector<char> good(jobs.size(), false);
   std::vector<Status> why(files.size(), Status::success());
+  std::atomic<bool> no_digest_told{false};  // said once for the run, not once per file
   for (int round = 1; round <= transfer_attempts; ++round) {
     std::vector<std::vector<size_t>> bad(files.size());
     run_exchange_tasks(files.size(), files_asking_at_once, env.exchange, env.reporter,
                        [&](size_t i, NodeExchange& exchange, Reporter& told) {
                          FileRun& f = files[i];
                          if (!f.verdict) return;  // its copies did not all go up
-                         UploadChecks checks(exchange, settings.ip_addr, told);
+                         UploadChecks checks(exchange, settings.ip_addr, told, &no_digest_told);
                          for (size_t j = f.first_job; j < f.first_job + f.job_count; ++j) {
                            if (good[j] || !jobs[j].done()) continue;
                            const size_t k = j - f.first_job;
                            const Copy copy = k % 2 == 0 ? Copy::basic : Copy::second;
                            const Status checked =
-                               checks.hook(f.table.of(copy, static_cast<int>(k / 2))->list_line)(jobs[j]);
+                               checks.hook(*f.table.of(copy, static_cast<int>(k / 2)))(jobs[j]);
                            good[j] = checked.ok();
                            if (checked) continue;
                            told.detail_line(jobs[j].transfer.label + ": " + checked.why());
@@ -248,11 +252,12 @@ std::vector<Status> upload_many(const std::vector<UploadRequest>& requests, cons
     if (f.journal)
       if (Status same = unchanged(*f.request); !same) f.verdict = same;
 
+  ListedDigestNotice digest_notice("pushbox");  // once for the run, not per file
   run_exchange_tasks(files.size(), files_asking_at_once, env.exchange, reporter,
                      [&](size_t i, NodeExchange& exchange, Reporter& told) {
                        FileRun& f = files[i];
                        if (f.journal && f.verdict)
-                         register_file(f, settings, exchange, told);
+                         register_file(f, settings, exchange, told, digest_notice);
                        else if (f.journal)
                          (void)f.journal->release(exchange, told);
                        told.say(f.verdict ? " Stored: " + f.request->name + "\n"

@@ -6,6 +6,7 @@
 
 #include "core/wire/number_text.h"
 #include "core/wire/query_string.h"
+#include "lists/listed_digest.h"
 #include "lists/stored_name.h"
 #include "platform/file_region.h"
 #include "transfer/account_lists.h"
@@ -130,6 +131,9 @@ void ask_nodes(Survey& survey, const NodeTable& nconf, const Settings& settings,
         }
         copy.state = std::move(*state);
         if (!copy.state.held) copy.fault = CopyFault::missing;
+        // The digest its own line carries comes first: the uploader took it
+        // of the bytes it sent, whether or not the node keeps digests.
+        if (std::optional<std::string> listed = listed_digest(copy.line)) copy.state.sha256 = std::move(listed);
       }
       // A copy is judged by its twin's digest where its own node keeps none:
       // only a piece that no node keeps a digest of is taken on sizes.

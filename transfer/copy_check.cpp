@@ -77,8 +77,7 @@ Result<Digest> digest_of_range(int fd, int64_t offset, int64_t size) {
 }
 
 void DigestNotice::no_digest_from(int port) {
-  if (told_) return;
-  told_ = true;
+  if (told_.exchange(true)) return;
   // Beside the system's texts, never among them.
   reporter_.error_detail("the node at port " + std::to_string(port) +
                          " keeps no digests: its copies are checked by size only\n");
@@ -99,6 +98,14 @@ Status matches(const CopyState& state, const Digest& meant, int port, DigestNoti
 
 std::function<Status(TransferJob&)> UploadChecks::hook(const std::string& registration_line) {
   return [this, copy = stored_copy_in(registration_line)](TransferJob& job) { return check(job, copy); };
+}
+
+std::function<Status(TransferJob&)> UploadChecks::hook(PlannedCopy& planned) {
+  return [this, &planned, copy = stored_copy_in(planned.list_line)](TransferJob& job) {
+    Status checked = check(job, copy);
+    planned.sent_sha256 = checked ? job.passed_sha256 : std::string();
+    return checked;
+  };
 }
 
 Status UploadChecks::check(const TransferJob& job, const std::optional<StoredCopy>& copy) {

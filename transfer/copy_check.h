@@ -5,6 +5,7 @@
 // the run says so once.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -17,6 +18,7 @@
 #include "core/wire/node_exchange.h"
 #include "transfer/engine.h"
 #include "transfer/transfer.h"
+#include "transfer/transfer_table.h"
 
 namespace morbs {
 
@@ -53,15 +55,19 @@ Result<Digest> digest_of_range(int fd, int64_t offset, int64_t size);
 
 // Says once per run, on standard error when details are on, that some
 // node keeps no digests.
+// `shared`, when given, is the run's flag, so that checks made file by file
+// (on threads of their own) still say it once.
 class DigestNotice {
  public:
-  explicit DigestNotice(Reporter& reporter) : reporter_(reporter) {}
+  explicit DigestNotice(Reporter& reporter, std::atomic<bool>* shared = nullptr)
+      : reporter_(reporter), told_(shared ? *shared : own_) {}
   void no_digest_from(int port);
   bool told() const { return told_; }
 
  private:
   Reporter& reporter_;
-  bool told_ = false;
+  std::atomic<bool> own_{false};
+  std::atomic<bool>& told_;
 };
 
 // Ok when `state` is that of the bytes `meant`: held, of their size, and of
@@ -73,10 +79,14 @@ Status matches(const CopyState& state, const Digest& meant, int port, DigestNoti
 // node that took it says.
 class UploadChecks {
  public:
-  UploadChecks(NodeExchange& exchange, std::string address, Reporter& reporter)
-      : exchange_(exchange), address_(std::move(address)), notice_(reporter) {}
+  UploadChecks(NodeExchange& exchange, std::string address, Reporter& reporter,
+               std::atomic<bool>* no_digest_told = nullptr)
+      : exchange_(exchange), address_(std::move(address)), notice_(reporter, no_digest_told) {}
   // The engine's verify hook for the copy that `registration_line` registers.
   std::function<Status(TransferJob&)> hook(const std::string& registration_line);
+  // The same for a planned copy, which keeps the digest of what was sent
+  // once the check passed, for its lines to carry.
+  std::function<Status(TransferJob&)> hook(PlannedCopy& planned);
 
  private:
   Status check(const TransferJob& job, const std::optional<StoredCopy>& copy);

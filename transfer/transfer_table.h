@@ -20,6 +20,9 @@ struct PlannedCopy {
   Transfer transfer;  // its `local` is the file each attempt sends
   std::string list_line;
   std::string archive_line;
+  // The SHA-256 of the bytes its transfer sent, once the node's check of
+  // them passed: registered at the end of both lines. Empty until then.
+  std::string sent_sha256;
 };
 
 struct TransferTable {

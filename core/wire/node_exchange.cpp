@@ -91,6 +91,7 @@ bool NetworkExchange::ask(std::string_view address, int port, std::string& messa
       continue;
     }
     if (!held.said.empty()) reporter_.detail(held.said);
+    last_failure_ = failure;
     if (failure == ExchangeFailure::none) given_up_.erase(node);
     if (!once && worth_retrying(failure)) {
       if (not_connected(failure)) given_up_.insert(node);

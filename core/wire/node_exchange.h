@@ -31,6 +31,9 @@ class NodeExchange {
   // Where this exchange tells what goes wrong on the way; null when it tells
   // nobody. Questions asked side by side hold their lines and pass them here.
   virtual Reporter* reporter() { return nullptr; }
+  // Whether the last ask that had no reply met the node's own refusal
+  // ("I love you."): the request reached it and was not taken.
+  virtual bool last_was_refusal() const { return false; }
 };
 
 // How many questions one run keeps open at one node at once. A node
@@ -59,6 +62,7 @@ class NetworkExchange final : public NodeExchange {
   bool ask(std::string_view address, int port, std::string& message) override;
   std::unique_ptr<NodeExchange> for_another_thread(Reporter& reporter) override;
   Reporter* reporter() override { return &reporter_; }
+  bool last_was_refusal() const override { return last_failure_ == ExchangeFailure::refusal; }
 
   class NodeGate;
 
@@ -71,6 +75,7 @@ class NetworkExchange final : public NodeExchange {
   std::minstd_rand jitter_;
   std::set<std::pair<std::string, int>> given_up_;
   std::shared_ptr<NodeGate> gate_;
+  ExchangeFailure last_failure_ = ExchangeFailure::none;
 };
 
 }  // namespace morbs

@@ -32,6 +32,7 @@ const char* const usage_text =
     "  --sftp-sessions N       SFTP sessions served at once (32); further logins wait\n"
     "  --sftp-queue-wait-s S   how long a login waits for a free session, oldest first (120)\n"
     "  --no-digest             never report a stored file's SHA256 in the chkfile reply\n"
+    "  --refuse-listed-digests refuse a list or archive line that carries a SHA field\n"
     "  --corrupt-uploads       flip one byte of every stored file as it is written, the\n"
     "                          digest taken of what is stored, as a bad link would\n"
     "  --sftp-stall-after B    an SFTP session stops answering once B bytes were read or\n"
@@ -92,6 +93,7 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
     else if (a == "--close-without-answer") o.close_without_answer = true;
     else if (a == "--sftp-off") o.sftp_off = true;
     else if (a == "--no-digest") o.no_digest = true;
+    else if (a == "--refuse-listed-digests") o.refuse_listed_digests = true;
     else if (a == "--corrupt-uploads") o.corrupt_uploads = true;
     else if (a == "--sftp-sessions")
       ok = value(v) && to_number(v, o.sftp_sessions) && o.sftp_sessions > 0 && o.sftp_sessions <= 1024;

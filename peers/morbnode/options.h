@@ -32,6 +32,7 @@ struct Options {
   std::string log_path;
   int64_t reservation_expiry_s = 24 * 60 * 60;  // a reservation never written is given back then
   bool no_digest = false;        // chkfile never tells a digest
+  bool refuse_listed_digests = false;  // a registration line with a SHA field is refused, as by a node that knows none
   bool corrupt_uploads = false;  // one byte of every stored file flipped as it is written
   std::optional<int64_t> sftp_stall_after;  // a session stops answering after this many bytes
   int64_t sftp_fail_opens = 0;    // the node's first this many SFTP opens of a file are refused

@@ -88,10 +88,20 @@ std::string reserve(NodeStore& store, const Fields& f) {
   return store.reserve(r) ? done("reserved") : refused("error_resv");
 }
 
+// The client's digest of a copy it registers, kept in the line as it came:
+// 64 lower-case hex digits and nothing else, or no such field.
+bool listed_digest_taken(const NodeStore& store, const Fields& f) {
+  if (!f.has("SHA")) return true;
+  if (store.options().refuse_listed_digests) return false;
+  const std::string& sha = f.get("SHA");
+  return sha.size() == 64 && sha.find_first_not_of("0123456789abcdef") == std::string::npos;
+}
+
 std::string register_copy(NodeStore& store, const Fields& f, const std::string& request) {
   const std::string &id = f.get("ID"), &area = f.get("DISK"), &name = f.get("FN");
   // The node writes the flag and the date; a request never sets them.
   if (!names_stored_file(f, "FN") || f.has("CURR") || f.has("DATE")) return refusal;
+  if (!listed_digest_taken(store, f)) return refusal;
   const std::string line = request + "CURR=ishere&DATE=" + local_stamp() + "&";
   if (line.size() > max_list_line) return refusal;
   auto reservation = store.find_reservation(id, area, name);
@@ -129,6 +139,7 @@ bool holds_whole_copy(NodeStore& store, const std::string& id, const std::string
 std::string register_archive(NodeStore& store, const Fields& f, const std::string& request) {
   const std::string &id = f.get("ID"), &area = f.get("DISK"), &name = f.get("FN");
   if (!names_stored_file(f, "FN") || f.has("DATE")) return refusal;
+  if (!listed_digest_taken(store, f)) return refusal;
   const std::string line = request + "DATE=" + local_stamp() + "&";
   if (line.size() > max_list_line) return refusal;
   if (!store.account_exists(id, area)) return refused("no_account");

@@ -146,18 +146,39 @@ TEST_F(AccountRepair, ACopyChangedOnTheWayUpIsNeverRegistered) {
   for (int node = 0; node < 2; ++node) EXPECT_EQ(net_->request(node, "OP=currentspace&"), space[node]) << node;
 }
 
-// Nodes that keep no digests: uploads and downloads go by sizes, and the
-// check says that digests were not available.
-TEST_F(AccountRepair, NodesWithoutDigestsStillServeAndTheCheckSaysSo) {
+// Nodes that keep no digests: copies are judged by the digests their lines
+// carry, and the check has nothing to say of it.
+TEST_F(AccountRepair, NodesWithoutDigestsAreJudgedByTheirLines) {
   start_nodes(4, repair_config, {{"--no-digest"}, {"--no-digest"}, {"--no-digest"}, {"--no-digest"}});
   const std::vector<Stored> files = store_files();
   for (const Stored& f : files) EXPECT_EQ(download(f), f.content) << f.name;
+  std::string out;
+  EXPECT_EQ(exit_of("pullbox", {"-check", id, "-deep"}, out), 0) << out;
+  EXPECT_EQ(out.find("digests were not available"), std::string::npos) << out;
+  EXPECT_NE(out.find("files fully redundant: 4, with one copy of some piece: 0, lost: 0\n"), std::string::npos)
+      << out;
+}
+
+// Nodes that keep no digests and refuse the lines' own: the lines go as
+// written (said once a run), uploads and downloads go by sizes, and the
+// check says that digests were not available.
+TEST_F(AccountRepair, NodesWithoutDigestsStillServeAndTheCheckSaysSo) {
+  const std::vector<std::string> no_digests = {"--no-digest", "--refuse-listed-digests"};
+  start_nodes(4, repair_config, {no_digests, no_digests, no_digests, no_digests});
+  dir_.write("a.txt", pattern(300, 1));
+  dir_.write("b.txt", pattern(400, 2));
+  std::string pushed;
+  EXPECT_EQ(exit_of("pushbox", {id, "a.txt", "a.txt", "b.txt", "b.txt"}, pushed), 0) << pushed;
+  EXPECT_EQ(count_of(pushed, "refused a list line carrying its copy's digest"), 1u) << pushed;
+  const std::vector<Stored> files = store_files();
+  for (const Stored& f : files) EXPECT_EQ(download(f), f.content) << f.name;
+  for (const std::string& line : list_lines_with("FN=")) EXPECT_EQ(line.find("SHA="), std::string::npos) << line;
   std::string out;
   EXPECT_EQ(exit_of("pullbox", {"-check", id}, out), 0) << out;
   EXPECT_NE(out.find("digests were not available from node 1: its copies were compared by size only\n"),
             std::string::npos)
       << out;
-  EXPECT_NE(out.find("files fully redundant: 4, with one copy of some piece: 0, lost: 0\n"), std::string::npos)
+  EXPECT_NE(out.find("files fully redundant: 6, with one copy of some piece: 0, lost: 0\n"), std::string::npos)
       << out;
 }
 

@@ -68,6 +68,52 @@ TEST(NodeQueries, ReserveRegisterChangeAndCheck) {
   EXPECT_EQ(net.request(0, unknown), "STATUS=refused&RE=refused&CP=error_rm_file&");
 }
 
+// The client's digest at the end of a registration line is kept in the
+// line, and outlives a change of its flag; anything but 64 lower-case hex
+// digits is refused, and a node told to know no such field refuses it.
+TEST(NodeQueries, AListedDigestIsKeptAsSixtyFourHexDigitsOnly) {
+  TempDir dir("queries");
+  DataNet net(dir.path(), 2, {{}, {"--refuse-listed-digests"}});
+  const std::string sha = "2cf24dba5fb0a30e26e83b2ac5b9e29e1b161e5c1fa7425e73043362938b9824";
+  struct Case {
+    int node;
+    std::string field;
+    bool taken;
+  } cases[] = {
+      {0, "SHA=" + sha + "&", true},
+      {0, "SHA=" + sha.substr(1) + "&", false},
+      {0, "SHA=" + sha + "a&", false},
+      {0, "SHA=2CF24DBA" + sha.substr(8) + "&", false},
+      {0, "SHA=" + sha.substr(0, 63) + "g&", false},
+      {0, "SHA=&", false},
+      {1, "SHA=" + sha + "&", false},
+      {1, "", true},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.field + " on node " + std::to_string(c.node + 1));
+    const std::string fn = "15147648000000000" + std::to_string(10 + n++) + ":d.bin";
+    const std::string port = std::to_string(net.query_port(c.node));
+    ASSERT_EQ(value(net.request(c.node, "OP=resv&ID=" + id + "&DISK=accounts&FN=" + fn + "&FSZ=3&"), "STATUS"), "done");
+    write_file(net.account_dir(c.node, id, "accounts") / fn, "abc");
+    const std::string add = "OP=listfiles&SUB=add&FN=" + fn + "&ID=" + id + "&UID32=u&ORG=0&PORT=" + port +
+                            "&DISK=accounts&" + c.field;
+    const std::string archive =
+        "OP=listARCHI&SUB=add&ID=" + id + "&DISK=accounts&FN=" + fn + "&DIRF=auto&ORG=0&PORT=" + port + "&" + c.field;
+    EXPECT_EQ(value(net.request(c.node, add), "STATUS") == "done", c.taken);  // refused: "I love you."
+    if (!c.taken) continue;
+    EXPECT_EQ(net.list_line(c.node, id, "accounts", fn).rfind(add + "CURR=ishere&DATE=", 0), 0u);
+    EXPECT_EQ(value(net.request(c.node, archive), "STATUS"), "done");
+    EXPECT_EQ(value(net.request(c.node, "OP=listfiles&SUB=chg&DISK=accounts&FN=" + fn + "&ID=" + id +
+                                             "&CURRNEW=locked&"),
+                    "STATUS"),
+              "done");
+    const std::string locked = net.list_line(c.node, id, "accounts", fn);
+    EXPECT_EQ(value(locked, "CURR"), "locked");
+    if (!c.field.empty()) EXPECT_NE(locked.find("&" + c.field), std::string::npos) << locked;
+  }
+}
+
 TEST(NodeQueries, DeletingAReservationNeverRegisteredFreesIt) {
   TempDir dir("queries");
   DataNet net(dir.path(), 1, {{"--capacity", "1000"}});

@@ -7,6 +7,7 @@
 #include <regex>
 #include <tuple>
 
+#include "lists/listed_digest.h"
 #include "tests/e2e/pushbox_fixture.h"
 
 namespace morbs::e2e {
@@ -45,8 +46,17 @@ class PushboxUpload : public PushboxTest {
         for (const auto& line : list_lines(i, area)) out.push_back(field(line, "FN"));
     return out;
   }
-  void expect_registered(const Copy& c, const std::string& fn, int org) const {
-    SCOPED_TRACE(c.list_line);
+  // The lines as written, once stripped of the digest they end with.
+  void expect_registered(const Copy& given, const std::string& fn, int org) const {
+    SCOPED_TRACE(given.list_line);
+    for (const std::string* line : {&given.list_line, &given.archive_line}) {
+      const std::optional<std::string> digest = listed_digest(*line);
+      EXPECT_TRUE(digest) << *line;
+      if (digest) EXPECT_NE(line->find("&SHA=" + *digest + "&"), std::string::npos) << *line;
+    }
+    Copy c = given;
+    c.list_line = without_listed_digest(c.list_line);
+    c.archive_line = without_listed_digest(c.archive_line);
     const std::string port = std::to_string(net_->query_port(c.node));
     EXPECT_EQ(c.list_line.rfind("OP=listfiles&SUB=add&FN=" + fn + "&ID=" + push_id + "&UID32=" + certificate_user +
                                     "&ORG=" + std::to_string(org) + "&PORT=" + port + "&DISK=" + c.area +

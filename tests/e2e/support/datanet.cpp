@@ -40,8 +40,9 @@ std::string transfers_line() {
   return n && *n ? "TRANSFERS=" + std::string(n) + "&\n" : std::string();
 }
 
-DataNet::DataNet(const fs::path& dir, int nodes, std::vector<std::vector<std::string>> extra)
-    : dir_(dir), base_(free_base_port()), nodes_(static_cast<size_t>(nodes)) {
+DataNet::DataNet(const fs::path& dir, int nodes, std::vector<std::vector<std::string>> extra,
+                 std::optional<NodeHosting> hosting)
+    : dir_(dir), hosting_(std::move(hosting)), base_(free_base_port()), nodes_(static_cast<size_t>(nodes)) {
   extra.resize(static_cast<size_t>(nodes));
   for (int i = 0; i < nodes; ++i) start(i, extra[static_cast<size_t>(i)]);
   write_file(dir_ / "client.config",
@@ -52,7 +53,7 @@ DataNet::~DataNet() {
   for (auto& n : nodes_) n.stop();
 }
 
-fs::path DataNet::root(int i) const { return dir_ / ("node" + std::to_string(i + 1)); }
+fs::path DataNet::root(int i) const { return (hosting_ ? hosting_->roots : dir_) / ("node" + std::to_string(i + 1)); }
 
 void DataNet::stop(int i) { nodes_.at(static_cast<size_t>(i)).stop(); }
 
@@ -63,6 +64,10 @@ void DataNet::start(int i, const std::vector<std::string>& extra) {
                                    "--sftp-port", std::to_string(sftp_port(i)),
                                    "--user", user(i), "--password", password(i),
                                    "--log", (root(i).string() + ".log")};
+  if (hosting_) {
+    argv.insert(argv.begin(), hosting_->launcher.begin(), hosting_->launcher.end());
+    argv.insert(argv.end(), {"--sftp-off", "--announce-sftp-port", std::to_string(hosting_->sftp_port)});
+  }
   argv.insert(argv.end(), extra.begin(), extra.end());
   auto& node = nodes_.at(static_cast<size_t>(i));
   node.stop();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,19 +18,30 @@ namespace morbs::e2e {
 // that sets TRANSFERS itself wins.
 std::string transfers_line();
 
+// Nodes whose files another SFTP service serves: each node runs under
+// `launcher` (e.g. as the service's login user) with its root at
+// roots/node<i+1>, every node with the one login, its own SFTP off and
+// `sftp_port` told to clients.
+struct NodeHosting {
+  std::filesystem::path roots;
+  std::string user, password;
+  std::vector<std::string> launcher;
+  int sftp_port = 0;
+};
+
 class DataNet {
  public:
   // Starts `nodes` nodes; `extra[i]` are further options of node i (fault
   // switches, capacities). Writes client.config for loopback into `dir`.
   DataNet(const std::filesystem::path& dir, int nodes = 4,
-          std::vector<std::vector<std::string>> extra = {});
+          std::vector<std::vector<std::string>> extra = {}, std::optional<NodeHosting> hosting = std::nullopt);
   ~DataNet();
 
   int base_port() const { return base_; }
   int query_port(int i) const { return base_ + i; }
   int sftp_port(int i) const { return base_ + 10 + i; }
-  std::string user(int i) const { return "node" + std::to_string(i + 1); }
-  std::string password(int i) const { return "pass" + std::to_string(i + 1); }
+  std::string user(int i) const { return hosting_ ? hosting_->user : "node" + std::to_string(i + 1); }
+  std::string password(int i) const { return hosting_ ? hosting_->password : "pass" + std::to_string(i + 1); }
   std::filesystem::path root(int i) const;
 
   void stop(int i);
@@ -51,6 +63,7 @@ class DataNet {
 
  private:
   std::filesystem::path dir_;
+  std::optional<NodeHosting> hosting_;
   int base_ = 0;
   std::vector<platform::BackgroundProcess> nodes_;
 };
