@@ -156,15 +156,32 @@ bool run_transfers(std::vector<TransferJob>& jobs, const EngineOptions& options,
     ++finished;
   };
 
+  auto busy_place = [&](size_t i) {
+    const std::string place = place_of(jobs[i].transfer);
+    for (const auto& [running, flight] : flights)
+      if (place_of(jobs[running].transfer) == place) return true;
+    return false;
+  };
+
   // The first waiting job whose pause is over. One at a time keeps the
-  // written order: a retry's pause holds back the jobs behind it.
+  // written order: a retry's pause holds back the jobs behind it. Several
+  // at a time go to a node with nothing running first, so that each node
+  // serves one transfer while another node waits for one; jobs are made in
+  // their order, so none goes before a job still to be made.
   auto next_ready = [&]() {
     const Clock::time_point now = Clock::now();
+    auto first = waiting.end();
     for (auto it = waiting.begin(); it != waiting.end(); ++it) {
-      if (not_before[*it] <= now) return it;
-      if (!several) break;
+      const size_t i = *it;
+      if (not_before[i] > now) {
+        if (!several) break;
+        continue;
+      }
+      if (first == waiting.end()) first = it;
+      if (!several || (jobs[i].prepare && !prepared[i])) break;
+      if (!busy_place(i)) return it;
     }
-    return waiting.end();
+    return first;
   };
 
   // Makes job i when it first starts; false when it cannot be made.

@@ -32,6 +32,7 @@ class SlowRunner final : public TransferRunner {
   void start(const Transfer& transfer, platform::SftpJob io, TransferEnded ended) override {
     const std::string name = transfer.url.substr(transfer.url.rfind('/') + 1);
     const int call = ++calls[name];
+    order.push_back(name);
     const bool fail = call <= (fails.count(name) ? fails.at(name) : 0);
     {
       std::lock_guard<std::mutex> held(lock_);
@@ -63,6 +64,7 @@ class SlowRunner final : public TransferRunner {
   std::string served;
   std::map<std::string, int> fails;
   std::map<std::string, int> calls;  // by the engine's thread
+  std::vector<std::string> order;     // likewise: every start
   int most_at_once = 0;
 
  private:
@@ -161,6 +163,20 @@ TEST_F(Engine, ProgressIsABarPerTransferAloneAndOneLineForSeveral) {
       EXPECT_GE(view.erased, 2);  // before each "done" line
     }
   }
+}
+
+// Several at once go to a node with nothing running first: one connection
+// for each node while another node waits for one.
+TEST_F(Engine, SeveralAtOnceGoToANodeWithNothingRunningFirst) {
+  auto jobs = uploads(4);
+  jobs[2].transfer.url = "sftp://127.0.0.1:2/home/u/part2";
+  jobs[3].transfer.url = "sftp://127.0.0.1:2/home/u/part3";
+  RecordingReporter reporter(false);
+  run_transfers(jobs, {2, true, {}}, reporter, runner_);
+  for (const auto& job : jobs) EXPECT_TRUE(job.done());
+  ASSERT_EQ(runner_.order.size(), 4u);
+  EXPECT_EQ(runner_.order[0], "part0");
+  EXPECT_EQ(runner_.order[1], "part2");  // not part1: its node is busy
 }
 
 // A node whose SFTP service stalled is not asked again in the run: the
