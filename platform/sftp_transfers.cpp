@@ -64,6 +64,8 @@ struct Running {
 };
 
 struct SftpTransfers::Loop {
+  Loop();   // starts its thread
+  ~Loop();  // stops it: what still runs ends without a word
   CURLM* multi = nullptr;
   std::thread thread;
   std::mutex lock;
@@ -308,31 +310,54 @@ void SftpTransfers::Loop::run() {
   running.clear();
 }
 
-SftpTransfers::SftpTransfers() : loop_(std::make_unique<Loop>()) {
-  start_transfer_library();
-  loop_->multi = curl_multi_init();
-  loop_->thread = std::thread([loop = loop_.get()] { loop->run(); });
+SftpTransfers::Loop::Loop() : multi(curl_multi_init()) {
+  thread = std::thread([this] { run(); });
 }
 
-SftpTransfers::~SftpTransfers() {
+SftpTransfers::Loop::~Loop() {
   {
-    std::lock_guard<std::mutex> held(loop_->lock);
-    loop_->stopping = true;
+    std::lock_guard<std::mutex> held(lock);
+    stopping = true;
   }
-  curl_multi_wakeup(loop_->multi);
-  loop_->thread.join();
-  curl_multi_cleanup(loop_->multi);
+  curl_multi_wakeup(multi);
+  thread.join();
+  curl_multi_cleanup(multi);
 }
+
+SftpTransfers::SftpTransfers() { start_transfer_library(); }
+
+SftpTransfers::~SftpTransfers() = default;
+
+namespace {
+
+// "sftp://address:port" and the login: transfers that may share a connection.
+std::string place_of(const SftpJob& job) {
+  const size_t scheme = job.url.find("://");
+  const size_t path = scheme == std::string::npos ? std::string::npos : job.url.find('/', scheme + 3);
+  return job.url.substr(0, path) + " " + job.login;
+}
+
+}  // namespace
 
 void SftpTransfers::start(SftpJob job, std::function<void(SftpOutcome)> ended) {
   auto r = std::make_unique<Running>();
   r->job = std::move(job);
   r->ended = std::move(ended);
+  Loop* loop;
   {
-    std::lock_guard<std::mutex> held(loop_->lock);
-    loop_->arriving.push_back(std::move(r));
+    // Each place keeps to one loop, where its connections are kept; the
+    // places are dealt over the loops as they come.
+    std::lock_guard<std::mutex> held(places_lock_);
+    auto [at, added] = loop_of_place_.emplace(place_of(r->job), loop_of_place_.size() % max_loops);
+    if (at->second >= loops_.size()) loops_.push_back(std::make_unique<Loop>());
+    loop = loops_[at->second].get();
+    (void)added;
   }
-  curl_multi_wakeup(loop_->multi);
+  {
+    std::lock_guard<std::mutex> held(loop->lock);
+    loop->arriving.push_back(std::move(r));
+  }
+  curl_multi_wakeup(loop->multi);
 }
 
 }  // namespace morbs::platform

@@ -1,5 +1,6 @@
-// SFTP transfers in this process, side by side, on one thread of their own:
-// the one place that talks to the transfer library. Bytes go from and to
+// SFTP transfers in this process, side by side, on threads of their own
+// (one for each node, up to four: the encryption of a fast link takes a core
+// of its own): the one place that talks to the transfer library. Bytes go from and to
 // regions of open files (pread and pwrite: a descriptor's position never
 // moves), each block shown to the caller as it passes, so a digest needs no
 // second read. Connections to a node are kept and reused by later
@@ -8,8 +9,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 #include <string_view>
 
 namespace morbs::platform {
@@ -63,13 +67,16 @@ class SftpTransfers {
   SftpTransfers(const SftpTransfers&) = delete;
   SftpTransfers& operator=(const SftpTransfers&) = delete;
 
-  // Starts `job`; `ended` is called exactly once, on the transfers' thread,
+  // Starts `job`; `ended` is called exactly once, on a transfers' thread,
   // when it is over (at once when it cannot start).
   void start(SftpJob job, std::function<void(SftpOutcome)> ended);
 
  private:
   struct Loop;
-  std::unique_ptr<Loop> loop_;
+  static constexpr size_t max_loops = 4;
+  std::mutex places_lock_;
+  std::map<std::string, size_t> loop_of_place_;  // under places_lock_
+  std::vector<std::unique_ptr<Loop>> loops_;      // likewise
 };
 
 }  // namespace morbs::platform
