@@ -10,8 +10,6 @@
 
 namespace morbs::platform {
 
-int64_t position_of(int fd) { return fd < 0 ? -1 : static_cast<int64_t>(::lseek(fd, 0, SEEK_CUR)); }
-
 bool seek_to(int fd, int64_t offset) {
   return fd >= 0 && offset >= 0 && ::lseek(fd, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset);
 }
@@ -43,17 +41,6 @@ int64_t size_of_open_file(int fd) {
 
 bool rename_without_replacing(const std::string& from, const std::string& to) {
   return ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0;
-}
-
-int64_t copy_in_kernel(int in, int out, int64_t size) {
-  int64_t copied = 0;
-  while (copied < size) {
-    const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, static_cast<size_t>(size - copied), 0);
-    if (n < 0) return copied > 0 ? copied : -1;
-    if (n == 0) break;
-    copied += n;
-  }
-  return copied;
 }
 
 FileDescriptor create_nameless_file(const std::string& directory) {

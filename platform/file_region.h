@@ -1,7 +1,6 @@
-// Moving file contents without passing them through our memory, and one file
-// written at several places at once: each writer gets a descriptor of its
-// own, with a position of its own, so children that write their standard
-// output from start to end each fill their own region of the file.
+// Opening, making and reading back the files a run moves bytes from and to:
+// whole files, regions of a file that several writers fill at once, and
+// nameless scratch files.
 #pragma once
 
 #include <cstdint>
@@ -13,9 +12,6 @@
 
 namespace morbs::platform {
 
-// Where the next write through `fd` lands (moved on by whoever shares the
-// descriptor, a child included); -1 when it cannot be told.
-int64_t position_of(int fd);
 // Puts the position of `fd` at `offset`; false when it cannot.
 bool seek_to(int fd, int64_t offset);
 
@@ -44,9 +40,5 @@ std::optional<std::string> read_from_start(int fd);
 // Renames `from` to `to` unless `to` exists (errno EEXIST then).
 bool rename_without_replacing(const std::string& from, const std::string& to);
 
-// Copies up to `size` bytes from the position of `in` to the position of
-// `out`, in the kernel; the bytes copied (fewer at the end of `in`), or -1
-// when the kernel cannot copy between these two files.
-int64_t copy_in_kernel(int in, int out, int64_t size);
 
 }  // namespace morbs::platform

@@ -1,11 +1,7 @@
 #include "transfer/copy_check.h"
 
-#include "platform/region_reader.h"
-
-#include <fstream>
 #include <vector>
 
-#include "core/digest/sha256.h"
 #include "core/wire/number_text.h"
 #include "core/wire/query_string.h"
 #include "core/wire/wire.h"
@@ -52,28 +48,6 @@ Result<CopyState> ask_copy_state(NodeExchange& exchange, std::string_view addres
     state.size = *size;
   if (std::string sha = value_of(message, "SHA256"); is_sha256(sha)) state.sha256 = std::move(sha);
   return state;
-}
-
-Result<Digest> digest_of_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return Status::failure("cannot read " + path);
-  digest::Sha256 sha;
-  Digest d;
-  std::vector<char> block(1 << 20);
-  while (in.read(block.data(), static_cast<std::streamsize>(block.size())) || in.gcount() > 0) {
-    sha.update(block.data(), static_cast<size_t>(in.gcount()));
-    d.size += in.gcount();
-  }
-  if (in.bad()) return Status::failure("cannot read " + path);
-  d.sha256 = digest::to_hex(sha.finish());
-  return d;
-}
-
-Result<Digest> digest_of_range(int fd, int64_t offset, int64_t size) {
-  digest::Sha256 sha;
-  if (!platform::read_region(fd, offset, size, [&](std::string_view bytes) { sha.update(bytes); }))
-    return Status::failure("the file to send is shorter than it was");
-  return Digest{size, digest::to_hex(sha.finish())};
 }
 
 void DigestNotice::no_digest_from(int port) {

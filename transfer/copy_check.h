@@ -48,10 +48,6 @@ struct Digest {
   int64_t size = 0;
   std::string sha256;
 };
-// Of a whole local file; fails when it cannot be read.
-Result<Digest> digest_of_file(const std::string& path);
-// Of `size` bytes of the file of `fd` from `offset`; fails when it is shorter.
-Result<Digest> digest_of_range(int fd, int64_t offset, int64_t size);
 
 // Says once per run, on standard error when details are on, that some
 // node keeps no digests.
