@@ -319,13 +319,13 @@ bool run_transfers(std::vector<TransferJob>& jobs, const EngineOptions& options,
       clear_view();
       reporter.warn_line(job.transfer.label + ": " + outcome.error);
     }
-    // Its own attempts go on; the run's other transfers do not wait there.
+    // Its own attempts go on; the run's other transfers do not wait there,
+    // even when one of those attempts goes through: a node that stalls
+    // once may stall on any copy.
     if (loses_place(outcome.kind)) {
       const std::string node = place.substr(0, place.find(' '));
       runner.lost_places.emplace(place, "the SFTP service at " + node + " failed earlier in this run (" +
                                             outcome.error + ")");
-    } else if (ok) {
-      runner.lost_places.erase(place);
     }
     if (ok && job.verify) {
       clear_view();
