@@ -36,6 +36,12 @@ int ending(const morbs::Status& status, morbs::Reporter& reporter) {
   return failed;
 }
 
+// The one-file -rd's failure names its OUT, as the many-file form's do.
+morbs::Status about_out(const morbs::Status& status, const std::string& out) {
+  if (status.ok() || status.why().rfind(out + ":", 0) == 0) return status;
+  return morbs::Status::failure(out + ": not fetched: " + status.why());
+}
+
 // -rd ID STORED OUT [STORED OUT]...: each file's verdict, then how many of
 // how many were fetched; a failure line for each one that was not.
 int read_several(morbs::pullbox::Run& run, morbs::RunEnv& env, int argc, char** argv) {
@@ -109,7 +115,7 @@ int main(int argc, char** argv) {
   } else if ((argc == 3 || (argc == 4 && std::string_view(argv[3]) == "-deep")) && option == "-check") {
     return ending(check_command(run, env, argv[2], argc == 4), reporter);
   } else if (argc == 5 && option == "-rd") {
-    return ending(read_command(run, env, argv[2], argv[3], argv[4]), reporter);
+    return ending(about_out(read_command(run, env, argv[2], argv[3], argv[4]), argv[4]), reporter);
   } else if (argc >= 7 && argc % 2 == 1 && option == "-rd") {
     return read_several(run, env, argc, argv);
   } else {

@@ -115,7 +115,7 @@ Status download_pieces(Run& run, RunEnv& env, const std::vector<std::string>& li
     if (job.outcome == TransferJob::Outcome::unprepared) return job.why;
     if (!job.done()) {
       reporter.say_line(download_failure(job));
-      return Status::failure(download_failure(job));
+      return Status::failure(failure_with_cause(job));
     }
     // A piece is only good with the size its node reported.
     if (job.passed_bytes != ends[k] - job.output_offset) {

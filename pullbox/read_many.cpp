@@ -249,7 +249,7 @@ std::vector<Status> read_many(Run& run, RunEnv& env, const std::string& id, cons
     if (f.relaid && f.verdict) f.verdict = Status::failure("the copies differ in size");
     for (size_t k = 0; f.verdict && k < f.pieces.size(); ++k) {
       const TransferJob& job = (*f.jobs)[f.first_job + k];
-      if (!job.done()) f.verdict = Status::failure(download_failure(job));
+      if (!job.done()) f.verdict = Status::failure(failure_with_cause(job));
       else if (!arrived_whole(f, job, k)) f.verdict = Status::failure("a piece did not arrive with the size its node reported");
     }
     if (f.verdict && !f.joined->finish(f.wanted->out)) f.verdict = Status::failure("can't write " + f.wanted->out);

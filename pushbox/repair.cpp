@@ -214,8 +214,8 @@ Status repair_account(const std::string& id, const Settings& settings, const std
     for (const Piece& piece : file.pieces) {
       if (piece.good_copies() == 2) continue;
       const CopyOf* good = piece.copies[0].good() ? &piece.copies[0] : piece.copies[1].good() ? &piece.copies[1] : nullptr;
-      const CopyOf& bad = good == &piece.copies[0] ? piece.copies[1] : piece.copies[0];
-      Status s = !good                ? Status::failure("no good copy left")
+      const CopyOf& bad = copy_to_restore(piece);
+      Status s = !good                ? Status::failure(no_good_copy_text(piece, bad))
                  : !replaceable(bad) ? Status::failure(fault_text(bad) + ", so it is left as it is")
                                      : restore(r, file, piece, *good, bad);
       if (s) {

@@ -228,4 +228,29 @@ std::string fault_text(const CopyOf& copy) {
   return "";
 }
 
+namespace {
+
+bool node_not_read(const CopyOf& copy) {
+  return copy.fault == CopyFault::unreadable || copy.fault == CopyFault::node_silent;
+}
+
+std::string not_read_text(const CopyOf& copy) {
+  return "node " + std::to_string(copy.node + 1) + ") could not be read (" + fault_text(copy) + ")";
+}
+
+}  // namespace
+
+const CopyOf& copy_to_restore(const Piece& piece) {
+  if (piece.copies[0].good()) return piece.copies[1];
+  if (piece.copies[1].good() || !node_not_read(piece.copies[0])) return piece.copies[0];
+  return node_not_read(piece.copies[1]) ? piece.copies[0] : piece.copies[1];
+}
+
+std::string no_good_copy_text(const Piece& piece, const CopyOf& named) {
+  const CopyOf& other = &named == &piece.copies[0] ? piece.copies[1] : piece.copies[0];
+  if (node_not_read(other)) return "no good copy could be read: the other copy's node (" + not_read_text(other);
+  if (node_not_read(named)) return "no good copy could be read: its node (" + not_read_text(named);
+  return "no good copy left";
+}
+
 }  // namespace morbs

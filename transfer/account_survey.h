@@ -83,4 +83,14 @@ void read_every_copy(Survey& survey, const NodeTable& nconf, std::string_view id
 // A few words for what is wrong with a copy.
 std::string fault_text(const CopyOf& copy);
 
+// The copy of a piece a repair would make anew: the one that is not good;
+// of two, the one that is known to be bad rather than one whose node could
+// not be read.
+const CopyOf& copy_to_restore(const Piece& piece);
+
+// Why `named`, of a piece with no good copy, cannot be restored. A copy
+// whose node could not be read (it stalled, it does not answer) may be
+// good: that is said, not that no good copy is left.
+std::string no_good_copy_text(const Piece& piece, const CopyOf& named);
+
 }  // namespace morbs

@@ -57,3 +57,38 @@ TEST(AccountSurvey, ListLinesMakeFilesPiecesAndCopies) {
 
 }  // namespace
 }  // namespace morbs
+
+namespace morbs {
+namespace {
+
+// A piece with no good copy: the copy to make anew is the one known to be
+// bad, and one whose node could not be read is said so, not given up.
+TEST(AccountSurvey, APieceWhoseOtherCopyCouldNotBeReadIsNotCalledLost) {
+  struct Case {
+    CopyFault basic, second;
+    Copy restored;
+    const char* text;
+  };
+  const Case cases[] = {
+      {CopyFault::unreadable, CopyFault::missing, Copy::second,
+       "no good copy could be read: the other copy's node (node 1) could not be read (it could not be downloaded)"},
+      {CopyFault::missing, CopyFault::node_silent, Copy::basic,
+       "no good copy could be read: the other copy's node (node 2) could not be read (its node does not answer)"},
+      {CopyFault::rotten, CopyFault::missing, Copy::basic, "no good copy left"},
+  };
+  for (const Case& c : cases) {
+    Piece piece;
+    piece.copies[0].copy = Copy::basic;
+    piece.copies[0].node = 0;
+    piece.copies[0].fault = c.basic;
+    piece.copies[1].copy = Copy::second;
+    piece.copies[1].node = 1;
+    piece.copies[1].fault = c.second;
+    const CopyOf& named = copy_to_restore(piece);
+    EXPECT_EQ(named.copy, c.restored) << c.text;
+    EXPECT_EQ(no_good_copy_text(piece, named), c.text);
+  }
+}
+
+}  // namespace
+}  // namespace morbs

@@ -98,6 +98,8 @@ bool run_transfers(std::vector<TransferJob>& jobs, const EngineOptions& options,
   }
   std::vector<int> attempts(jobs.size(), 0);
   std::vector<bool> prepared(jobs.size(), false);
+  // Why each job's last attempt failed: a job that fails for good keeps it.
+  std::vector<std::string> last_failure(jobs.size());
   std::vector<Clock::time_point> not_before(jobs.size(), Clock::time_point{});
   std::minstd_rand jitter(std::random_device{}());
   bool failed = false;
@@ -205,6 +207,7 @@ bool run_transfers(std::vector<TransferJob>& jobs, const EngineOptions& options,
       not_before[i] = Clock::time_point{};
       waiting.push_front(i);
     } else {
+      if (!last_failure[i].empty()) job.why = Status::failure(job.transfer.label + ": " + last_failure[i]);
       end_job(i, TransferJob::Outcome::failed);
     }
   };
@@ -247,6 +250,7 @@ bool run_transfers(std::vector<TransferJob>& jobs, const EngineOptions& options,
     if (io.fd >= 0 && io.length >= (upload ? 0 : -1)) return true;
     clear_view();
     reporter.warn_line(job.transfer.label + ": cannot open " + job.transfer.local);
+    last_failure[i] = "cannot open " + job.transfer.local;
     return false;
   };
 
@@ -279,6 +283,7 @@ bool run_transfers(std::vector<TransferJob>& jobs, const EngineOptions& options,
     if (lost == runner.lost_places.end() || attempts[i] > 0) return false;
     clear_view();
     reporter.warn_line(jobs[i].transfer.label + ": not tried: " + lost->second);
+    last_failure[i] = "not tried: " + lost->second;
     source_failed(i);
     return true;
   };
@@ -318,6 +323,7 @@ bool run_transfers(std::vector<TransferJob>& jobs, const EngineOptions& options,
     if (!ok) {
       clear_view();
       reporter.warn_line(job.transfer.label + ": " + outcome.error);
+      last_failure[i] = outcome.error;
     }
     // Its own attempts go on; the run's other transfers do not wait there,
     // even when one of those attempts goes through: a node that stalls
@@ -333,6 +339,7 @@ bool run_transfers(std::vector<TransferJob>& jobs, const EngineOptions& options,
       if (!job.why.ok()) {
         if (!job.check_tells_itself) reporter.detail_line(job.transfer.label + ": " + job.why.why());
         if (job.check_failure_is_final) attempts[i] = transfer_attempts;
+        last_failure[i].clear();  // `why` holds the check's own reason
         ok = false;
       }
     }
@@ -380,6 +387,11 @@ const TransferJob* first_failure(const std::vector<TransferJob>& jobs) {
 const char* download_failure(const TransferJob& job) {
   return job.outcome == TransferJob::Outcome::not_started ? "incorrect arguments in the q-string"
                                                           : "download error";
+}
+
+std::string failure_with_cause(const TransferJob& job) {
+  const std::string text = download_failure(job);
+  return job.why.ok() ? text : text + ": " + job.why.why();
 }
 
 }  // namespace morbs

@@ -79,6 +79,8 @@ struct TransferJob {
   bool check_tells_itself = false;
 
   Outcome outcome = Outcome::waiting;
+  // Why it failed: its preparation's or its check's failure, or, when every
+  // attempt failed in the transfer, what ended the last one (label first).
   Status why = Status::success();
   // The bytes of the attempt that went through, as they passed (set before
   // `verify` is called): nothing is read back to check them.
@@ -122,5 +124,8 @@ const TransferJob* first_failure(const std::vector<TransferJob>& jobs);
 // The system's text for a transfer that failed: it could not be started,
 // or all its attempts failed.
 const char* download_failure(const TransferJob& job);
+// That text and what ended the job's last attempt ("download error: part 1:
+// cannot write what came: No space left on device"), for the run's last line.
+std::string failure_with_cause(const TransferJob& job);
 
 }  // namespace morbs

@@ -1,6 +1,9 @@
 #include "transfer/list_texts.h"
 
+#include <cerrno>
+
 #include "platform/file_region.h"
+#include "platform/regular_file.h"
 #include "transfer/engine.h"
 
 namespace morbs {
@@ -11,7 +14,8 @@ Result<std::vector<ListText>> fetch_list_texts(const std::vector<Transfer>& list
   std::vector<TransferJob> jobs;
   for (const Transfer& list : lists) {
     files.push_back(platform::create_nameless_file("."));
-    if (!files.back()) return Status::failure("no scratch file for a list");
+    if (!files.back())
+      return Status::failure("no scratch file for a list in the working directory: " + platform::cause_of(errno));
     TransferJob job;
     job.transfer = list;
     job.output_fd = files.back().get();
