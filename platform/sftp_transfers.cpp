@@ -46,6 +46,17 @@ void start_transfer_library() {
 
 using Clock = std::chrono::steady_clock;
 
+namespace {
+
+// "sftp://address:port" and the login: transfers that may share a connection.
+std::string place_of(const SftpJob& job) {
+  const size_t scheme = job.url.find("://");
+  const size_t path = scheme == std::string::npos ? std::string::npos : job.url.find('/', scheme + 3);
+  return job.url.substr(0, path) + " " + job.login;
+}
+
+}  // namespace
+
 // One transfer as the library runs it.
 struct Running {
   SftpJob job;
@@ -56,10 +67,9 @@ struct Running {
   // they last grew: what the stall watch goes by.
   curl_off_t seen_down = 0, seen_up = 0;
   Clock::time_point last_progress = Clock::now();
-  // The connection it runs on (opened for it, or reused), among the open
-  // ones, so that a stall can be cut.
-  std::set<curl_socket_t>* open_sockets = nullptr;
-  curl_socket_t socket = CURL_SOCKET_BAD;
+  // The loop's open sockets, each with the place it leads to: a stalled
+  // transfer's connection is among its place's (opened for it or reused).
+  std::map<curl_socket_t, std::string>* open_sockets = nullptr;
   bool cut = false;  // its connection was cut for a stall
   SftpOutcome::Kind local_failure = SftpOutcome::Kind::done;
   std::string local_error;
@@ -75,7 +85,7 @@ struct SftpTransfers::Loop {
   std::deque<std::unique_ptr<Running>> arriving;  // under `lock`
   bool stopping = false;                          // under `lock`
   std::map<CURL*, std::unique_ptr<Running>> running;  // the loop's thread only
-  std::set<curl_socket_t> open_sockets;               // likewise; outlives every connection
+  std::map<curl_socket_t, std::string> open_sockets;  // likewise; outlives every connection
 
   void run();
   void add(std::unique_ptr<Running> r);
@@ -137,34 +147,41 @@ curl_socket_t open_guarded_socket(void* user, curlsocktype, struct curl_sockaddr
   if (!address_allowed(in->sin_addr.s_addr)) return CURL_SOCKET_BAD;
   const curl_socket_t s = ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
   auto* r = static_cast<Running*>(user);
-  if (s != CURL_SOCKET_BAD) {
-    r->open_sockets->insert(s);
-    r->socket = s;
-  }
+  if (s != CURL_SOCKET_BAD) (*r->open_sockets)[s] = place_of(r->job);
   return s;
 }
 
 // Called with the set of open sockets: a connection may be closed long
 // after the transfer that opened it.
 int close_socket(void* user, curl_socket_t s) {
-  static_cast<std::set<curl_socket_t>*>(user)->erase(s);
+  static_cast<std::map<curl_socket_t, std::string>*>(user)->erase(s);
   return ::close(s);
 }
 
-// A reused connection: its socket is the open one at this local port.
-int note_connection(void* user, char*, char*, int, int local_port) {
-  auto* r = static_cast<Running*>(user);
-  for (curl_socket_t s : *r->open_sockets) {
-    sockaddr_in local{};
-    socklen_t size = sizeof local;
-    if (::getsockname(s, reinterpret_cast<sockaddr*>(&local), &size) == 0 && ntohs(local.sin_port) == local_port) {
-      r->socket = s;
-      break;
-    }
-  }
-  return CURL_PREREQFUNC_OK;
+
+// A transfer that moved nothing for the stall time (twice that before its
+// first byte: the login) has its place's connections cut: which of them it
+// runs on cannot be told, and a node that stalls one stalls them all (it is
+// not asked again in the run). The library then fails at once, where it
+// would wait for ever on a node that no longer answers: its goodbye to a
+// node blocks, and polls without a pause, when no time limit is set.
+bool cut_if_stalled(Running& r) {
+  const int stall = r.job.stall_seconds;
+  if (stall <= 0 || r.cut) return r.cut;
+  const bool begun = r.seen_down > 0 || r.seen_up > 0;
+  const int limit = begun ? stall : 2 * stall;
+  if (Clock::now() - r.last_progress < std::chrono::seconds(limit)) return false;
+  r.cut = true;
+  r.local_failure = SftpOutcome::Kind::stalled;
+  r.local_error = "nothing moved for " + std::to_string(limit) + " s: the node stalled";
+  const std::string place = place_of(r.job);
+  for (const auto& [socket, to] : *r.open_sockets)
+    if (to == place) ::shutdown(socket, SHUT_RDWR);
+  return true;
 }
 
+// Also called from within the library's own waits (closing a file on the
+// node): a stall found there ends the transfer from inside.
 int note_progress(void* user, curl_off_t, curl_off_t down, curl_off_t, curl_off_t up) {
   auto* r = static_cast<Running*>(user);
   if (down != r->seen_down || up != r->seen_up) {
@@ -172,7 +189,7 @@ int note_progress(void* user, curl_off_t, curl_off_t down, curl_off_t, curl_off_
     r->seen_up = up;
     r->last_progress = Clock::now();
   }
-  return 0;
+  return cut_if_stalled(*r) ? 1 : 0;
 }
 
 SftpOutcome::Kind kind_of(CURLcode code) {
@@ -209,9 +226,7 @@ bool set_up(Running& r) {
             curl_easy_setopt(e, CURLOPT_OPENSOCKETFUNCTION, open_guarded_socket) == CURLE_OK &&
             curl_easy_setopt(e, CURLOPT_OPENSOCKETDATA, &r) == CURLE_OK &&
             curl_easy_setopt(e, CURLOPT_CLOSESOCKETFUNCTION, close_socket) == CURLE_OK &&
-            curl_easy_setopt(e, CURLOPT_CLOSESOCKETDATA, r.open_sockets) == CURLE_OK &&
-            curl_easy_setopt(e, CURLOPT_PREREQFUNCTION, note_connection) == CURLE_OK &&
-            curl_easy_setopt(e, CURLOPT_PREREQDATA, &r) == CURLE_OK;
+            curl_easy_setopt(e, CURLOPT_CLOSESOCKETDATA, r.open_sockets) == CURLE_OK;
   // Stalls are watched here (cut_stalled), not by the library's own
   // low-speed limit: that one ends a transfer and then blocks the thread,
   // every transfer with it, for seconds while it says goodbye to a node that
@@ -268,22 +283,9 @@ void SftpTransfers::Loop::finish(CURL* easy, CURLcode code) {
   r->ended(std::move(outcome));
 }
 
-// A transfer that moved nothing for the stall time (twice that before its
-// first byte: the login) has its connection cut, so that it ends at once and
-// nothing waits on the node any more.
+// The stall watch, between the library's turns.
 void SftpTransfers::Loop::cut_stalled() {
-  const Clock::time_point now = Clock::now();
-  for (auto& [easy, r] : running) {
-    const int stall = r->job.stall_seconds;
-    if (stall <= 0 || r->cut) continue;
-    const bool begun = r->seen_down > 0 || r->seen_up > 0;
-    if (now - r->last_progress < std::chrono::seconds(begun ? stall : 2 * stall)) continue;
-    if (r->socket == CURL_SOCKET_BAD || !open_sockets.count(r->socket)) continue;
-    r->cut = true;
-    r->local_failure = SftpOutcome::Kind::stalled;
-    r->local_error = "nothing moved for " + std::to_string(begun ? stall : 2 * stall) + " s: the node stalled";
-    ::shutdown(r->socket, SHUT_RDWR);
-  }
+  for (auto& [easy, r] : running) cut_if_stalled(*r);
 }
 
 void SftpTransfers::Loop::run() {
@@ -330,17 +332,6 @@ SftpTransfers::Loop::~Loop() {
 SftpTransfers::SftpTransfers() { start_transfer_library(); }
 
 SftpTransfers::~SftpTransfers() = default;
-
-namespace {
-
-// "sftp://address:port" and the login: transfers that may share a connection.
-std::string place_of(const SftpJob& job) {
-  const size_t scheme = job.url.find("://");
-  const size_t path = scheme == std::string::npos ? std::string::npos : job.url.find('/', scheme + 3);
-  return job.url.substr(0, path) + " " + job.login;
-}
-
-}  // namespace
 
 void SftpTransfers::start(SftpJob job, std::function<void(SftpOutcome)> ended) {
   auto r = std::make_unique<Running>();

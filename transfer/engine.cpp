@@ -34,11 +34,11 @@ class Endings {
     size_t job;
     platform::SftpOutcome outcome;
   };
+  // Told under the lock: once the last ending is taken, the run may end
+  // and this object with it, before a notice given after the lock.
   void push(Ending ending) {
-    {
-      std::lock_guard<std::mutex> held(lock_);
-      endings_.push_back(std::move(ending));
-    }
+    std::lock_guard<std::mutex> held(lock_);
+    endings_.push_back(std::move(ending));
     arrived_.notify_one();
   }
   // The next one; nothing when none came within `timeout_ms` (below 0: no limit).
