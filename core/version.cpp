@@ -1,7 +1,5 @@
 #include "core/version.h"
 
-#include <cstdio>
-
 #ifndef MORBS_VERSION
 #error "MORBS_VERSION comes from the build (core/CMakeLists.txt)"
 #endif
@@ -14,10 +12,8 @@ bool asks_for_version(int argc, const char* const* argv) {
   return argc == 2 && std::string_view(argv[1]) == "--version";
 }
 
-int print_version(std::string_view program) {
-  std::printf("%.*s %.*s\n", static_cast<int>(program.size()), program.data(),
-              static_cast<int>(version().size()), version().data());
-  return 0;
+std::string version_text(std::string_view program) {
+  return std::string(program) + " " + std::string(version()) + "\n";
 }
 
 }  // namespace morbs

@@ -1,6 +1,7 @@
 // The project's version, which every program reports for "--version".
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace morbs {
@@ -13,8 +14,8 @@ std::string_view version();
 // answer it always had.
 bool asks_for_version(int argc, const char* const* argv);
 
-// Prints "PROGRAM VERSION" and a line end on standard output; returns the
-// exit code, 0.
-int print_version(std::string_view program);
+// "PROGRAM VERSION" and a line end: what a program prints for "--version"
+// (nothing below the programs prints).
+std::string version_text(std::string_view program);
 
 }  // namespace morbs

@@ -40,10 +40,8 @@ TEST(Version, AskedOnlyByTheSingleArgument) {
   }
 }
 
-TEST(Version, PrintsTheProgramAndTheVersion) {
-  ::testing::internal::CaptureStdout();
-  EXPECT_EQ(print_version("pullbox"), 0);
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "pullbox " + std::string(version()) + "\n");
+TEST(Version, TextIsTheProgramAndTheVersion) {
+  EXPECT_EQ(version_text("pullbox"), "pullbox " + std::string(version()) + "\n");
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include "core/session/config.h"
 #include "core/help_option.h"
 #include "core/version.h"
+
+#include <cstdio>
 #include "erasebox/clear_by_list_name.h"
 #include "erasebox/help.h"
 #include "lists/work_files.h"
@@ -50,7 +52,10 @@ int ends_with(morbs::Reporter& reporter, const std::string& why, int status) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (morbs::asks_for_version(argc, argv)) return morbs::print_version("erasebox");
+  if (morbs::asks_for_version(argc, argv)) {
+    std::fputs(morbs::version_text("erasebox").c_str(), stdout);
+    return 0;
+  }
   if (morbs::asks_for_help(argc, argv)) return morbs::erasebox::print_all_forms();
   using namespace morbs;
   Settings settings = Settings::defaults(Program::erasebox);

@@ -14,7 +14,7 @@
 #include "pullbox/help.h"
 #include "pullbox/list_commands.h"
 #include "pullbox/read_command.h"
-#include "pullbox/read_many.h"
+#include "pullbox/read_flow.h"
 #include "pullbox/out_names.h"
 #include "pullbox/run.h"
 #include "transfer/run_env.h"
@@ -60,7 +60,7 @@ int read_several(morbs::pullbox::Run& run, morbs::RunEnv& env, int argc, char** 
     outs.push_back(w.out);
   }
   if (refused) return failed;
-  const std::vector<Status> verdicts = pullbox::read_many(run, env, argv[2], wanted);
+  const std::vector<Status> verdicts = pullbox::read_files(run, env, argv[2], wanted, pullbox::several_files_read);
   size_t fetched = 0;
   for (const Status& v : verdicts) fetched += v.ok() ? 1 : 0;
   env.reporter.say(format_text("\n Fetched %zu of %zu files\n", fetched, wanted.size()));
@@ -74,7 +74,10 @@ int read_several(morbs::pullbox::Run& run, morbs::RunEnv& env, int argc, char** 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (morbs::asks_for_version(argc, argv)) return morbs::print_version("pullbox");
+  if (morbs::asks_for_version(argc, argv)) {
+    std::fputs(morbs::version_text("pullbox").c_str(), stdout);
+    return 0;
+  }
   if (morbs::asks_for_help(argc, argv)) return morbs::pullbox::print_all_forms();
   using namespace morbs;
   using namespace morbs::pullbox;

@@ -9,11 +9,13 @@
 
 namespace morbs::pullbox {
 
-// Downloads the stored file `fn_read` into `fn_out`. The lines to fetch come
+// Downloads the stored file `fn_read` into `fn_out`: the read flow
+// (pullbox/read_flow.h) with this one file, printing the system's one-file
+// texts. The lines to fetch come
 // from list.q (fetched first when it cannot be read, used as it stands
 // otherwise) through the read selection: one line per piece, each from its
-// basic copy where the list has one. Each piece is checked on its node just
-// before its transfer ("NR PART: k of fn_out"), up to TRANSFERS at once,
+// basic copy where the list has one. Each piece is checked on its node before
+// the transfers start ("NR PART: k of fn_out"), up to TRANSFERS at once,
 // written straight into its place in a file beside fn_out, and must arrive
 // with exactly the size its node reported; the file then takes fn_out's name
 // ("End download. SUCCESS!"). A failure leaves an existing fn_out as it was.

@@ -52,20 +52,6 @@ std::array<std::array<Registration, 2>, 2> chains_of(const TransferTable& t, int
 
 }  // namespace
 
-Status register_part(const TransferTable& t, int k, NodeExchange& exchange, const Settings& settings,
-                     Reporter& reporter, ListedDigestNotice& notice, const char*& failure) {
-  const auto chains = chains_of(t, k);
-  const Registration in_order[] = {chains[0][0], chains[1][0], chains[0][1], chains[1][1]};
-  for (const Registration& r : in_order) {
-    Status s = register_line_with_digest(exchange, settings.ip_addr, r.line, r.sha256, reporter, notice);
-    if (!s) {
-      failure = r.failure;
-      return s;
-    }
-  }
-  return Status::success();
-}
-
 Status register_part_together(const TransferTable& t, int k, NodeExchange& exchange, const Settings& settings,
                               Reporter& reporter, ListedDigestNotice& notice, const char*& failure) {
   const auto chains = chains_of(t, k);

@@ -26,16 +26,12 @@ void note_failed_upload(const std::string& fname_input);
 // says so itself.
 Status transfers_failed(const std::vector<TransferJob>& jobs, const std::string& fname_input, Reporter& reporter);
 
-// The four lines of part k in their order of registration, each with its
-// copy's digest at its end where the node takes it (`notice` says once per
-// run when one went without); `failure` is what the matrix flow tells when
-// one fails.
-Status register_part(const TransferTable& t, int k, NodeExchange& exchange, const Settings& settings,
-                     Reporter& reporter, ListedDigestNotice& notice, const char*& failure);
-
-// The same lines with each copy's two going to its node beside the other
-// copy's: each node still gets its list line before its archive line. A
-// failure is the one that would have come first one after another.
+// The four lines of part k, each with its copy's digest at its end where the
+// node takes it (`notice` says once per run when one went without), each
+// copy's two going to its node beside the other copy's: each node still
+// gets its list line before its archive line. A failure is the one that
+// would have come first one after another; `failure` is what the matrix
+// flow tells for it.
 Status register_part_together(const TransferTable& t, int k, NodeExchange& exchange, const Settings& settings,
                               Reporter& reporter, ListedDigestNotice& notice, const char*& failure);
 

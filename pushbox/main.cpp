@@ -13,12 +13,14 @@
 #include "core/report/reporter.h"
 #include "core/help_option.h"
 #include "core/version.h"
+
+#include <cstdio>
 #include "transfer/disaster_journal.h"
 #include "transfer/write_planning.h"
 #include "pushbox/help.h"
 #include "pushbox/repair.h"
 #include "pushbox/upload.h"
-#include "pushbox/upload_many.h"
+#include "pushbox/upload_flow.h"
 #include "transfer/run_env.h"
 
 namespace {
@@ -109,7 +111,10 @@ int upload_several(int argc, char** argv, const morbs::Settings& settings, const
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (morbs::asks_for_version(argc, argv)) return morbs::print_version("pushbox");
+  if (morbs::asks_for_version(argc, argv)) {
+    std::fputs(morbs::version_text("pushbox").c_str(), stdout);
+    return 0;
+  }
   if (morbs::asks_for_help(argc, argv)) return morbs::pushbox::print_all_forms();
   using namespace morbs;
   platform::start_transfer_library();  // before any thread starts

@@ -1,5 +1,5 @@
-// One upload: plan, move the copies through the transfer engine, register
-// them, and give the reservations back when anything fails.
+// The file an upload stores, and the one-file form of the upload flow
+// (pushbox/upload_flow.h).
 #pragma once
 
 #include <cstdint>
@@ -36,8 +36,8 @@ int64_t get_size_local_file(const std::string& path);
 // Part files that runs killed before they could remove them left behind.
 void remove_parts_of_ended_runs();
 
-// Prints its progress and verdict; reservations are given back on every
-// failure (the disaster file stays exactly when that fails). Ok when the
+// The upload flow with this one file, printing the system's one-file texts;
+// reservations are given back on every failure (the disaster file stays exactly when that fails). Ok when the
 // file is stored and registered; otherwise why not.
 morbs::Status upload(const UploadRequest& upload, bool matrix, const morbs::Settings& settings,
                      const std::string& uid32, morbs::RunEnv& env);

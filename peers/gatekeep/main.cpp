@@ -55,7 +55,10 @@ int parse(int argc, char** argv, Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (morbs::asks_for_version(argc, argv)) return morbs::print_version("gatekeep");
+  if (morbs::asks_for_version(argc, argv)) {
+    std::fputs(morbs::version_text("gatekeep").c_str(), stdout);
+    return 0;
+  }
   Options options;
   if (int parsed = parse(argc, argv, options); parsed != 0) {
     morbs::gatekeep::print_all_forms();

@@ -70,7 +70,10 @@ Budget descriptor_budget(const morbs::node::Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (morbs::asks_for_version(argc, argv)) return morbs::print_version("morbnode");
+  if (morbs::asks_for_version(argc, argv)) {
+    std::fputs(morbs::version_text("morbnode").c_str(), stdout);
+    return 0;
+  }
   using namespace morbs::node;
   // First of all: a stop asked for during start-up still ends cleanly.
   const std::atomic<bool>& stop_requested = morbs::platform::stop_on_signals();

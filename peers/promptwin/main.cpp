@@ -34,7 +34,10 @@ std::string environment(const char* name) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (morbs::asks_for_version(argc, argv)) return morbs::print_version("promptwin");
+  if (morbs::asks_for_version(argc, argv)) {
+    std::fputs(morbs::version_text("promptwin").c_str(), stdout);
+    return 0;
+  }
   using namespace morbs::promptwin;
   const std::vector<std::string> args(argv + 1, argv + argc);
   if (args.size() == 1 && args[0] == "--help") {
