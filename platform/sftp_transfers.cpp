@@ -29,8 +29,9 @@ namespace {
 constexpr long sftp_packet = 30000;
 constexpr long upload_buffer = (2L * 1024 * 1024 / sftp_packet) * sftp_packet;
 // The SSH library reads ahead on its own; a larger buffer only held more of
-// every piece in memory (54 MB resident for four at once, against 24 MB),
-// no faster on loopback or a link.
+// every piece in memory (54 MB resident for four at once, against 24 MB):
+// 2 MiB was no faster on loopback, nor through 20 ms each way at 100 Mbit/s
+// (4.41 s against 4.43 s for 32 MiB in four parts).
 constexpr long download_buffer = 512L * 1024;
 
 std::once_flag library_started;
