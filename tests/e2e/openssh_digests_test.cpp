@@ -129,28 +129,6 @@ class OpensshNodes : public PullboxTest {
     add_config("TMIMEOUT_SEC=3&TEST=1&\nMIN_SIZE=1000&STALL_SEC=20&\n");
   }
 
-  fs::path basic_copy_of(const std::string& fn) {
-    for (const std::string& line : list_lines_with("FN=" + fn + "&")) {
-      std::string port, disk, org;
-      select_value(line, "PORT", port);
-      select_value(line, "DISK", disk);
-      select_value(line, "ORG", org);
-      if (org == "0") return net_->account_dir(std::stoi(port) - net_->base_port(), id, disk) / fn;
-    }
-    return {};
-  }
-  static void flip_byte(const fs::path& file, std::streamoff at) {
-    std::fstream f(file, std::ios::in | std::ios::out | std::ios::binary);
-    f.seekg(at);
-    char c = 0;
-    f.get(c);
-    f.seekp(at);
-    f.put(static_cast<char>(c ^ 0x5a));
-  }
-  int exit_of(const std::string& program, const std::vector<std::string>& args, std::string& output) {
-    output = run(program, args, 120000, true).output;
-    return last_exit_;
-  }
 
   platform::BackgroundProcess sshd_;
   int port_ = 0;
@@ -173,7 +151,7 @@ TEST_F(OpensshNodes, AFlippedByteIsFoundByTheDigestInItsListLine) {
     for (const std::string& line : list_lines_with(fn)) EXPECT_NE(line.find("&SHA="), std::string::npos) << line;
   EXPECT_EQ(net_->request(0, "OP=chkfile&ID=" + id + "&DISK=accounts&PFN=x&").find("SHA256"), std::string::npos);
 
-  const fs::path whole_copy = basic_copy_of(whole_fn), part_copy = basic_copy_of(split_fn + ":1");
+  const fs::path whole_copy = copy_on_disk(whole_fn, "0"), part_copy = copy_on_disk(split_fn + ":1", "0");
   ASSERT_FALSE(whole_copy.empty());
   ASSERT_FALSE(part_copy.empty());
   flip_byte(whole_copy, 100);

@@ -13,32 +13,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class ProbeFaults : public PullboxTest {
- protected:
-  // The stored file of the copy with ORG `org` of `fn` on its node's disk.
-  fs::path copy_on_disk(const std::string& fn, const std::string& org) {
-    for (const std::string& line : list_lines_with("FN=" + fn + "&")) {
-      std::string port, disk, o;
-      select_value(line, "PORT", port);
-      select_value(line, "DISK", disk);
-      select_value(line, "ORG", o);
-      if (o == org) return net_->account_dir(std::stoi(port) - net_->base_port(), id, disk) / fn;
-    }
-    return {};
-  }
-  static void flip_byte(const fs::path& file, std::streamoff at) {
-    std::fstream f(file, std::ios::in | std::ios::out | std::ios::binary);
-    f.seekg(at);
-    char c = 0;
-    f.get(c);
-    f.seekp(at);
-    f.put(static_cast<char>(c ^ 0x5a));
-  }
-  int exit_of(const std::string& program, const std::vector<std::string>& args, std::string& output) {
-    output = run(program, args, 120000, true).output;
-    return last_exit_;
-  }
-};
+class ProbeFaults : public PullboxTest {};
 
 // A file written to or truncated while its copies go up is not stored: its
 // space is given back and the run says why. The nodes answer late, so the

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -100,6 +101,32 @@ class PullboxTest : public ::testing::Test {
         for (const std::string& line : lines(node_list(i, area)))
           if (line.find(text) != std::string::npos) found.push_back(line);
     return found;
+  }
+  // The stored file of the copy with ORG `org` of `fn` on its node's disk;
+  // empty when no list holds it.
+  std::filesystem::path copy_on_disk(const std::string& fn, const std::string& org) const {
+    for (const std::string& line : list_lines_with("FN=" + fn + "&")) {
+      std::string port, disk, o;
+      select_value(line, "PORT", port);
+      select_value(line, "DISK", disk);
+      select_value(line, "ORG", o);
+      if (o == org) return net_->account_dir(std::stoi(port) - net_->base_port(), id, disk) / fn;
+    }
+    return {};
+  }
+  // One byte of `file` changed in place: the same size, other bytes.
+  static void flip_byte(const std::filesystem::path& file, std::streamoff at) {
+    std::fstream f(file, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekg(at);
+    char c = 0;
+    f.get(c);
+    f.seekp(at);
+    f.put(static_cast<char>(c ^ 0x5a));
+  }
+  // Runs `program`, both its streams into `output`; its exit status.
+  int exit_of(const std::string& program, const std::vector<std::string>& args, std::string& output) {
+    output = run(program, args, 120000, true).output;
+    return last_exit_;
   }
   bool exists(const std::string& name) const { return std::filesystem::exists(dir_ / name); }
   // Files pullbox leaves behind in the working directory.
