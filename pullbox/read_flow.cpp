@@ -133,21 +133,39 @@ void plan_file(FileRun& f, Run& run, KnownNodes& known, const std::string& id, N
   f.began = true;
   int missing = -1;
   const std::vector<std::string> lines = pieces_of(*selection, missing);
-  const PiecePlanner plan = planner_for(run, known, id, exchange, reporter);
-  int64_t offset = 0;
+  // The pieces are asked of their nodes side by side (each node still hears
+  // its own questions in order); what each asking tells is held and shown
+  // piece after piece, up to the first that fails, as one after another.
+  std::vector<Piece> pieces;
   for (Sources& s : sources_of(lines)) {
-    const size_t k = f.pieces.size();
-    Piece piece{std::move(s), k < f.start.size() ? f.start[k] : 0, std::nullopt, offset, offset};
-    reporter.say(format_text("NR PART: %d of %s\n", static_cast<int>(k) + 1, w.out.c_str()));
-    Result<PieceSource> planned = plan_from(plan, reporter, piece.sources, piece.source, k);
-    if (!planned) {
-      f.verdict = planned.status();
+    const size_t k = pieces.size();
+    pieces.push_back(Piece{std::move(s), k < f.start.size() ? f.start[k] : 0, std::nullopt, 0, 0});
+  }
+  std::vector<std::optional<Result<PieceSource>>> planned(pieces.size());
+  std::vector<HeldReporter> told(pieces.size(), HeldReporter(reporter.details_shown()));
+  if (!pieces.empty()) {
+    run_exchange_tasks(pieces.size(), static_cast<int>(pieces.size()), exchange, reporter,
+                       [&](size_t k, NodeExchange& asked, Reporter&) {
+                         Reporter& mine = told[k];
+                         mine.say(format_text("NR PART: %d of %s\n", static_cast<int>(k) + 1, w.out.c_str()));
+                         const PiecePlanner plan = planner_for(run, known, id, asked, mine);
+                         Result<PieceSource> piece = plan_from(plan, mine, pieces[k].sources, pieces[k].source, k);
+                         if (piece && !piece->sha256) piece->sha256 = twin_digest(plan, pieces[k].sources, pieces[k].source);
+                         planned[k] = std::move(piece);
+                       });
+  }
+  int64_t offset = 0;
+  for (size_t k = 0; k < pieces.size(); ++k) {
+    told[k].pass_to(reporter);
+    if (!*planned[k]) {
+      f.verdict = planned[k]->status();
       return;
     }
-    if (!planned->sha256) planned->sha256 = twin_digest(plan, piece.sources, piece.source);
-    offset += planned->size;
+    Piece& piece = pieces[k];
+    piece.offset = offset;
+    offset += (*planned[k])->size;
     piece.end = offset;
-    piece.planned = std::move(*planned);
+    piece.planned = std::move(**planned[k]);
     f.pieces.push_back(std::move(piece));
   }
   if (missing >= 0) {
