@@ -7,14 +7,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <deque>
 #include <map>
 #include <mutex>
-#include <set>
 #include <thread>
 
 #include "platform/address_guard.h"
@@ -47,14 +45,15 @@ void start_transfer_library() {
 
 using Clock = std::chrono::steady_clock;
 
+std::string connection_place(std::string_view url, std::string_view login) {
+  const size_t scheme = url.find("://");
+  const size_t path = scheme == std::string_view::npos ? std::string_view::npos : url.find('/', scheme + 3);
+  return std::string(url.substr(0, path)) + " " + std::string(login);
+}
+
 namespace {
 
-// "sftp://address:port" and the login: transfers that may share a connection.
-std::string place_of(const SftpJob& job) {
-  const size_t scheme = job.url.find("://");
-  const size_t path = scheme == std::string::npos ? std::string::npos : job.url.find('/', scheme + 3);
-  return job.url.substr(0, path) + " " + job.login;
-}
+std::string place_of(const SftpJob& job) { return connection_place(job.url, job.login); }
 
 }  // namespace
 
@@ -343,10 +342,9 @@ void SftpTransfers::start(SftpJob job, std::function<void(SftpOutcome)> ended) {
     // Each place keeps to one loop, where its connections are kept; the
     // places are dealt over the loops as they come.
     std::lock_guard<std::mutex> held(places_lock_);
-    auto [at, added] = loop_of_place_.emplace(place_of(r->job), loop_of_place_.size() % max_loops);
+    const auto at = loop_of_place_.emplace(place_of(r->job), loop_of_place_.size() % max_loops).first;
     if (at->second >= loops_.size()) loops_.push_back(std::make_unique<Loop>());
     loop = loops_[at->second].get();
-    (void)added;
   }
   {
     std::lock_guard<std::mutex> held(loop->lock);

@@ -18,6 +18,10 @@
 
 namespace morbs::platform {
 
+// "sftp://address:port" and the login: the transfers that may share a
+// connection.
+std::string connection_place(std::string_view url, std::string_view login);
+
 // Sets up the transfer library for the process and ignores SIGPIPE (a node
 // that hangs up must never kill a run). Call once, before any thread starts;
 // later calls do nothing.

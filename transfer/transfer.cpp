@@ -1,5 +1,7 @@
 #include "transfer/transfer.h"
 
+#include "platform/sftp_transfers.h"
+
 namespace morbs {
 
 std::string_view copy_text(Copy copy) { return copy == Copy::basic ? "basic" : "second"; }
@@ -13,10 +15,6 @@ std::optional<Area> area_of(std::string_view text) {
   return std::nullopt;
 }
 
-std::string place_of(const Transfer& t) {
-  const size_t scheme = t.url.find("://");
-  const size_t path = scheme == std::string::npos ? std::string::npos : t.url.find('/', scheme + 3);
-  return t.url.substr(0, path) + " " + t.login;
-}
+std::string place_of(const Transfer& t) { return platform::connection_place(t.url, t.login); }
 
 }  // namespace morbs
