@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -21,5 +22,17 @@ bool HeldFile::held_elsewhere(const std::string& path) {
   if (!fd) return false;
   return ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
 }
+
+bool HeldFile::is_regular() const {
+  struct stat st{};
+  return ::fstat(fd_.get(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool HeldFile::has_content() const {
+  struct stat st{};
+  return ::fstat(fd_.get(), &st) == 0 && st.st_size > 0;
+}
+
+bool HeldFile::clear() { return ::ftruncate(fd_.get(), 0) == 0; }
 
 }  // namespace morbs::platform

@@ -19,6 +19,13 @@ class HeldFile {
   // Whether some live process holds `path` now.
   static bool held_elsewhere(const std::string& path);
 
+  // Whether what is held is a regular file with bytes in it (an earlier
+  // holder's leftover, as opposed to a fresh file or a FIFO of the name).
+  bool is_regular() const;
+  bool has_content() const;
+  // Cuts the held file to nothing; false when it could not be.
+  bool clear();
+
  private:
   explicit HeldFile(FileDescriptor fd) : fd_(std::move(fd)) {}
   FileDescriptor fd_;

@@ -7,6 +7,7 @@
 #include "core/session/account.h"
 #include "core/wire/number_text.h"
 #include "core/wire/query_string.h"
+#include "platform/file_region.h"
 #include "platform/regular_file.h"
 
 namespace morbs {
@@ -60,18 +61,38 @@ void DisasterJournal::start_fresh(NodeExchange& exchange, Reporter& reporter) {
   const std::string wanted = path_;
   for (int n = 0; n < 1000; ++n) {
     path_ = n == 0 ? wanted : wanted + "." + std::to_string(n);
-    if (platform::HeldFile::held_elsewhere(path_)) continue;  // a running upload's own
-    if (exists()) {
-      if (!release(exchange, reporter).ok()) {
-        std::error_code ec;
-        fs::rename(path_, aside_name(path_), ec);
-      }
-    } else {
-      remove();  // whatever else bears the name was not written by an upload
-    }
+    std::error_code ec;
+    const fs::file_status there = fs::symlink_status(path_, ec);
+    if (fs::exists(there) && !fs::is_regular_file(there)) remove();  // nothing an upload wrote
+    // The name is held before anything in it is read: a run that looked
+    // first and held after could give back what a run starting beside it
+    // had just reserved. Lines found in a file this run holds can only be
+    // a dead run's.
     held_ = platform::HeldFile::hold(path_, true);
-    if (held_) return;
+    if (!held_) continue;  // a running upload's own
+    if (!held_->is_regular()) {
+      held_.reset();
+      continue;
+    }
+    if (!held_->has_content() || take_over_leftover(exchange, reporter)) return;
+    held_.reset();
   }
+}
+
+bool DisasterJournal::take_over_leftover(NodeExchange& exchange, Reporter& reporter) {
+  std::ifstream file(path_, std::ios::binary);
+  std::vector<std::string> kept;
+  for (std::string line; std::getline(file, line);)
+    if (release_line(line, exchange, reporter) != LineOutcome::released) kept.push_back(line);
+  file.close();
+  if (!kept.empty()) {
+    // What is still reserved stays for -clear_disaster, in a file of its own.
+    platform::FileDescriptor aside = platform::create_new_file(aside_name(path_));
+    std::string text;
+    for (const std::string& line : kept) text += line + '\n';
+    if (!aside || !platform::write_all(aside.get(), text)) return false;
+  }
+  return held_->clear();
 }
 
 bool DisasterJournal::record(std::string_view line) { return write_to_file(path_, line) == 0; }

@@ -4,6 +4,7 @@
 // This type is the only reader and writer of these files.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -49,6 +50,11 @@ class DisasterJournal {
   void remove();
 
  private:
+  // Gives back the lines of a dead run's journal this run now holds, keeps
+  // aside what cannot be given back, and empties it; false when what is
+  // kept could not be written aside (the name is then left as it was).
+  bool take_over_leftover(NodeExchange& exchange, Reporter& reporter);
+
   std::string path_;
   std::optional<platform::HeldFile> held_;
 };

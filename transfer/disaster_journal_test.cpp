@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "core/wire/scripted_node.h"
 
@@ -132,6 +134,36 @@ TEST_F(DisasterFile, ARunningUploadsJournalIsLeftToIt) {
   EXPECT_TRUE(release_all_disaster_files(exchange, reporter).ok());
   fs::current_path(here);
   EXPECT_EQ(read(), line);  // nothing was sent for it, nothing dropped
+}
+
+// Two runs of one name starting at the same moment each end with a journal
+// of their own, and neither gives back or removes what the other wrote.
+TEST_F(DisasterFile, TwoRunsStartingAtOnceNeverShareOrEmptyAJournal) {
+  RecordingReporter reporter(false);
+  for (int round = 0; round < 1000; ++round) {
+    DisasterJournal first(path_), second(path_);
+    std::atomic<bool> go{false};
+    std::thread beside([&] {
+      while (!go) {
+      }
+      second.start_fresh(exchange, reporter);
+      second.record("second\n");
+    });
+    go = true;
+    first.start_fresh(exchange, reporter);
+    first.record("first\n");
+    beside.join();
+    ASSERT_NE(first.path(), second.path()) << "round " << round;
+    std::ifstream a(first.path()), b(second.path());
+    std::string line_a, line_b;
+    std::getline(a, line_a);
+    std::getline(b, line_b);
+    ASSERT_EQ(line_a, "first") << "round " << round;
+    ASSERT_EQ(line_b, "second") << "round " << round;
+    EXPECT_EQ(reporter.said, "");  // nothing found to give back
+    first.remove();
+    second.remove();
+  }
 }
 
 }  // namespace
