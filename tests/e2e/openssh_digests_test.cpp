@@ -13,6 +13,7 @@
 
 #include "platform/tcp_socket.h"
 #include "tests/e2e/pullbox_fixture.h"
+#include "tests/e2e/support/free_ports.h"
 
 namespace morbs::e2e {
 namespace {
@@ -87,7 +88,7 @@ class OpensshNodes : public PullboxTest {
     if (run_tool({"/usr/bin/ssh-keygen", "-q", "-t", "ed25519", "-N", "", "-f", key.string()}).exit_code != 0)
       return false;
     for (int attempt = 0; attempt < 20; ++attempt) {
-      port_ = 30000 + static_cast<int>((platform::own_process_id() * 7 + attempt * 131) % 20000);
+      port_ = free_port();
       dir_.write("sshd_config", "ListenAddress 127.0.0.1\nPort " + std::to_string(port_) + "\nHostKey " +
                                      key.string() + "\nPidFile " + (dir_ / "sshd.pid").string() +
                                      "\nSubsystem sftp internal-sftp\nPasswordAuthentication yes\n"

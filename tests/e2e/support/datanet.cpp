@@ -1,39 +1,21 @@
 #include "tests/e2e/support/datanet.h"
 
 #include <chrono>
-#include <random>
 #include <stdexcept>
 #include <thread>
 
 #include "core/session/account.h"
 #include "core/wire/op_message.h"
 #include "core/wire/query_string.h"
-#include "platform/loopback_listener.h"
+#include "platform/tcp_socket.h"
 #include "tests/e2e/support/certificate_fixture.h"
+#include "tests/e2e/support/free_ports.h"
 #include "tests/e2e/support/temp_dir.h"
 
 namespace morbs::e2e {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-// A base whose query and SFTP ports are all free right now.
-int free_base_port() {
-  std::mt19937 random(std::random_device{}());
-  for (int attempt = 0; attempt < 50; ++attempt) {
-    int base = 20000 + static_cast<int>(random() % 30000);
-    bool free = true;
-    for (int offset : {0, 1, 2, 3, 10, 11, 12, 13}) {
-      platform::LoopbackListener probe;
-      if (!probe.listen(base + offset)) free = false;
-    }
-    if (free) return base;
-  }
-  throw std::runtime_error("no free ports");
-}
-
-}  // namespace
 
 std::string transfers_line() {
   const char* n = std::getenv("MORBS_E2E_TRANSFERS");
@@ -42,7 +24,7 @@ std::string transfers_line() {
 
 DataNet::DataNet(const fs::path& dir, int nodes, std::vector<std::vector<std::string>> extra,
                  std::optional<NodeHosting> hosting)
-    : dir_(dir), hosting_(std::move(hosting)), base_(free_base_port()), nodes_(static_cast<size_t>(nodes)) {
+    : dir_(dir), hosting_(std::move(hosting)), base_(free_base_port({0, 1, 2, 3, 10, 11, 12, 13})), nodes_(static_cast<size_t>(nodes)) {
   extra.resize(static_cast<size_t>(nodes));
   for (int i = 0; i < nodes; ++i) start(i, extra[static_cast<size_t>(i)]);
   write_file(dir_ / "client.config",
